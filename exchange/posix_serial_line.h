@@ -1,0 +1,40 @@
+#pragma once
+// The serial line on a Linux tty (a UART, a USB adapter or a pseudo-terminal).
+//
+// Opening: O_NOCTTY|O_NONBLOCK (so a missing carrier cannot block the open), then exclusive access
+// through flock and TIOCEXCL, then blocking mode. Line format: raw, 8 data bits, CLOCAL|CREAD, HUPCL
+// off, no flow control; any speed (standard codes where they exist, BOTHER otherwise). 1.5 stop bits do
+// not exist on Linux: 2 are used and configure() says so. Reads and writes wait with poll().
+
+#include "exchange/serial_line.h"
+
+namespace exchange {
+
+class PosixSerialLine final : public SerialLine {
+  public:
+    PosixSerialLine() = default;
+    ~PosixSerialLine() override;
+    PosixSerialLine(const PosixSerialLine&) = delete;
+    PosixSerialLine& operator=(const PosixSerialLine&) = delete;
+
+    // False with a reason when the path cannot be opened, is not a terminal, or another program holds it.
+    bool open(const std::string& path, std::string& reason) override;
+    void close() override;
+    bool isOpen() const override { return m_fd >= 0; }
+
+    AppliedFormat configure(const LineFormat& format) override;
+    bool setModemLines(bool dtr, bool rts) override;
+
+    std::size_t read(std::span<std::uint8_t> buffer, ReadLimits limits) override;
+    // Writes without blocking beyond `total`, even when the kernel queue is full.
+    std::size_t write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds total) override;
+
+    std::size_t inputCount() override;
+    void drain() override;
+    void discard() override;
+
+  private:
+    int m_fd = -1;
+};
+
+} // namespace exchange
