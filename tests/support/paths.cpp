@@ -5,9 +5,15 @@
 
 namespace testsupport {
 
-std::filesystem::path sourceDir() { return VELMORA_SOURCE_DIR; }
-std::filesystem::path binaryDir() { return VELMORA_BINARY_DIR; }
-std::filesystem::path toolPath(const std::string& name) { return binaryDir() / name; }
+std::filesystem::path sourceDir() {
+    return VELMORA_SOURCE_DIR;
+}
+std::filesystem::path binaryDir() {
+    return VELMORA_BINARY_DIR;
+}
+std::filesystem::path toolPath(const std::string& name) {
+    return binaryDir() / name;
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();

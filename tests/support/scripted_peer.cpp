@@ -1,0 +1,42 @@
+#include "support/scripted_peer.h"
+
+namespace testsupport {
+
+ScriptedPeer::ScriptedPeer(PseudoTerminal& pty, Script script, std::chrono::milliseconds frameGap)
+    : m_pty(pty), m_script(std::move(script)), m_gap(frameGap), m_thread([this] { run(); }) {}
+
+ScriptedPeer::~ScriptedPeer() {
+    stop();
+}
+
+void ScriptedPeer::stop() {
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::vector<ScriptedPeer::Bytes> ScriptedPeer::frames() const {
+    std::lock_guard lock(m_mutex);
+    return m_frames;
+}
+
+void ScriptedPeer::run() {
+    while (!m_stop) {
+        // Wait briefly for the first byte so that stop() is noticed soon.
+        Bytes frame = m_pty.read(1, std::chrono::milliseconds(20));
+        if (frame.empty())
+            continue;
+        Bytes rest = m_pty.readUntilGap(m_gap);
+        frame.insert(frame.end(), rest.begin(), rest.end());
+        int index = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            index = static_cast<int>(m_frames.size());
+            m_frames.push_back(frame);
+        }
+        if (auto answer = m_script(frame, index))
+            m_pty.write(*answer);
+    }
+}
+
+} // namespace testsupport
