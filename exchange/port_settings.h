@@ -1,0 +1,25 @@
+#pragma once
+// Configuring the port component from the settings before every device operation and the device
+// search: speed, port number (and the device path it opens) and stop bits of the "Port settings"
+// section.
+
+#include <string>
+
+namespace app {
+class SettingsStore;
+}
+
+namespace exchange {
+
+class TComm;
+
+// Applies, in this order:
+//  - BaudRate := "baudrate" (index into the 15 speeds, default 8 = 19200; outside the table 9600);
+//  - ComNo := "port" + 1 (default 0, that is port 1); a different number closes an open port;
+//  - the device path: `portOverride` when not empty (velmora-cli --port), else the "device" setting when
+//    not empty, else /dev/ttyS(ComNo-1); a different path closes an open port;
+//  - StopBits := "Stop bits" (0 = 1, 1 = 1.5, 2 = 2; default 1; any other value means 1 stop bit).
+// Reads the store at the moment of the call; nothing is cached.
+void applyPortSettings(TComm& comm, const app::SettingsStore& settings, const std::string& portOverride);
+
+} // namespace exchange
