@@ -1,10 +1,99 @@
+// velmora-cli eval: compiles an expression with the program's evaluator, sets variables, prints the
+// value or the error bits with their texts.
+
 #include "cli/cli_context.h"
+#include "protocol/codepage.h"
+#include "protocol/evaluator_setup.h"
+#include "protocol/function_evaluator.h"
+#include "protocol/text_utils.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace cli {
 
+namespace {
+
+// A variable value: a decimal number, or an integer with a hexadecimal prefix ("0x", "x", "$") and
+// an optional sign, taken in full (unlike a literal inside an expression, which keeps 16 bits).
+bool parseVariableValue(const std::string& text, long double& value) {
+    if (protocol::parseDecimalLiteral(text, value))
+        return true;
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0)
+        i += 2;
+    else if (i < text.size() && (text[i] == 'x' || text[i] == 'X' || text[i] == '$'))
+        ++i;
+    else
+        return false;
+    if (i == text.size() || text.size() - i > 16)
+        return false;
+    uint64_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
+        v = v * 16 + digit;
+    }
+    value = negative ? -static_cast<long double>(v) : static_cast<long double>(v);
+    return true;
+}
+
+int runEval(const std::string& expression, const std::vector<std::string>& assignments) {
+    if (!protocol::utf8ToCp1251(expression)) {
+        std::fprintf(stderr, "eval: the expression is not UTF-8 text of code page 1251 characters\n");
+        return kExitUsage;
+    }
+    protocol::TFunctionEvaluator evaluator = protocol::makeMainEvaluator();
+    for (const std::string& assignment : assignments) {
+        const size_t eq = assignment.find('=');
+        const std::string name = eq == std::string::npos ? assignment : assignment.substr(0, eq);
+        if (eq == std::string::npos || !protocol::IsIdentifier(name)) {
+            std::fprintf(stderr, "eval: '%s' is not NAME=VALUE with a name of letters, digits and _\n",
+                         assignment.c_str());
+            return kExitUsage;
+        }
+        long double value = 0;
+        if (!parseVariableValue(assignment.substr(eq + 1), value)) {
+            std::fprintf(stderr, "eval: '%s' is not a number (decimal, or hexadecimal after 0x, x or $)\n",
+                         assignment.substr(eq + 1).c_str());
+            return kExitUsage;
+        }
+        evaluator.SetVariableQuiet(name, value);
+    }
+    evaluator.setEquation(expression);
+    const long double value = evaluator.Evaluate();
+    const uint16_t error = evaluator.ErrorCode();
+    if (error != 0) {
+        std::fprintf(stderr, "error %u: %s\n", static_cast<unsigned>(error),
+                     protocol::EvaluatorErrorTexts(error).c_str());
+        return kExitFailed;
+    }
+    std::printf("%.15Lg\n", value == 0 ? 0.0L : value); // no "-0"
+    return kExitOk;
+}
+
+} // namespace
+
 void registerEvalCommands(CLI::App& app, CliContext& ctx) {
-    (void)app;
-    (void)ctx;
+    auto* cmd = app.add_subcommand("eval", "Evaluate an expression of the template language");
+    auto expression = std::make_shared<std::string>();
+    auto assignments = std::make_shared<std::vector<std::string>>();
+    cmd->add_option("EXPR", *expression, "Expression, e.g. \"HIGH(ADDRESS+1)\"")->required();
+    cmd->add_option("NAME=VALUE", *assignments, "Variables to set before evaluating");
+    cmd->footer("Prints the value, or 'error N: TEXT; ...' with the evaluator's error bits (exit 1).");
+    cmd->callback([&ctx, expression, assignments] { ctx.exitCode = runEval(*expression, *assignments); });
 }
 
 } // namespace cli

@@ -1,0 +1,202 @@
+#include "protocol/evaluator_setup.h"
+
+#include "protocol/number_conversion.h"
+
+#include <cmath>
+
+namespace protocol {
+
+namespace {
+
+enum class Arity { One, IfForm };
+
+// A function of one argument computed in long double; false when the argument is outside its
+// domain.
+using RealFunction = bool (*)(long double x, long double& result);
+
+bool highOf(long double x, long double& r) {
+    int64_t v = 0;
+    if (!roundToInt64(x, v))
+        return false;
+    r = static_cast<long double>(v / 256); // toward zero, not limited to 8 bits
+    return true;
+}
+
+bool lowOf(long double x, long double& r) {
+    int64_t v = 0;
+    if (!roundToInt64(x, v))
+        return false;
+    r = static_cast<long double>(v % 256); // signed remainder: LOW(-1) is -1
+    return true;
+}
+
+template <unsigned Shift> bool byteOf(long double x, long double& r) {
+    int64_t v = 0;
+    if (!roundToInt64(x, v))
+        return false;
+    r = static_cast<long double>((static_cast<uint64_t>(v) >> Shift) & 0xFFu);
+    return true;
+}
+
+bool sinOf(long double x, long double& r) {
+    r = std::sin(x);
+    return true;
+}
+
+bool cosOf(long double x, long double& r) {
+    r = std::cos(x);
+    return true;
+}
+
+bool expOf(long double x, long double& r) {
+    r = std::exp(x);
+    return true;
+}
+
+bool sqrtOf(long double x, long double& r) {
+    if (x < 0)
+        return false;
+    r = std::sqrt(x);
+    return true;
+}
+
+bool lnOf(long double x, long double& r) {
+    if (!(x > 0))
+        return false;
+    r = std::log(x);
+    return true;
+}
+
+bool truncOf(long double x, long double& r) {
+    r = std::trunc(x);
+    return true;
+}
+
+bool roundOf(long double x, long double& r) {
+    r = roundHalfEven(x);
+    return true;
+}
+
+struct FunctionEntry {
+    std::string_view name;
+    Arity arity;
+    RealFunction compute; // for Arity::One
+};
+
+constexpr FunctionEntry kFunctions[] = {
+    {"SIN", Arity::One, sinOf},        {"COS", Arity::One, cosOf},        {"EXP", Arity::One, expOf},
+    {"LN", Arity::One, lnOf},          {"SQRT", Arity::One, sqrtOf},      {"TRUNC", Arity::One, truncOf},
+    {"ROUND", Arity::One, roundOf},    {"IF", Arity::IfForm, nullptr},    {"HIGH", Arity::One, highOf},
+    {"LOW", Arity::One, lowOf},        {"BYTE0", Arity::One, lowOf},      {"BYTE1", Arity::One, byteOf<8>},
+    {"BYTE2", Arity::One, byteOf<16>}, {"BYTE3", Arity::One, byteOf<24>},
+};
+
+static_assert(std::size(kFunctions) == kMainFunctions.size());
+
+// The integer path of a literal: optional blanks, sign, hexadecimal prefix, digits; the low 16
+// bits of the value. Digits beyond 16 bits only shift out, so any length converts.
+bool parsePrefixedInteger(std::string_view text, long double& result) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    unsigned base = 10;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size())
+        return false;
+    uint32_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else
+            return false;
+        value = (value * base + digit) & 0xFFFFu;
+    }
+    if (negative)
+        value = (0x10000u - value) & 0xFFFFu;
+    result = value;
+    return true;
+}
+
+} // namespace
+
+TStringParser makeEvaluatorParser() {
+    TStringParser parser;
+    parser.setCharGroups({"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$."});
+    parser.setFixedCombinations({"<<", ">>", "**", "<=", ">=", "!=", "<>"});
+    parser.setMultiLevelBrackets(false);
+    return parser;
+}
+
+TFunctionEvaluator makeMainEvaluator() {
+    TFunctionEvaluator evaluator;
+    evaluator.setOperators(std::vector<std::string>(kMainOperators.begin(), kMainOperators.end()));
+    evaluator.setFunctions(std::vector<std::string>(kMainFunctions.begin(), kMainFunctions.end()));
+    evaluator.setStringParser(makeEvaluatorParser());
+    evaluator.setOnConvertVal(FunctionEvaluator1ConvertVal);
+    evaluator.setOnFunction(FunctionEvaluator1Function);
+    return evaluator;
+}
+
+void declareProtocolVariables(TFunctionEvaluator& evaluator) {
+    for (std::string_view name : kProtocolVariableNames)
+        if (!evaluator.HasVariable(name))
+            evaluator.SetVariableQuiet(name, 0);
+    evaluator.Validate();
+}
+
+void FunctionEvaluator1ConvertVal(TFunctionEvaluator&, const std::string& value, long double& result,
+                                  bool& success) {
+    success = parseDecimalLiteral(value, result) || parsePrefixedInteger(value, result);
+}
+
+void FunctionEvaluator1Function(TFunctionEvaluator& sender, const std::string& name, TEquationPol& operands,
+                                long double& result, uint16_t& errorCode) {
+    errorCode = 0;
+    const FunctionEntry* entry = nullptr;
+    for (const auto& f : kFunctions)
+        if (f.name == name)
+            entry = &f;
+    if (!entry)
+        return;
+
+    long double value = 0;
+    if (entry->arity == Arity::IfForm) {
+        if (TFunctionEvaluator::ArgCountIs(operands, 2)) {
+            value = operands[0].Number * operands[1].Number;
+        } else if (sender.CheckArgCount(operands, 3)) {
+            const long double c = operands[0].Number;
+            value = c * operands[1].Number + (1 - c) * operands[2].Number;
+        } else {
+            return;
+        }
+    } else {
+        if (!sender.CheckArgCount(operands, 1))
+            return;
+        if (!entry->compute(operands[0].Number, value)) {
+            errorCode = kErrDivideByZero;
+            return;
+        }
+    }
+    if (!std::isfinite(value)) {
+        errorCode = kErrDivideByZero;
+        return;
+    }
+    result = value;
+}
+
+} // namespace protocol

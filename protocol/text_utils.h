@@ -1,0 +1,63 @@
+#pragma once
+// Small text helpers shared by the tokenizer, the expression evaluator, the command templates and the
+// protocol editor.
+//
+// All texts are UTF-8. Positions and widths count characters (code points), not bytes. A byte that
+// does not start a valid UTF-8 sequence counts as one character of its own and is kept unchanged, so
+// no helper ever loses or reorders input bytes.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace protocol {
+
+// Removes spaces and tab characters from both ends.
+std::string TrimBlanks(std::string_view text);
+
+// Upper case of one character: Latin a-z become A-Z, Cyrillic а-я become А-Я and ё becomes Ё;
+// every other character is returned unchanged.
+char32_t UpperCaseChar(char32_t ch);
+
+// UpperCaseChar applied to every character of a UTF-8 text. Invalid bytes are copied unchanged.
+std::string UpperCaseText(std::string_view text);
+
+// Upper case, then every space, carriage return and line feed removed (the stored form of a
+// template).
+std::string NormalizeTemplateText(std::string_view text);
+
+// Inserts a carriage return and line feed after every ";" (one template field per line).
+std::string BreakAfterSemicolons(std::string_view text);
+
+// True when the text is non-empty, starts with a Latin letter and goes on with Latin letters, digits
+// and "_" only.
+bool IsIdentifier(std::string_view text);
+
+// True when some entry equals the text exactly (letter case matters).
+bool IsInList(const std::vector<std::string>& list, std::string_view text);
+
+// Characters from position `from` to position `to` inclusive, counted from 1; `to` is cut to the
+// length of the text. Empty when the range is empty or starts beyond the text.
+std::string CopyRange(std::string_view text, int64_t from, int64_t to);
+
+// The text without its first and last character; empty for texts of fewer than two characters.
+std::string StripFirstAndLast(std::string_view text);
+
+// The text padded on the right with spaces to `width` characters, or cut to its first `width`
+// characters. A negative width gives the empty text.
+std::string PadOrCut(std::string_view text, int64_t width);
+
+// Decimal text of a signed integer.
+std::string IntToText(int64_t value);
+
+// True when the value is an exact multiple of 10000 (the evaluator's test for a whole number,
+// applied to the value scaled by 10000).
+constexpr bool IsWholeMultiple10000(int64_t value) {
+    return value % 10000 == 0;
+}
+
+// Number of characters of a UTF-8 text (invalid bytes count one each).
+size_t CharCount(std::string_view text);
+
+} // namespace protocol
