@@ -1,0 +1,34 @@
+#pragma once
+// What applying a profile asks of the rest of the program: the memory image, the address field, the
+// file-watch timer and the current file. The desktop implements it over its window; a headless caller
+// may implement only what it has. Texts are UTF-8.
+
+#include "protocol/crc_presets.h"
+
+#include <cstdint>
+#include <string>
+
+namespace app {
+
+class ProfileHost {
+  public:
+    virtual ~ProfileHost() = default;
+    // Hands the image CRC parameters to the memory image (SetCRCParams).
+    virtual void setImageCrcParams(const protocol::CrcParameters& params) = 0;
+    // The device address was taken from the profile; the address field shows it.
+    virtual void deviceAddressChanged(std::int32_t address) { (void)address; }
+    // Enables or disables the file-watch timer.
+    virtual void setFileWatch(bool enabled) { (void)enabled; }
+    // The name of the current file, possibly empty.
+    virtual std::string currentFileName() const { return {}; }
+    // "Reload last file" of a profile switch: disable the jump-to-start button, clear the memory image
+    // and, when the current file name is not empty and the file exists, load it again with the image's
+    // own file type. Returns true when the file was loaded. This load never switches the profile by
+    // file type.
+    virtual bool reloadCurrentFile() { return false; }
+    // The reload did not happen or failed: the current file name becomes empty and the reload action
+    // is disabled.
+    virtual void forgetCurrentFile() {}
+};
+
+} // namespace app
