@@ -1,0 +1,115 @@
+#include "exchange/device_search.h"
+
+#include "exchange/ident_record.h"
+#include "exchange/operation_sequencer.h"
+#include "protocol/codepage.h"
+
+#include <algorithm>
+#include <array>
+
+namespace exchange {
+
+namespace {
+
+constexpr int kLastAddress = 255;
+constexpr size_t kTextOffset = 6;
+
+std::string_view trimBlanks(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+} // namespace
+
+FoundDevice decodeSearchAnswer(uint8_t address, std::span<const uint8_t> buffer, int32_t capturedSize) {
+    FoundDevice d;
+    d.address = address;
+    d.addressText = hexText(address, 2);
+    if (buffer.size() > 5)
+        d.serialNumber = static_cast<uint16_t>(buffer[4] << 8 | buffer[5]);
+    size_t end = std::min({buffer.size(), kTextOffset + kSearchTextMax,
+                           static_cast<size_t>(std::max<int32_t>(capturedSize, 0))});
+    std::string text;
+    for (size_t i = kTextOffset; i < end && buffer[i] != 0x00 && buffer[i] != 0xFF; ++i)
+        text.push_back(static_cast<char>(buffer[i]));
+    d.identText = protocol::cp1251ToUtf8(trimBlanks(text));
+    return d;
+}
+
+DeviceSearch::DeviceSearch(DeviceHost& host) : m_host(host) {}
+
+bool DeviceSearch::start() {
+    if (m_host.busy() || m_running) {
+        m_outcome = Outcome::Refused;
+        return false;
+    }
+    m_host.applyPortSettings();
+    if (!m_host.openPort()) {
+        m_outcome = Outcome::Refused;
+        m_host.showMessage(MessageKind::Error, "", kTextCannotOpenPort);
+        return false;
+    }
+    // Another operation must not start on the same port while the bus is scanned.
+    m_host.setBusy(true);
+    m_host.setVariable("SIZE", m_host.pageSize());
+    m_devices.clear();
+    m_address = 0;
+    m_progress = 0;
+    m_cancelPending = false;
+    m_running = true;
+    m_outcome = Outcome::Running;
+    return true;
+}
+
+void DeviceSearch::tick() {
+    if (!m_running || m_inExchange)
+        return;
+    std::array<uint8_t, kSearchBufferSize> buffer{};
+    m_host.setQuiet(true);
+    m_host.setVariable("RECIPIENT", m_address);
+    ListBuffers buffers;
+    buffers.receive = buffer;
+    m_inExchange = true;
+    ListOutcome out = m_host.runActionList(kListSearch, buffers);
+    m_inExchange = false;
+    if (out.result == 0)
+        m_devices.push_back(decodeSearchAnswer(static_cast<uint8_t>(m_address), buffer, out.size));
+    m_progress = (m_address * 100 + kLastAddress / 2) / kLastAddress;
+    if (m_address == kLastAddress) {
+        m_host.setQuiet(false);
+        stop(Outcome::Completed);
+        return;
+    }
+    ++m_address;
+    m_host.setQuiet(false);
+    if (m_cancelPending)
+        stop(Outcome::Cancelled);
+}
+
+void DeviceSearch::cancel() {
+    if (!m_running)
+        return;
+    if (m_inExchange) {
+        m_cancelPending = true;
+        return;
+    }
+    stop(Outcome::Cancelled);
+}
+
+void DeviceSearch::stop(Outcome outcome) {
+    m_running = false;
+    m_cancelPending = false;
+    m_outcome = outcome;
+    m_host.closePort();
+    m_host.setBusy(false);
+}
+
+std::string DeviceSearch::progressText() const {
+    return std::to_string(m_progress) + "%";
+}
+
+} // namespace exchange

@@ -1,0 +1,309 @@
+#include "exchange/operation_sequencer.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace exchange {
+
+namespace {
+
+// Settings can hold anything; a window outside the image or upside down would make the paging
+// loop run over the whole address space.
+bool windowUsable(const FlashWindow& w) {
+    return w.start >= 0 && w.end <= kMaxFlashAddress && w.start <= w.end;
+}
+
+// The start of the page holding `address` (address is never negative here).
+uint32_t alignDown(int32_t address, uint16_t pageSize) {
+    return static_cast<uint32_t>((address / pageSize) * pageSize);
+}
+
+// Progress in percent (halves to even), kept within 0..100; a zero divisor shows 100.
+int clampedPercent(double part, double whole) {
+    if (whole == 0)
+        return 100;
+    double percent = std::nearbyint(part / whole * 100.0);
+    if (!(percent > 0))
+        return 0;
+    return percent > 100 ? 100 : static_cast<int>(percent);
+}
+
+} // namespace
+
+OperationSequencer::OperationSequencer(DeviceHost& host) : m_host(host) {}
+
+bool OperationSequencer::refuse(std::string_view text) {
+    m_outcome = Outcome::Refused;
+    if (!text.empty())
+        m_host.showMessage(MessageKind::Error, "", text);
+    return false;
+}
+
+bool OperationSequencer::commonStart(bool needPages) {
+    m_host.applyPortSettings();
+    m_pageSize = m_host.pageSize();
+    if (needPages && m_pageSize == 0)
+        return refuse(kTextPageSizeZero);
+    if (!m_host.openPort())
+        return refuse(kTextCannotOpenPort);
+    return true;
+}
+
+void OperationSequencer::showPanel(bool show) {
+    if (show) {
+        m_progress = 0;
+        m_addressText = "0x0000";
+        m_elapsedText = "0 сек";
+        m_host.resetCommErrors();
+        m_panelVisible = true;
+    }
+    m_host.setBusy(true);
+}
+
+void OperationSequencer::stopExchange() {
+    m_state = State::Idle;
+    m_host.closePort();
+    m_panelVisible = false;
+    m_host.setBusy(false);
+}
+
+ListOutcome OperationSequencer::runList(int list, const ListBuffers& buffers) {
+    m_inExchange = true;
+    ListOutcome out = m_host.runActionList(list, buffers);
+    m_inExchange = false;
+    return out;
+}
+
+bool OperationSequencer::startRead() {
+    if (m_host.busy() || m_state != State::Idle)
+        return refuse({});
+    m_lastResult = 0;
+    m_window = m_host.flashWindow();
+    if (!windowUsable(m_window))
+        return refuse(kTextBadFlashWindow);
+    if (!commonStart(true))
+        return false;
+
+    m_operation = Operation::Read;
+    m_outcome = Outcome::Running;
+    m_startTick = m_host.tickCount();
+    m_host.clearImage();
+    showPanel(true);
+    m_address = alignDown(m_window.start, m_pageSize);
+
+    ListBuffers buffers;
+    buffers.send = m_host.imageData();
+    ListOutcome before = runList(kListBeforeRead, buffers);
+    if (before.result != 0) {
+        m_lastResult = before.result;
+        m_outcome = Outcome::Failed;
+        stopExchange();
+        return false;
+    }
+    m_state = State::Paging;
+    m_page = 0;
+    return afterExchange();
+}
+
+bool OperationSequencer::startWrite() {
+    if (m_host.busy() || m_state != State::Idle)
+        return refuse({});
+    m_lastResult = 0;
+    m_window = m_host.flashWindow();
+    if (!windowUsable(m_window))
+        return refuse(kTextBadFlashWindow);
+    // Only what lies in the FLASH window is sent, and the protocol variables set by
+    // applyPortSettings describe exactly that.
+    m_host.narrowImage(m_window.start, m_window.end);
+    if (m_host.imageStartAddr() < 0)
+        return refuse(kTextNothingToWrite);
+    if (!commonStart(true))
+        return false;
+
+    m_operation = Operation::Write;
+    m_outcome = Outcome::Running;
+    m_startTick = m_host.tickCount();
+    showPanel(true);
+    m_appEnd = m_host.imageEndAddr();
+    m_address = alignDown(m_host.imageStartAddr(), m_pageSize);
+
+    ListBuffers buffers;
+    buffers.send = m_host.imageData();
+    ListOutcome before = runList(kListBeforeWrite, buffers);
+    if (before.result != 0) {
+        m_lastResult = before.result;
+        m_outcome = Outcome::Failed;
+        stopExchange();
+        return false;
+    }
+    m_state = State::Paging;
+    m_startPage = static_cast<int32_t>((static_cast<int64_t>(m_address) - m_window.start) / m_pageSize);
+    m_page = m_startPage;
+    return afterExchange();
+}
+
+bool OperationSequencer::afterExchange() {
+    if (m_cancelPending) {
+        m_cancelPending = false;
+        if (m_state == State::Paging)
+            doCancel();
+    }
+    return m_state == State::Paging;
+}
+
+void OperationSequencer::tick() {
+    if (m_state != State::Paging || m_inExchange)
+        return;
+    if (m_operation == Operation::Read)
+        readTick();
+    else
+        writeTick();
+    afterExchange();
+}
+
+void OperationSequencer::readTick() {
+    m_host.setVariable("PAGE", m_page);
+    m_host.setVariable("ADDRESS", m_address);
+    ListBuffers buffers;
+    buffers.receive = m_host.imageData();
+    buffers.receiveOffset = m_address;
+    ListOutcome out = runList(kListReadPage, buffers);
+    if (out.result != 0) {
+        m_state = State::Idle;
+        m_lastResult = out.result;
+        m_outcome = Outcome::Failed;
+        m_host.markNonBlank();
+        m_host.refreshImage();
+        stopExchange();
+        return;
+    }
+    m_address += m_pageSize;
+    m_progress = clampedPercent(static_cast<double>(m_pageSize) * m_page,
+                                static_cast<double>(m_window.end) - m_window.start);
+    updateTexts();
+    ++m_page;
+    if (static_cast<int64_t>(m_address) > m_window.end)
+        finishRead();
+}
+
+void OperationSequencer::writeTick() {
+    m_host.setVariable("PAGE", m_page);
+    m_host.setVariable("ADDRESS", m_address);
+    int64_t remaining = static_cast<int64_t>(m_appEnd) - m_address + 1;
+    int64_t size = remaining < m_pageSize ? remaining : m_pageSize;
+    m_host.setVariable("SIZE", static_cast<double>(size));
+    ListBuffers buffers;
+    buffers.send = m_host.imageData();
+    buffers.sendOffset = m_address;
+    ListOutcome out = runList(kListWritePage, buffers);
+    if (out.result != 0) {
+        m_lastResult = out.result;
+        m_outcome = Outcome::Failed;
+        stopExchange();
+        return;
+    }
+    m_address += m_pageSize;
+    m_progress = clampedPercent(static_cast<double>(m_page) - m_startPage, m_host.imageBlockCount());
+    updateTexts();
+    ++m_page;
+    if (static_cast<int64_t>(m_address) > m_appEnd)
+        finishWrite();
+}
+
+void OperationSequencer::finishRead() {
+    m_state = State::Idle;
+    runList(kListAfterRead, {});
+    stopExchange();
+    m_host.markNonBlank();
+    m_host.refreshImage();
+    m_host.deviceLog(" Чтение завершено(" + std::to_string(elapsedSeconds()) + " сек)");
+    m_host.bringToFront();
+    m_outcome = Outcome::Completed;
+}
+
+void OperationSequencer::finishWrite() {
+    m_state = State::Idle;
+    ListOutcome after = runList(kListAfterWrite, {});
+    std::string seconds = std::to_string(elapsedSeconds());
+    if (after.result == 0) {
+        m_host.deviceLog("Программирование завершено (" + seconds + " сек)");
+        m_outcome = Outcome::Completed;
+    } else {
+        m_host.deviceLog("Программирование не завершено(" + seconds + " сек)");
+        m_lastResult = after.result;
+        m_outcome = Outcome::Failed;
+    }
+    stopExchange();
+    m_host.bringToFront();
+}
+
+void OperationSequencer::cancel() {
+    if (m_state != State::Paging)
+        return;
+    if (m_inExchange) {
+        m_cancelPending = true;
+        return;
+    }
+    doCancel();
+}
+
+void OperationSequencer::doCancel() {
+    m_state = State::Idle;
+    // The pages read so far are only in the data; mark them so that a save keeps them.
+    if (m_operation == Operation::Read)
+        m_host.markNonBlank();
+    m_host.refreshImage();
+    stopExchange();
+    m_outcome = Outcome::Cancelled;
+    m_host.showMessage(MessageKind::Information, "", kTextCancelled);
+}
+
+bool OperationSequencer::erase() {
+    return runSingleList(Operation::Erase, kListErase, "Приложение стерто.", "Ошибка стирания приложения!");
+}
+
+bool OperationSequencer::reset() {
+    return runSingleList(Operation::Reset, kListReset, "Устройство перезапущено.",
+                         "Ошибка перезапуска приложения!");
+}
+
+bool OperationSequencer::runSingleList(Operation op, int list, std::string_view okText,
+                                       std::string_view failText) {
+    if (m_host.busy() || m_state != State::Idle)
+        return refuse({});
+    m_lastResult = 0;
+    m_window = m_host.flashWindow();
+    if (!windowUsable(m_window))
+        return refuse(kTextBadFlashWindow);
+    if (!commonStart(false))
+        return false;
+    m_operation = op;
+    m_outcome = Outcome::Running;
+    m_startTick = m_host.tickCount();
+    showPanel(false);
+    ListOutcome out = runList(list, {});
+    m_host.deviceLog(out.result == 0 ? okText : failText);
+    stopExchange();
+    m_lastResult = out.result;
+    m_outcome = out.result == 0 ? Outcome::Completed : Outcome::Failed;
+    m_cancelPending = false;
+    return out.result == 0;
+}
+
+void OperationSequencer::updateTexts() {
+    char text[40];
+    std::snprintf(text, sizeof text, "0x%08X (P:%d)", static_cast<unsigned>(m_address),
+                  static_cast<int>(m_page));
+    m_addressText = text;
+    m_elapsedText = std::to_string(elapsedSeconds()) + " сек";
+}
+
+uint32_t OperationSequencer::elapsedSeconds() const {
+    return (m_host.tickCount() - m_startTick) / 1000;
+}
+
+std::string OperationSequencer::commErrorsText() const {
+    return std::to_string(m_host.commErrors());
+}
+
+} // namespace exchange
