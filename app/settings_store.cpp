@@ -103,40 +103,6 @@ std::string encodeValue(std::string_view value) {
     return quote ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
-// Where a key is, or where it would go, in a list of lines.
-struct KeyPlace {
-    std::optional<size_t> keyLine;     // the first line holding the key
-    std::optional<size_t> sectionLine; // the first header of the section
-    size_t insertAt = 0;               // after the last key line of that first section
-};
-
-KeyPlace locate(const std::vector<std::string>& lines, std::string_view section, std::string_view key) {
-    const std::string wantSection = foldCase(trim(section));
-    const std::string wantKey = foldCase(trim(key));
-    KeyPlace place;
-    bool inSection = false;
-    bool inFirst = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const ParsedLine p = parseLine(lines[i]);
-        if (p.kind == ParsedLine::Kind::Section) {
-            inSection = foldCase(p.name) == wantSection;
-            inFirst = inSection && !place.sectionLine;
-            if (inFirst) {
-                place.sectionLine = i;
-                place.insertAt = i + 1;
-            }
-            continue;
-        }
-        if (p.kind != ParsedLine::Kind::Key || !inSection)
-            continue;
-        if (inFirst)
-            place.insertAt = i + 1;
-        if (!place.keyLine && foldCase(p.name) == wantKey)
-            place.keyLine = i;
-    }
-    return place;
-}
-
 std::string systemReason(int err) {
     return std::strerror(err);
 }
@@ -158,6 +124,44 @@ bool writeAll(int fd, std::string_view data) {
 
 SettingsStore::SettingsStore(fs::path file) : m_path(std::move(file)) {}
 
+void SettingsStore::reindex() const {
+    m_index.assign(m_lines.size(), {});
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const ParsedLine p = parseLine(m_lines[i]);
+        if (p.kind == ParsedLine::Kind::Other)
+            continue;
+        m_index[i].kind = p.kind == ParsedLine::Kind::Section ? LineKey::Kind::Section : LineKey::Kind::Key;
+        m_index[i].folded = foldCase(p.name);
+    }
+}
+
+SettingsStore::KeyPlace SettingsStore::locate(std::string_view section, std::string_view key) const {
+    const std::string wantSection = foldCase(trim(section));
+    const std::string wantKey = foldCase(trim(key));
+    KeyPlace place;
+    bool inSection = false;
+    bool inFirst = false;
+    for (size_t i = 0; i < m_index.size(); ++i) {
+        const LineKey& line = m_index[i];
+        if (line.kind == LineKey::Kind::Section) {
+            inSection = line.folded == wantSection;
+            inFirst = inSection && !place.sectionLine;
+            if (inFirst) {
+                place.sectionLine = i;
+                place.insertAt = i + 1;
+            }
+            continue;
+        }
+        if (line.kind != LineKey::Kind::Key || !inSection)
+            continue;
+        if (inFirst)
+            place.insertAt = i + 1;
+        if (!place.keyLine && line.folded == wantKey)
+            place.keyLine = i;
+    }
+    return place;
+}
+
 SettingsStore::FileId SettingsStore::currentId() const {
     FileId id;
     struct stat st {};
@@ -177,6 +181,7 @@ void SettingsStore::refresh() const {
         return;
     m_loadedId = id;
     load();
+    reindex();
 }
 
 void SettingsStore::load() const {
@@ -308,6 +313,7 @@ bool SettingsStore::save(std::vector<std::string> lines) {
     }
 
     m_lines = std::move(lines);
+    reindex();
     m_loadedId = currentId();
     m_error.clear();
     return true;
@@ -315,7 +321,7 @@ bool SettingsStore::save(std::vector<std::string> lines) {
 
 std::optional<std::string> SettingsStore::find(std::string_view section, std::string_view key) const {
     refresh();
-    const KeyPlace place = locate(m_lines, section, key);
+    const KeyPlace place = locate(section, key);
     if (!place.keyLine)
         return std::nullopt;
     return std::string(parseLine(m_lines[*place.keyLine]).value);
@@ -359,7 +365,7 @@ bool SettingsStore::writeString(std::string_view section, std::string_view key, 
         return false;
 
     std::vector<std::string> lines = m_lines;
-    const KeyPlace place = locate(lines, s, k);
+    const KeyPlace place = locate(s, k);
     if (place.keyLine) {
         const std::string_view existing = parseLine(lines[*place.keyLine]).name;
         lines[*place.keyLine] = std::string(existing) + "=" + encodeValue(value);
@@ -392,15 +398,15 @@ bool SettingsStore::deleteKey(std::string_view section, std::string_view key) {
     lines.reserve(m_lines.size());
     bool inSection = false;
     bool changed = false;
-    for (const std::string& line : m_lines) {
-        const ParsedLine p = parseLine(line);
-        if (p.kind == ParsedLine::Kind::Section)
-            inSection = foldCase(p.name) == wantSection;
-        if (inSection && p.kind == ParsedLine::Kind::Key && foldCase(p.name) == wantKey) {
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const LineKey& line = m_index[i];
+        if (line.kind == LineKey::Kind::Section)
+            inSection = line.folded == wantSection;
+        if (inSection && line.kind == LineKey::Kind::Key && line.folded == wantKey) {
             changed = true;
             continue;
         }
-        lines.push_back(line);
+        lines.push_back(m_lines[i]);
     }
     return !changed || save(std::move(lines));
 }
@@ -413,15 +419,14 @@ bool SettingsStore::eraseSection(std::string_view section) {
     lines.reserve(m_lines.size());
     bool inSection = false;
     bool changed = false;
-    for (const std::string& line : m_lines) {
-        const ParsedLine p = parseLine(line);
-        if (p.kind == ParsedLine::Kind::Section)
-            inSection = foldCase(p.name) == wantSection;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (m_index[i].kind == LineKey::Kind::Section)
+            inSection = m_index[i].folded == wantSection;
         if (inSection) {
             changed = true;
             continue;
         }
-        lines.push_back(line);
+        lines.push_back(m_lines[i]);
     }
     return !changed || save(std::move(lines));
 }

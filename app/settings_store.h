@@ -92,6 +92,19 @@ class SettingsStore {
         bool operator==(const FileId&) const = default;
     };
 
+    // Each line's kind and case-folded name, so that a lookup compares names without parsing.
+    struct LineKey {
+        enum class Kind { Other, Section, Key } kind = Kind::Other;
+        std::string folded;
+    };
+    struct KeyPlace {
+        std::optional<size_t> keyLine;     // the first line holding the key
+        std::optional<size_t> sectionLine; // the first header of the section
+        size_t insertAt = 0;               // after the last key line of that first section
+    };
+
+    KeyPlace locate(std::string_view section, std::string_view key) const;
+    void reindex() const;
     FileId currentId() const;
     void refresh() const;
     void load() const;
@@ -100,6 +113,7 @@ class SettingsStore {
 
     std::filesystem::path m_path;
     mutable std::vector<std::string> m_lines; // the file's lines without their line ends
+    mutable std::vector<LineKey> m_index;     // one entry per line
     mutable FileId m_loadedId;
     mutable bool m_loaded = false;
     mutable bool m_unreadable = false;
