@@ -1,0 +1,210 @@
+#include "image/arc.h"
+
+#include "image/lh5_decoder.h"
+#include "image/lh5_encoder.h"
+#include "protocol/codepage.h"
+#include "protocol/crc32.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace image {
+
+namespace {
+
+constexpr size_t kRecordOffset = 36;
+constexpr size_t kRecordSize = 64;
+constexpr size_t kCrcOffset = 100;
+constexpr size_t kSizeOffset = 104;
+constexpr size_t kPackedOffset = 112;
+constexpr size_t kCountOffset = 124;
+constexpr size_t kEntryOffset = 128;
+constexpr uint32_t kCrcInitial = 0xFFFFFFFF;
+constexpr size_t kMaxPackInput = 0x7FFFFFFF;
+constexpr size_t kMaxShortText = 255;
+
+uint32_t readLe32(std::span<const uint8_t> in, size_t at) {
+    return static_cast<uint32_t>(in[at]) | (static_cast<uint32_t>(in[at + 1]) << 8) |
+           (static_cast<uint32_t>(in[at + 2]) << 16) | (static_cast<uint32_t>(in[at + 3]) << 24);
+}
+
+void writeLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void appendLe32(std::vector<uint8_t>& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void appendShortText(std::vector<uint8_t>& out, std::string_view text) {
+    out.push_back(static_cast<uint8_t>(text.size()));
+    for (char c : text)
+        out.push_back(static_cast<uint8_t>(~static_cast<uint8_t>(c)));
+}
+
+// The record a fresh container carries until the envelope writes the real one: markers, a
+// fixed text, zero filler, running-sum coded like every record in an envelope.
+std::array<uint8_t, kRecordSize> placeholderRecord() {
+    std::array<uint8_t, kRecordSize> plain{};
+    const std::string text = protocol::utf8ToCp1251("ОЧЕНЬ ХОРОШАЯ ЗАПИСЬ О ВЕРСИИ").value_or("");
+    std::memcpy(plain.data(), "<VER>", 5);
+    std::memcpy(plain.data() + 5, text.data(), std::min<size_t>(text.size(), 33));
+    std::memcpy(plain.data() + kRecordSize - 6, "</VER>", 6);
+    std::array<uint8_t, kRecordSize> coded{};
+    uint8_t sum = 0;
+    for (size_t i = 0; i < kRecordSize; ++i) {
+        sum = static_cast<uint8_t>(sum + i + plain[i]);
+        coded[i] = sum;
+    }
+    return coded;
+}
+
+// Reads the inverted short text at `pos` (length byte first) within `limit`; advances `pos`.
+bool readShortText(std::span<const uint8_t> in, size_t limit, size_t& pos, std::string& text) {
+    if (pos + 1 > limit)
+        return false;
+    const size_t len = in[pos++];
+    if (pos + len > limit)
+        return false;
+    text.clear();
+    for (size_t i = 0; i < len; ++i)
+        text.push_back(static_cast<char>(~in[pos + i]));
+    pos += len;
+    return true;
+}
+
+} // namespace
+
+bool TArc::fail(TArcFailure failure) {
+    m_failure = failure;
+    if (failure == TArcFailure::BadCrc)
+        m_errorCode = TArcError::BadCrc;
+    return false;
+}
+
+bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStream, std::string_view Name) {
+    m_errorCode = TArcError::None;
+    m_failure = TArcFailure::None;
+    m_decodeReason.clear();
+    if (InStream.size() >= kMaxPackInput)
+        return false;
+
+    TArcEntry entry;
+    entry.Name = std::string(Name.substr(0, kMaxShortText));
+    entry.Path = "\\";
+    entry.Size = static_cast<uint32_t>(InStream.size());
+
+    std::vector<uint8_t> out(kCountOffset, 0);
+    std::memcpy(out.data(), kMagic, sizeof kMagic);
+    const auto record = placeholderRecord();
+    std::copy(record.begin(), record.end(), out.begin() + kRecordOffset);
+    appendLe32(out, 1);
+    appendShortText(out, entry.Name);
+    appendLe32(out, entry.Size);
+    entry.FieldPos = static_cast<uint32_t>(out.size());
+    out.resize(out.size() + 8, 0);
+    appendShortText(out, entry.Path);
+    appendLe32(out, 0);
+    out.push_back(0);
+    m_dataOffset = static_cast<uint32_t>(out.size());
+    writeLe32(out, entry.FieldPos, m_dataOffset);
+
+    lh5Encode(InStream, out);
+    if (out.size() >= kMaxPackInput)
+        return false;
+    m_dataEnd = static_cast<uint32_t>(out.size()) + 1;
+    writeLe32(out, entry.FieldPos + 4, m_dataEnd);
+    writeLe32(out, kSizeOffset, static_cast<uint32_t>(out.size()));
+    writeLe32(out, kPackedOffset, 1);
+    writeLe32(out, kCrcOffset,
+              protocol::CRC32Update(kCrcInitial, out.data() + kSizeOffset, out.size() - kSizeOffset));
+
+    m_origSize = entry.Size;
+    m_entries.assign(1, std::move(entry));
+    OutStream = std::move(out);
+    return true;
+}
+
+bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStream) {
+    m_errorCode = TArcError::None;
+    m_failure = TArcFailure::None;
+    m_decodeReason.clear();
+    m_dataOffset = m_dataEnd = m_origSize = 0;
+    m_entries.clear();
+
+    if (InStream.size() < sizeof kMagic || std::memcmp(InStream.data(), kMagic, sizeof kMagic) != 0)
+        return fail(TArcFailure::NotContainer);
+    // A container too short to hold its CRC and size fields, or whose size runs past the input,
+    // is a cut file: its CRC cannot match.
+    if (InStream.size() < kSizeOffset + 4)
+        return fail(TArcFailure::BadCrc);
+    const uint32_t storedCrc = readLe32(InStream, kCrcOffset);
+    const size_t total = readLe32(InStream, kSizeOffset);
+    if (total < kSizeOffset + 4 || total > InStream.size())
+        return fail(TArcFailure::BadCrc);
+    if (protocol::CRC32Update(kCrcInitial, InStream.data() + kSizeOffset, total - kSizeOffset) != storedCrc)
+        return fail(TArcFailure::BadCrc);
+
+    // Everything the entry header says must lie inside the checked part.
+    if (total < kEntryOffset)
+        return fail(TArcFailure::BadEntry);
+    TArcEntry entry;
+    size_t pos = kEntryOffset;
+    if (!readShortText(InStream, total, pos, entry.Name) || pos + 12 > total)
+        return fail(TArcFailure::BadEntry);
+    m_origSize = readLe32(InStream, pos);
+    m_dataOffset = readLe32(InStream, pos + 4);
+    m_dataEnd = readLe32(InStream, pos + 8);
+    entry.Size = m_origSize;
+    entry.FieldPos = static_cast<uint32_t>(pos + 4);
+    pos += 12;
+    if (!readShortText(InStream, total, pos, entry.Path) || pos + 4 > total)
+        return fail(TArcFailure::BadEntry);
+    m_entries.push_back(std::move(entry));
+
+    if (m_origSize > kMaxOrigSize)
+        return fail(TArcFailure::TooLarge);
+    std::span<const uint8_t> stream;
+    if (m_dataEnd > m_dataOffset && m_dataEnd - m_dataOffset > 1) {
+        if (m_dataOffset > total || m_dataEnd - 1 > total)
+            return fail(TArcFailure::BadEntry);
+        stream = InStream.subspan(m_dataOffset, m_dataEnd - 1 - m_dataOffset);
+    }
+    // Without compressed bytes only an empty entry can be restored.
+    if (stream.empty() && m_origSize != 0) {
+        m_decodeReason = lh5DecodeResultText(Lh5DecodeResult::Truncated);
+        return fail(TArcFailure::BadData);
+    }
+
+    std::vector<uint8_t> restored(m_origSize);
+    const Lh5DecodeResult result = lh5Decode(stream, restored);
+    if (result != Lh5DecodeResult::Ok) {
+        m_decodeReason = lh5DecodeResultText(result);
+        return fail(TArcFailure::BadData);
+    }
+    OutStream = std::move(restored);
+    return true;
+}
+
+std::string TArc::failureText() const {
+    switch (m_failure) {
+    case TArcFailure::None:
+        return "no error";
+    case TArcFailure::NotContainer:
+        return "not a packed container (no KTLA magic)";
+    case TArcFailure::BadCrc:
+        return "container CRC does not match";
+    case TArcFailure::BadEntry:
+        return "container entry points outside the container";
+    case TArcFailure::TooLarge:
+        return "unpacked size exceeds 8 MiB";
+    case TArcFailure::BadData:
+        return "corrupt compressed data: " + m_decodeReason;
+    }
+    return "unknown error";
+}
+
+} // namespace image
