@@ -52,7 +52,7 @@ bool parseVariableValue(const std::string& text, long double& value) {
 
 int runEval(const std::string& expression, const std::vector<std::string>& assignments) {
     if (!protocol::utf8ToCp1251(expression)) {
-        std::fprintf(stderr, "eval: the expression is not UTF-8 text of code page 1251 characters\n");
+        std::fprintf(stderr, "eval: the expression must be UTF-8 text of characters of code page 1251\n");
         return kExitUsage;
     }
     protocol::TFunctionEvaluator evaluator = protocol::makeMainEvaluator();

@@ -188,7 +188,8 @@ uint16_t TFunctionEvaluator::ComputeBuiltInOperator(const std::string& op, int k
         if (!std::isfinite(op1))
             return kErrDivideByZero;
         // Whole means whole to four decimals, as values typed with a few decimals should count.
-        const bool whole = std::fmod(roundHalfEven(op1 * 10000), 10000.0L) == 0;
+        // Values too large for a fraction are whole even when the scaled value loses digits.
+        const bool whole = std::trunc(op1) == op1 || std::fmod(roundHalfEven(op1 * 10000), 10000.0L) == 0;
         if (!whole)
             return kErrUndefinedVariable;
         if (op == "!") {

@@ -1,0 +1,76 @@
+// Expression compile and evaluate per template field, with the program's evaluator configuration.
+
+#include "protocol/evaluator_setup.h"
+#include "protocol/function_evaluator.h"
+#include "protocol/string_parser.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Fields as they appear in the command and answer templates of a page read and write.
+const std::vector<std::string> kFields = {
+    "RECIPIENT",
+    "0x03",
+    "HIGH(ADDRESS)",
+    "LOW(ADDRESS)",
+    "BYTE2(ADDRESS+PAGE*PAGESIZE)",
+    "IF(SIZE>128,128,SIZE)",
+    "LOW(PACK_CRC)",
+    "HIGH(PACK_CRC)",
+    "(APP_END-APP_START+1)/PAGESIZE",
+    "$10",
+};
+
+protocol::TFunctionEvaluator preparedEvaluator() {
+    protocol::TFunctionEvaluator ev = protocol::makeMainEvaluator();
+    protocol::declareProtocolVariables(ev);
+    ev.SetVariable("ADDRESS", 0x2100);
+    ev.SetVariable("PAGESIZE", 128);
+    ev.SetVariable("SIZE", 256);
+    return ev;
+}
+
+void BM_CompileField(benchmark::State& state) {
+    protocol::TFunctionEvaluator ev = preparedEvaluator();
+    size_t i = 0;
+    for (auto _ : state) {
+        ev.setEquation(kFields[i++ % kFields.size()]);
+        benchmark::DoNotOptimize(ev.ErrorCode());
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("per field");
+}
+BENCHMARK(BM_CompileField);
+
+// What the frame builder does per field: put the stored program back and run it.
+void BM_EvaluateField(benchmark::State& state) {
+    protocol::TFunctionEvaluator ev = preparedEvaluator();
+    protocol::TEqCollection programs;
+    for (size_t k = 0; k < kFields.size(); ++k) {
+        ev.setEquation(kFields[k]);
+        protocol::TFunctionEvaluator::StoreCompiled(programs, ev.Compiled(), k + 1);
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        ev.setCompiled(programs[i++ % programs.size()]);
+        benchmark::DoNotOptimize(ev.Evaluate());
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("per field");
+}
+BENCHMARK(BM_EvaluateField);
+
+void BM_TokenizeField(benchmark::State& state) {
+    protocol::TStringParser parser = protocol::makeEvaluatorParser();
+    size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(parser.Tokenize(kFields[i++ % kFields.size()]));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TokenizeField);
+
+} // namespace
