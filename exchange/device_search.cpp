@@ -3,6 +3,7 @@
 #include "exchange/ident_record.h"
 #include "exchange/operation_sequencer.h"
 #include "protocol/codepage.h"
+#include "protocol/text_utils.h"
 
 #include <algorithm>
 #include <array>
@@ -13,15 +14,6 @@ namespace {
 
 constexpr int kLastAddress = 255;
 constexpr size_t kTextOffset = 6;
-
-std::string_view trimBlanks(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-        --e;
-    return s.substr(b, e - b);
-}
 
 } // namespace
 
@@ -36,7 +28,7 @@ FoundDevice decodeSearchAnswer(uint8_t address, std::span<const uint8_t> buffer,
     std::string text;
     for (size_t i = kTextOffset; i < end && buffer[i] != 0x00 && buffer[i] != 0xFF; ++i)
         text.push_back(static_cast<char>(buffer[i]));
-    d.identText = protocol::cp1251ToUtf8(trimBlanks(text));
+    d.identText = protocol::cp1251ToUtf8(protocol::TrimBlanks(text));
     return d;
 }
 

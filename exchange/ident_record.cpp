@@ -1,6 +1,7 @@
 #include "exchange/ident_record.h"
 
 #include "protocol/codepage.h"
+#include "protocol/text_utils.h"
 
 #include <algorithm>
 #include <array>
@@ -12,15 +13,6 @@ namespace exchange {
 namespace {
 
 constexpr int kMinLength = 6;
-
-std::string_view trimBlanks(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-        --e;
-    return s.substr(b, e - b);
-}
 
 // Bytes the device left unwritten (0xFF erased flash, 0x00 of a fresh buffer) read as blanks.
 std::string bytesAsText(std::span<const uint8_t> bytes) {
@@ -99,9 +91,9 @@ IdentRecord ShowIdentRecord(std::span<const uint8_t> buffer) {
     const size_t lx = static_cast<size_t>(identLayoutLength(r.length));
     std::span<const uint8_t> all(b);
     std::string ident = bytesAsText(all.subspan(12, lx - kMinLength));
-    r.identString = protocol::cp1251ToUtf8(trimBlanks(ident));
+    r.identString = protocol::cp1251ToUtf8(protocol::TrimBlanks(ident));
     std::string version = bytesAsText(all.subspan(lx + 6));
-    r.versionText = protocol::cp1251ToUtf8(toLines(trimBlanks(version)));
+    r.versionText = protocol::cp1251ToUtf8(toLines(protocol::TrimBlanks(version)));
     return r;
 }
 
@@ -161,7 +153,8 @@ std::string hexText(uint32_t value, int digits) {
 }
 
 bool parseNumberText(std::string_view text, uint32_t max, uint32_t& value) {
-    std::string_view t = trimBlanks(text);
+    const std::string trimmed = protocol::TrimBlanks(text);
+    std::string_view t = trimmed;
     int base = 10;
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
         t.remove_prefix(2);
