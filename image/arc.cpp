@@ -94,7 +94,7 @@ bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStre
 
     TArcEntry entry;
     entry.Name = std::string(Name.substr(0, kMaxShortText));
-    entry.Path = "\\";
+    entry.Path.assign(1, '\\');
     entry.Size = static_cast<uint32_t>(InStream.size());
 
     std::vector<uint8_t> out(kCountOffset, 0);
