@@ -1,0 +1,107 @@
+#include "image/hex_file.h"
+
+#include "image/file_reader.h"
+#include "image/intel_hex_reader.h"
+#include "image/intel_hex_writer.h"
+#include "protocol/atomic_file.h"
+
+#include <memory>
+
+namespace image {
+
+namespace {
+
+// Intel HEX text of a full image is about 23 MiB; anything far beyond is not an image file.
+constexpr uint64_t kMaxHexFileSize = 256ull * 1024 * 1024;
+
+} // namespace
+
+THEXFile::THEXFile(int32_t capacity) : TDUMPq7rEncodedFile(capacity) {}
+
+FileResult THEXFile::loadFailure(const std::string& fileName, const std::string& reason) const {
+    if (containerDamaged()) {
+        FileResult result = FileResult::failure("Файл поврежден :" + fileName);
+        result.damaged = true;
+        return result;
+    }
+    std::string message = cannotOpenMessage(fileName);
+    if (!reason.empty())
+        message += " (" + reason + ")";
+    return FileResult::failure(message);
+}
+
+FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append, const std::string& fileName) {
+    if (!append)
+        return loadInPlace(fileType, address, append, fileName);
+    // The scratch copy takes the load; the image is replaced only when it succeeded.
+    auto scratch = std::unique_ptr<THEXFile>(new THEXFile(*this));
+    FileResult result = scratch->loadInPlace(fileType, address, append, fileName);
+    if (result)
+        *this = std::move(*scratch);
+    return result;
+}
+
+FileResult THEXFile::loadInPlace(uint8_t fileType, int32_t address, bool append, const std::string& fileName) {
+    if (fileType == kFileTypeDetect)
+        fileType = detectFileType(fileName);
+    FileResult result;
+    switch (fileType) {
+    case kFileTypeHex:
+        result = LoadHexFile(address, fileName, append);
+        break;
+    case kFileTypeBinary:
+    case kFileTypeEnvelope:
+        result = LoadBinaryFile(fileName, address, append);
+        if (!result)
+            result = loadFailure(fileName, decodeError());
+        break;
+    case kFileTypeMapBin:
+        FileType = fileType;
+        return FileResult::failure("Формат MAPBIN не поддерживается: " + fileName);
+    default:
+        FileType = fileType;
+        return FileResult::failure(cannotOpenMessage(fileName) + " (неизвестный тип файла)");
+    }
+    FileType = IsEnvelope ? kFileTypeEnvelope : fileType;
+    return result;
+}
+
+FileResult THEXFile::LoadHexFile(int32_t address, const std::string& fileName, bool append) {
+    if (!CanLoad())
+        return loadFailure(fileName, {});
+    if (!append) {
+        Clear();
+        FileName = fileName;
+    }
+    std::vector<uint8_t> text;
+    const ReadStatus status = readFileBytes(fileName, kMaxHexFileSize, text);
+    FileType = kFileTypeHex;
+    if (status != ReadStatus::Ok) {
+        Update();
+        return loadFailure(fileName, status == ReadStatus::TooLarge ? "файл слишком велик" : "");
+    }
+    const IntelHexReadResult read = readIntelHex(
+        {reinterpret_cast<const char*>(text.data()), text.size()}, address,
+        [this](uint32_t at, const uint8_t* bytes, size_t count) { placeBytes(static_cast<int32_t>(at), bytes, count); });
+    bool ok = read.ok();
+    if (ok)
+        ok = AfterLoad();
+    Update();
+    if (!read.ok())
+        return loadFailure(fileName, "строка " + std::to_string(read.line) + ": " + intelHexErrorText(read.error));
+    return ok ? FileResult::success() : loadFailure(fileName, decodeError());
+}
+
+FileResult THEXFile::SaveHexFile(const std::string& fileName) {
+    Update();
+    if (!BeforeSave())
+        return FileResult::failure(cannotSaveMessage(fileName));
+    const std::string text = writeIntelHex(savedImage());
+    std::string error;
+    if (!protocol::writeFileAtomically(fileName, text, error))
+        return FileResult::failure(cannotSaveMessage(fileName));
+    AfterSave();
+    return FileResult::success();
+}
+
+} // namespace image

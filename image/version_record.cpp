@@ -1,0 +1,115 @@
+#include "image/version_record.h"
+
+#include "image/calendar_date.h"
+#include "protocol/crc32.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace image {
+
+namespace {
+
+constexpr std::string_view kStartMarker = "<VER>";
+constexpr std::string_view kEndMarker = "</VER>";
+constexpr size_t kEndMarkerAt = 58;
+
+bool markersAt(const uint8_t* p) {
+    return std::memcmp(p, kStartMarker.data(), kStartMarker.size()) == 0 &&
+           std::memcmp(p + kEndMarkerAt, kEndMarker.data(), kEndMarker.size()) == 0;
+}
+
+int64_t findRecord(const uint8_t* buffer, int64_t size) {
+    if (buffer == nullptr || size < kVersionRecordSize)
+        return -1;
+    const std::string_view text(reinterpret_cast<const char*>(buffer), static_cast<size_t>(size));
+    const size_t lastStart = static_cast<size_t>(size - kVersionRecordSize);
+    for (size_t p = text.find(kStartMarker); p != std::string_view::npos && p <= lastStart;
+         p = text.find(kStartMarker, p + 1)) {
+        if (markersAt(buffer + p))
+            return static_cast<int64_t>(p);
+    }
+    return -1;
+}
+
+std::string twoDigits(int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", value);
+    return text;
+}
+
+} // namespace
+
+std::string TVersionRecord::Owner() const {
+    const char* text = reinterpret_cast<const char*>(bytes.data() + 5);
+    const void* zero = std::memchr(text, 0, 33);
+    return std::string(text, zero ? static_cast<const char*>(zero) - text : 33);
+}
+
+bool TVersionRecord::hasMarkers() const { return markersAt(bytes.data()); }
+
+TVersionRecord emptyVersionRecord() {
+    TVersionRecord record;
+    std::memcpy(record.bytes.data(), kStartMarker.data(), kStartMarker.size());
+    std::memcpy(record.bytes.data() + kEndMarkerAt, kEndMarker.data(), kEndMarker.size());
+    return record;
+}
+
+int32_t FindVersionRecord(const uint8_t* buffer, int64_t size, TVersionRecord& record) {
+    const int64_t p = findRecord(buffer, size);
+    if (p < 0) {
+        record = emptyVersionRecord();
+        return -1;
+    }
+    std::memcpy(record.bytes.data(), buffer + p, kVersionRecordSize);
+    return static_cast<int32_t>(p);
+}
+
+bool WriteVersionRecord(uint8_t* buffer, int64_t size, const TVersionRecord& record) {
+    const int64_t p = findRecord(buffer, size);
+    if (p < 0)
+        return false;
+    std::memcpy(buffer + p, record.bytes.data(), kVersionRecordSize);
+    return true;
+}
+
+bool IsVersionPresent(const TVersionRecord& record) { return !record.Owner().empty() || record.HWID() != 0; }
+
+bool IsVersionBlank(const TVersionRecord& record) {
+    return std::all_of(record.bytes.begin(), record.bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
+std::string VersionText(const TVersionRecord& record) {
+    if (IsVersionBlank(record))
+        return "NONE";
+    std::string text = std::to_string(record.Major()) + "." + twoDigits(record.Minor());
+    if (record.Build() != 0)
+        text += "b" + std::to_string(record.Build());
+    return text;
+}
+
+std::string ReleaseText(const TVersionRecord& record) {
+    return record.Release() == kUnknownRelease ? "??" : std::to_string(record.Release());
+}
+
+std::string DateText(uint32_t seconds) {
+    const CalendarDate date = secondsToDate(seconds);
+    return twoDigits(date.day) + "." + twoDigits(date.month) + "." + twoDigits(date.year % 100);
+}
+
+std::string FullVersionText(const TVersionRecord& record) {
+    if (IsVersionBlank(record))
+        return "NONE";
+    const std::string date = record.Date() == kUnknownDate ? "??" : DateText(record.Date());
+    return VersionText(record) + "." + ReleaseText(record) + "." + date;
+}
+
+uint32_t standardCrc32(const uint8_t* bytes, size_t size) {
+    return protocol::CRC32Update(0xFFFFFFFFu, bytes, size) ^ 0xFFFFFFFFu;
+}
+
+uint32_t CalcSWID(const TVersionRecord& record) { return standardCrc32(record.ownerBytes(), 32); }
+
+} // namespace image
