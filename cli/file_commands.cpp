@@ -36,7 +36,8 @@ image::ImageCrcParams crcParams(const CliContext& ctx) {
         return params;
     const app::SettingsStore store(app::resolveSettingsPath(ctx.settingsPath, app::programDirectory(),
                                                             app::currentSettingsEnvironment()));
-    const std::string profile = ctx.profile.empty() ? store.readString(app::Setting::ActiveProfile) : ctx.profile;
+    const std::string profile =
+        ctx.profile.empty() ? store.readString(app::Setting::ActiveProfile) : ctx.profile;
     params.width = store.readInteger(app::Setting::CrcWidth, profile);
     params.polynom = static_cast<uint32_t>(store.readInteger(app::Setting::CrcPolynom, profile));
     params.initial = static_cast<uint32_t>(store.readInteger(app::Setting::CrcInit, profile));
@@ -148,10 +149,11 @@ void printInfo(const THEXFile& file) {
     std::printf("type:      %s%s\n", typeName(file.FileType),
                 file.IsEnvelope ? (file.Packed ? " (packed)" : " (unpacked)") : "");
     if (file.IsEnvelope)
-        std::printf("header:    %s\n", protocol::cp1251ToUtf8(image::envelopeHeaderText(file.Header)).c_str());
-    std::printf("range:     %s .. %s, length %s (%d), %d bytes filled\n", image::AddrToHex0x(file.StartAddr).c_str(),
-                image::AddrToHex0x(file.EndAddr).c_str(), image::AddrToHex0x(file.Length).c_str(), file.Length,
-                file.FilledCount);
+        std::printf("header:    %s\n",
+                    protocol::cp1251ToUtf8(image::envelopeHeaderText(file.Header)).c_str());
+    std::printf("range:     %s .. %s, length %s (%d), %d bytes filled\n",
+                image::AddrToHex0x(file.StartAddr).c_str(), image::AddrToHex0x(file.EndAddr).c_str(),
+                image::AddrToHex0x(file.Length).c_str(), file.Length, file.FilledCount);
     std::printf("segments:  %d\n", file.SegmentCount());
     for (const image::TSegment& s : file.Segments)
         std::printf("           %s .. %s (%d bytes)\n", image::AddrToHex0x(s.Start).c_str(),
@@ -163,11 +165,13 @@ void printInfo(const THEXFile& file) {
         const image::TVersionRecord& v = file.Version;
         std::printf("owner:     %s\n", protocol::cp1251ToUtf8(v.Owner()).c_str());
         std::printf("version:   %s\n", image::FullVersionText(v).c_str());
-        std::printf("hwid:      %s (revision %d, platform %d)\n", image::WordToHex0x(v.HWID()).c_str(), v.HWID() & 0x0F,
-                    (v.HWID() & 0xF0) >> 4);
+        std::printf("hwid:      %s (revision %d, platform %d)\n", image::WordToHex0x(v.HWID()).c_str(),
+                    v.HWID() & 0x0F, (v.HWID() & 0xF0) >> 4);
         std::printf("swid:      %s\n", image::DWordToHex0x(image::CalcSWID(v)).c_str());
-        std::printf("size:      %u%s\n", v.ImageSize(), file.SizeMismatch() ? " (does not match the image)" : "");
-        std::printf("image crc: %s%s\n", image::DWordToHex0x(v.ImageCRC()).c_str(), file.Damaged() ? " (damaged)" : "");
+        std::printf("size:      %u%s\n", v.ImageSize(),
+                    file.SizeMismatch() ? " (does not match the image)" : "");
+        std::printf("image crc: %s%s\n", image::DWordToHex0x(v.ImageCRC()).c_str(),
+                    file.Damaged() ? " (damaged)" : "");
     }
     if (file.CListPos >= 0) {
         std::printf("clist:    ");
@@ -249,7 +253,8 @@ void runPack(const std::string& in, const std::string& out, const std::string& h
         ctx.exitCode = kExitFailed;
         return;
     }
-    if (!protocol::writeFileAtomically(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, error)) {
+    if (!protocol::writeFileAtomically(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()},
+                                       error)) {
         std::fprintf(stderr, "%s (%s)\n", image::cannotSaveMessage(out).c_str(), error.c_str());
         ctx.exitCode = kExitFailed;
     }
@@ -265,7 +270,8 @@ void registerFileCommands(CLI::App& app, CliContext& ctx) {
     };
     auto o = std::make_shared<Options>();
 
-    CLI::App* info = app.add_subcommand("info", "Load a firmware file and show its range, CRC and version record");
+    CLI::App* info =
+        app.add_subcommand("info", "Load a firmware file and show its range, CRC and version record");
     info->add_option("FILE", o->in, "Intel HEX, binary or q7r file")->required();
     info->add_option("--type", o->type, "File type: auto (detect), hex or bin")
         ->check(CLI::IsMember({"auto", "hex", "bin"}));
@@ -277,15 +283,18 @@ void registerFileCommands(CLI::App& app, CliContext& ctx) {
     convert->add_option("OUT", o->out, "Output file")->required();
     convert->add_option("--to", o->to, "Output format (default: hex for a .hex name, else bin)")
         ->check(CLI::IsMember({"hex", "bin"}));
-    convert->add_option("--at", o->at, "Load address of a binary file, or relocation target of an Intel HEX file");
+    convert->add_option("--at", o->at,
+                        "Load address of a binary file, or relocation target of an Intel HEX file");
     convert->callback([o, &ctx] { runConvert(o->in, o->out, o->to, o->at, ctx); });
 
-    CLI::App* unpack = app.add_subcommand("unpack", "Save the firmware inside an envelope (hex by .hex name, else bin)");
+    CLI::App* unpack =
+        app.add_subcommand("unpack", "Save the firmware inside an envelope (hex by .hex name, else bin)");
     unpack->add_option("IN", o->in, "Envelope file (.q7r)")->required();
     unpack->add_option("OUT", o->out, "Output file")->required();
     unpack->callback([o, &ctx] { runUnpack(o->in, o->out, ctx); });
 
-    CLI::App* pack = app.add_subcommand("pack", "Build an envelope from a plain image with its version record");
+    CLI::App* pack =
+        app.add_subcommand("pack", "Build an envelope from a plain image with its version record");
     pack->add_option("IN", o->in, "Intel HEX or binary image")->required();
     pack->add_option("OUT", o->out, "Envelope file (.q7r)")->required();
     pack->add_option("--header", o->header, "Header text (at most 32 characters)");

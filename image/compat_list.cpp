@@ -21,7 +21,8 @@ CompatListMatch findCompatList(const uint8_t* buffer, int64_t size, int64_t posi
         return match;
     positions = std::min(positions, size);
     const std::string_view text(reinterpret_cast<const char*>(buffer), static_cast<size_t>(size));
-    for (size_t p = text.find(kStartMarker); p != std::string_view::npos && static_cast<int64_t>(p) < positions;
+    for (size_t p = text.find(kStartMarker);
+         p != std::string_view::npos && static_cast<int64_t>(p) < positions;
          p = text.find(kStartMarker, p + 1)) {
         if (static_cast<int64_t>(p) + 8 > size)
             break;
@@ -33,10 +34,11 @@ CompatListMatch findCompatList(const uint8_t* buffer, int64_t size, int64_t posi
             continue;
         match.position = static_cast<int32_t>(p);
         for (int i = 0; i < n; ++i)
-            match.entries.push_back(static_cast<uint16_t>(buffer[p + 8 + 2 * i] | buffer[p + 9 + 2 * i] << 8));
+            match.entries.push_back(
+                static_cast<uint16_t>(buffer[p + 8 + 2 * i] | buffer[p + 9 + 2 * i] << 8));
         const uint8_t* crcField = buffer + p + 8 + 2 * n;
-        const uint32_t stored = crcField[0] | crcField[1] << 8 | crcField[2] << 16 |
-                                static_cast<uint32_t>(crcField[3]) << 24;
+        const uint32_t stored =
+            crcField[0] | crcField[1] << 8 | crcField[2] << 16 | static_cast<uint32_t>(crcField[3]) << 24;
         match.crcBad = stored != standardCrc32(buffer + p + 7, 1 + 2 * static_cast<size_t>(n));
         return match;
     }

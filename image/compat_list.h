@@ -12,9 +12,9 @@
 namespace image {
 
 struct CompatListMatch {
-    int32_t position = -1;        // offset of the block in the buffer searched, -1 = none
+    int32_t position = -1; // offset of the block in the buffer searched, -1 = none
     std::vector<uint16_t> entries;
-    bool crcBad = false;          // the stored CRC does not match
+    bool crcBad = false; // the stored CRC does not match
 };
 
 // Looks for the first block starting at a position 0 .. positions - 1 of `buffer`. A candidate
@@ -24,6 +24,8 @@ CompatListMatch findCompatList(const uint8_t* buffer, int64_t size, int64_t posi
 // The block for `entries` (at most 255 are written) with its CRC filled in.
 std::vector<uint8_t> serializeCompatList(const std::vector<uint16_t>& entries);
 
-inline constexpr int32_t compatListBlockSize(size_t entries) { return 20 + 2 * static_cast<int32_t>(entries); }
+inline constexpr int32_t compatListBlockSize(size_t entries) {
+    return 20 + 2 * static_cast<int32_t>(entries);
+}
 
 } // namespace image

@@ -49,8 +49,12 @@ int32_t findEmpty(const uint8_t* marks, int32_t from, int32_t to) {
 
 } // namespace
 
-std::string cannotOpenMessage(const std::string& path) { return "Не могу открыть файл: " + path; }
-std::string cannotSaveMessage(const std::string& path) { return "Не могу сохранить файл: " + path; }
+std::string cannotOpenMessage(const std::string& path) {
+    return "Не могу открыть файл: " + path;
+}
+std::string cannotSaveMessage(const std::string& path) {
+    return "Не могу сохранить файл: " + path;
+}
 
 TDUMPFile::TDUMPFile() : TDUMPFile(kMaxImageSize) {}
 
@@ -71,7 +75,9 @@ void TDUMPFile::Update() {
         CheckImage();
 }
 
-void TDUMPFile::CheckImage() { CalcCRC(); }
+void TDUMPFile::CheckImage() {
+    CalcCRC();
+}
 
 void TDUMPFile::Clear() {
     StartAddr = Capacity;
@@ -150,14 +156,15 @@ uint32_t TDUMPFile::CalcCRCWith(protocol::TCRCGenerator& generator) const {
     return generator.CRC();
 }
 
-void TDUMPFile::SetCRCParams(int32_t width, uint32_t polynom, uint32_t xorValue, bool tableSwap, bool reflected,
-                             uint32_t initial) {
+void TDUMPFile::SetCRCParams(int32_t width, uint32_t polynom, uint32_t xorValue, bool tableSwap,
+                             bool reflected, uint32_t initial) {
     CRCGenerator.SetParameters(width, polynom, xorValue, tableSwap, reflected, initial);
     Update();
 }
 
 void TDUMPFile::SetCRCParams(const ImageCrcParams& params) {
-    SetCRCParams(params.width, params.polynom, params.xorValue, params.swap, params.reflected, params.initial);
+    SetCRCParams(params.width, params.polynom, params.xorValue, params.swap, params.reflected,
+                 params.initial);
 }
 
 void TDUMPFile::placeBytes(int32_t address, const uint8_t* bytes, size_t count) {
@@ -199,9 +206,13 @@ FileResult TDUMPFile::LoadBinaryFile(const std::string& fileName, int32_t addres
     return ok ? FileResult::success() : FileResult::failure(cannotOpenMessage(fileName));
 }
 
-ImageView TDUMPFile::wholeImage() const { return {Data.data(), Filled.data(), StartAddr, EndAddr}; }
+ImageView TDUMPFile::wholeImage() const {
+    return {Data.data(), Filled.data(), StartAddr, EndAddr};
+}
 
-ImageView TDUMPFile::savedImage() const { return wholeImage(); }
+ImageView TDUMPFile::savedImage() const {
+    return wholeImage();
+}
 
 FileResult TDUMPFile::SaveBinaryFile(const std::string& fileName) {
     Update();

@@ -33,7 +33,7 @@ struct TSegment {
 };
 
 class TDUMPFile {
-public:
+  public:
     // Capacity 0x800000.
     TDUMPFile();
     // Capacity := min(capacity, 0x800000). Data and Filled hold zeros until the first Clear;
@@ -43,20 +43,20 @@ public:
 
     // --- Fields (read by the other subsystems; Data and Filled are also written by device reads
     // and the dump view, which then call Update) ---
-    bool AutoCRC = false;               // Update also recomputes the CRC and runs CheckImage
+    bool AutoCRC = false;                 // Update also recomputes the CRC and runs CheckImage
     protocol::TCRCGenerator CRCGenerator; // generator used for CRC
-    std::string FileName;               // file last loaded (native path, UTF-8); empty after Clear
-    int32_t StartAddr = 0;              // lowest filled address in the range, -1 when none
-    int32_t EndAddr = 0;                // highest filled address in the range, -1 when none
-    int32_t FilledCount = 0;            // filled bytes from StartAddr to EndAddr
-    int32_t Length = 0;                 // EndAddr - StartAddr + 1 (1 when empty)
-    int32_t BlockCount = 0;             // device pages of the range; set by the file workflow
-    int32_t Capacity = 0;               // usable size, at most 0x800000
-    ImageBuffer Data;                   // 0x800001 bytes, index = device address
-    ImageBuffer Filled;                 // 0x800001 marks: 1 = holds data, 0 = empty
-    std::vector<TSegment> Segments;     // runs of filled addresses in the range, ascending
-    uint32_t CRC = 0;                   // last value computed by CalcCRC
-    bool Encoded = false;               // loaded from a packed envelope
+    std::string FileName;                 // file last loaded (native path, UTF-8); empty after Clear
+    int32_t StartAddr = 0;                // lowest filled address in the range, -1 when none
+    int32_t EndAddr = 0;                  // highest filled address in the range, -1 when none
+    int32_t FilledCount = 0;              // filled bytes from StartAddr to EndAddr
+    int32_t Length = 0;                   // EndAddr - StartAddr + 1 (1 when empty)
+    int32_t BlockCount = 0;               // device pages of the range; set by the file workflow
+    int32_t Capacity = 0;                 // usable size, at most 0x800000
+    ImageBuffer Data;                     // 0x800001 bytes, index = device address
+    ImageBuffer Filled;                   // 0x800001 marks: 1 = holds data, 0 = empty
+    std::vector<TSegment> Segments;       // runs of filled addresses in the range, ascending
+    uint32_t CRC = 0;                     // last value computed by CalcCRC
+    bool Encoded = false;                 // loaded from a packed envelope
 
     // --- Hooks ---
     virtual bool CanLoad() { return true; }
@@ -115,7 +115,7 @@ public:
     // a temporary file renamed over the target. Messages: "Не могу сохранить файл: " + path.
     FileResult SaveBinaryFile(const std::string& fileName);
 
-protected:
+  protected:
     TDUMPFile(const TDUMPFile&) = default;
     TDUMPFile& operator=(const TDUMPFile&) = default;
     TDUMPFile(TDUMPFile&&) = default;

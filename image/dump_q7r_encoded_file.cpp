@@ -77,7 +77,8 @@ bool TDUMPq7rEncodedFile::decodeEnvelope() {
     std::vector<uint8_t> unpacked;
     if (!arc.Unpack(bytes, unpacked)) {
         m_containerDamaged = arc.ErrorCode() == TArcError::BadCrc;
-        m_decodeError = m_containerDamaged ? "контрольная сумма конверта не совпадает" : "данные конверта повреждены";
+        m_decodeError =
+            m_containerDamaged ? "контрольная сумма конверта не совпадает" : "данные конверта повреждены";
         return false;
     }
     if (unpacked.size() > static_cast<size_t>(kMaxImageSize)) {
@@ -170,10 +171,11 @@ bool TDUMPq7rEncodedFile::encodeUnpacked() {
     const size_t listAt = readLe32(m_saveData.data() + kEnvelopeSizeAt);
     const size_t windowSize = listAt < size ? std::min<size_t>(size - listAt, kEnvelopeListWindow) : 0;
     std::vector<uint8_t> window(m_saveData.begin() + static_cast<ptrdiff_t>(std::min(listAt, size)),
-                                m_saveData.begin() + static_cast<ptrdiff_t>(std::min(listAt, size) + windowSize));
+                                m_saveData.begin() +
+                                    static_cast<ptrdiff_t>(std::min(listAt, size) + windowSize));
     runningSumDecode(window);
-    const CompatListMatch found =
-        findCompatList(window.data(), static_cast<int64_t>(window.size()), static_cast<int64_t>(window.size()));
+    const CompatListMatch found = findCompatList(window.data(), static_cast<int64_t>(window.size()),
+                                                 static_cast<int64_t>(window.size()));
     const std::vector<uint8_t> block = codedCompatList(CList);
     size_t at = size;
     if (found.position >= 0)

@@ -17,7 +17,7 @@
 namespace image {
 
 class TDUMPq7rEncodedFile : public TDUMPVersionedFile {
-public:
+  public:
     TDUMPq7rEncodedFile() : TDUMPq7rEncodedFile(kMaxImageSize) {}
     explicit TDUMPq7rEncodedFile(int32_t capacity);
 
@@ -55,13 +55,13 @@ public:
     // Why the last decode failed (UTF-8), empty when it did not.
     const std::string& decodeError() const { return m_decodeError; }
 
-protected:
+  protected:
     TDUMPq7rEncodedFile(const TDUMPq7rEncodedFile&) = default;
     TDUMPq7rEncodedFile& operator=(const TDUMPq7rEncodedFile&) = default;
     TDUMPq7rEncodedFile(TDUMPq7rEncodedFile&&) = default;
     TDUMPq7rEncodedFile& operator=(TDUMPq7rEncodedFile&&) = default;
 
-private:
+  private:
     bool decodeEnvelope();
     void forgetEnvelope();
     void findEnvelopeList(uint32_t listAt);

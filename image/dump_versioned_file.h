@@ -15,17 +15,17 @@ inline constexpr uint8_t kStatusDamaged = 0x01;      // the image CRC does not m
 inline constexpr uint8_t kStatusSizeMismatch = 0x04; // Length differs from ImageSize
 
 class TDUMPVersionedFile : public TDUMPFile {
-public:
+  public:
     TDUMPVersionedFile() : TDUMPVersionedFile(kMaxImageSize) {}
     explicit TDUMPVersionedFile(int32_t capacity);
 
-    uint8_t Status = 0;                       // kStatus* bits
-    protocol::TCRC32Generator VersionCRC;     // standard CRC-32 for ImageCRC, the list CRC and SWID
-    int32_t VersionPos = -1;                  // offset of the record, -1 = none
-    int32_t CListPos = -1;                    // offset of the compatibility list block, -1 = none
+    uint8_t Status = 0;                            // kStatus* bits
+    protocol::TCRC32Generator VersionCRC;          // standard CRC-32 for ImageCRC, the list CRC and SWID
+    int32_t VersionPos = -1;                       // offset of the record, -1 = none
+    int32_t CListPos = -1;                         // offset of the compatibility list block, -1 = none
     TVersionRecord Version = emptyVersionRecord(); // the record found, or the empty record
-    std::vector<uint16_t> CList;              // compatibility list entries
-    bool CListBad = false;                    // the list's stored CRC does not match
+    std::vector<uint16_t> CList;                   // compatibility list entries
+    bool CListBad = false;                         // the list's stored CRC does not match
 
     bool Damaged() const { return (Status & kStatusDamaged) != 0; }
     bool SizeMismatch() const { return (Status & kStatusSizeMismatch) != 0; }
@@ -50,7 +50,7 @@ public:
     // CListPos when it lies inside `target`.
     virtual void WriteVersion(std::span<uint8_t> target);
 
-protected:
+  protected:
     TDUMPVersionedFile(const TDUMPVersionedFile&) = default;
     TDUMPVersionedFile& operator=(const TDUMPVersionedFile&) = default;
     TDUMPVersionedFile(TDUMPVersionedFile&&) = default;

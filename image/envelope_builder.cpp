@@ -9,8 +9,8 @@
 
 namespace image {
 
-bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& options, std::vector<uint8_t>& out,
-                   std::string& error) {
+bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& options,
+                   std::vector<uint8_t>& out, std::string& error) {
     const size_t firmwareSize = image.EndAddr >= 0 ? static_cast<size_t>(image.EndAddr) + 1 : 0;
     const std::span<const uint8_t> firmware(image.Data.data(), firmwareSize);
     TVersionRecord record = image.VersionPos >= 0 ? image.Version : emptyVersionRecord();

@@ -18,7 +18,7 @@ struct EnvelopeBuildOptions {
 // The envelope bytes in `out`. Fails (UTF-8 message in `error`) when the envelope would exceed
 // 0x800000 bytes. A record is always written: the image's, or the empty record when it has none.
 // An unpacked envelope holds the firmware from offset 128.
-bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& options, std::vector<uint8_t>& out,
-                   std::string& error);
+bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& options,
+                   std::vector<uint8_t>& out, std::string& error);
 
 } // namespace image

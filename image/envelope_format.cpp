@@ -12,7 +12,9 @@ namespace image {
 
 namespace {
 
-bool isTrimmed(uint8_t c) { return c <= ' '; }
+bool isTrimmed(uint8_t c) {
+    return c <= ' ';
+}
 
 EnvelopeHeader padHeader(const uint8_t* text, size_t size) {
     size_t begin = 0;
@@ -38,7 +40,8 @@ EnvelopeHeader decodeEnvelopeHeader(const uint8_t* coded) {
     std::memcpy(plain.data(), coded, plain.size());
     runningSumDecode(plain);
     const void* zero = std::memchr(plain.data(), 0, plain.size());
-    const size_t size = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - plain.data()) : plain.size();
+    const size_t size =
+        zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - plain.data()) : plain.size();
     return padHeader(plain.data(), size);
 }
 
@@ -74,8 +77,8 @@ std::vector<uint8_t> codedCompatList(const std::vector<uint16_t>& entries) {
     return block;
 }
 
-uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header, const TVersionRecord& record,
-                          std::span<const uint8_t> plainListBlock) {
+uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header,
+                          const TVersionRecord& record, std::span<const uint8_t> plainListBlock) {
     static constexpr uint8_t kBlankCrc[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     uint32_t crc = 0xFFFFFFFFu;
     crc = protocol::CRC32Update(crc, raw.data(), std::min<size_t>(raw.size(), 4));
@@ -86,7 +89,8 @@ uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& he
     crc = protocol::CRC32Update(crc, kBlankCrc, 4);
     crc = protocol::CRC32Update(crc, record.bytes.data() + 58, 6);
     if (raw.size() > static_cast<size_t>(kEnvelopeContainerCrcAt))
-        crc = protocol::CRC32Update(crc, raw.data() + kEnvelopeContainerCrcAt, raw.size() - kEnvelopeContainerCrcAt);
+        crc = protocol::CRC32Update(crc, raw.data() + kEnvelopeContainerCrcAt,
+                                    raw.size() - kEnvelopeContainerCrcAt);
     crc = protocol::CRC32Update(crc, plainListBlock.data(), plainListBlock.size());
     return crc ^ 0xFFFFFFFFu;
 }

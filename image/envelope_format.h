@@ -59,8 +59,8 @@ std::vector<uint8_t> codedCompatList(const std::vector<uint16_t>& entries);
 
 // The CRC-32 the record's ImageCRC must hold for an envelope: over raw[0..3], the coded header,
 // the record with its CRC field read as FF FF FF FF, raw[100 ..] and the plain list block.
-uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header, const TVersionRecord& record,
-                          std::span<const uint8_t> plainListBlock);
+uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header,
+                          const TVersionRecord& record, std::span<const uint8_t> plainListBlock);
 
 // Checks that the fields of a packed envelope of `size` bytes (T, entry, data offset, data end,
 // original size) all point inside it and that the original size fits the image.

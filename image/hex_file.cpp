@@ -30,7 +30,8 @@ FileResult THEXFile::loadFailure(const std::string& fileName, const std::string&
     return FileResult::failure(message);
 }
 
-FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append, const std::string& fileName) {
+FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append,
+                                  const std::string& fileName) {
     if (!append)
         return loadInPlace(fileType, address, append, fileName);
     // The scratch copy takes the load; the image is replaced only when it succeeded.
@@ -41,7 +42,8 @@ FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append
     return result;
 }
 
-FileResult THEXFile::loadInPlace(uint8_t fileType, int32_t address, bool append, const std::string& fileName) {
+FileResult THEXFile::loadInPlace(uint8_t fileType, int32_t address, bool append,
+                                 const std::string& fileName) {
     if (fileType == kFileTypeDetect)
         fileType = detectFileType(fileName);
     FileResult result;
@@ -80,15 +82,18 @@ FileResult THEXFile::LoadHexFile(int32_t address, const std::string& fileName, b
         Update();
         return loadFailure(fileName, status == ReadStatus::TooLarge ? "файл слишком велик" : "");
     }
-    const IntelHexReadResult read = readIntelHex(
-        {reinterpret_cast<const char*>(text.data()), text.size()}, address,
-        [this](uint32_t at, const uint8_t* bytes, size_t count) { placeBytes(static_cast<int32_t>(at), bytes, count); });
+    const IntelHexReadResult read =
+        readIntelHex({reinterpret_cast<const char*>(text.data()), text.size()}, address,
+                     [this](uint32_t at, const uint8_t* bytes, size_t count) {
+                         placeBytes(static_cast<int32_t>(at), bytes, count);
+                     });
     bool ok = read.ok();
     if (ok)
         ok = AfterLoad();
     Update();
     if (!read.ok())
-        return loadFailure(fileName, "строка " + std::to_string(read.line) + ": " + intelHexErrorText(read.error));
+        return loadFailure(fileName,
+                           "строка " + std::to_string(read.line) + ": " + intelHexErrorText(read.error));
     return ok ? FileResult::success() : loadFailure(fileName, decodeError());
 }
 

@@ -16,7 +16,7 @@
 namespace image {
 
 class THEXFile : public TDUMPq7rEncodedFile {
-public:
+  public:
     THEXFile() : THEXFile(kMaxImageSize) {}
     explicit THEXFile(int32_t capacity);
     uint8_t FileType = 0; // kFileType* of the last load
@@ -34,7 +34,7 @@ public:
     // The saved image as Intel HEX text (see intel_hex_writer.h). Message: "Не могу сохранить файл: " + path.
     FileResult SaveHexFile(const std::string& fileName);
 
-private:
+  private:
     // Deep copies, used to load on top of the contents without touching them until the load
     // succeeded. Not for other users: an image is one object for the whole run.
     THEXFile(const THEXFile&) = default;

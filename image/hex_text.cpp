@@ -15,7 +15,9 @@ std::string toHex(uint32_t value, int digits) {
     return text;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 } // namespace
 
@@ -29,12 +31,24 @@ int hexDigitValue(char c) {
     return -1;
 }
 
-std::string ByteToHex(uint8_t value) { return toHex(value, 2); }
-std::string ByteToHex0x(uint8_t value) { return "0x" + toHex(value, 2); }
-std::string WordToHex(uint16_t value) { return toHex(value, 4); }
-std::string WordToHex0x(uint16_t value) { return "0x" + toHex(value, 4); }
-std::string DWordToHex(uint32_t value) { return toHex(value, 8); }
-std::string DWordToHex0x(uint32_t value) { return "0x" + toHex(value, 8); }
+std::string ByteToHex(uint8_t value) {
+    return toHex(value, 2);
+}
+std::string ByteToHex0x(uint8_t value) {
+    return "0x" + toHex(value, 2);
+}
+std::string WordToHex(uint16_t value) {
+    return toHex(value, 4);
+}
+std::string WordToHex0x(uint16_t value) {
+    return "0x" + toHex(value, 4);
+}
+std::string DWordToHex(uint32_t value) {
+    return toHex(value, 8);
+}
+std::string DWordToHex0x(uint32_t value) {
+    return "0x" + toHex(value, 8);
+}
 
 std::string AddrToHex0x(uint32_t value) {
     std::string text = DWordToHex0x(value);

@@ -16,7 +16,7 @@ inline constexpr int32_t kImageBufferSize = kMaxImageSize + 1;
 inline constexpr uint8_t kEmptyByte = 0xFF;
 
 class ImageBuffer {
-public:
+  public:
     explicit ImageBuffer(size_t size, uint8_t fill = 0) : m_bytes(size, fill) {}
 
     uint8_t& operator[](size_t index) { return m_bytes[index]; }
@@ -27,7 +27,7 @@ public:
     std::span<uint8_t> span() { return m_bytes; }
     std::span<const uint8_t> span() const { return m_bytes; }
 
-private:
+  private:
     std::vector<uint8_t> m_bytes;
 };
 

@@ -16,11 +16,11 @@ namespace image {
 
 enum class IntelHexError {
     None,
-    MissingColon,       // a line does not begin with ':'
-    BadDigit,           // a character where a hexadecimal digit belongs is not one
-    ShortLine,          // a line ends before its record type or before the bytes its count announces
-    BadChecksum,        // a data record's checksum does not match
-    AddressOutOfRange,  // a data byte would land outside 0 .. 0x7FFFFF
+    MissingColon,      // a line does not begin with ':'
+    BadDigit,          // a character where a hexadecimal digit belongs is not one
+    ShortLine,         // a line ends before its record type or before the bytes its count announces
+    BadChecksum,       // a data record's checksum does not match
+    AddressOutOfRange, // a data byte would land outside 0 .. 0x7FFFFF
 };
 
 struct IntelHexReadResult {

@@ -59,7 +59,8 @@ std::string writeIntelHex(const ImageView& view) {
             if (pendingCount > 0 && (a % 16 == 15 || a == view.endAddr || !filled)) {
                 const int64_t bank = linear ? (a >> 16) : ((a & 0xF0000) >> 4);
                 if (bank != lastBank) {
-                    const uint8_t value[2] = {static_cast<uint8_t>(bank >> 8), static_cast<uint8_t>(bank & 0xFF)};
+                    const uint8_t value[2] = {static_cast<uint8_t>(bank >> 8),
+                                              static_cast<uint8_t>(bank & 0xFF)};
                     appendRecord(out, linear ? 0x04 : 0x02, 0, value, 2);
                     lastBank = bank;
                 }

@@ -48,7 +48,9 @@ std::string TVersionRecord::Owner() const {
     return std::string(text, zero ? static_cast<const char*>(zero) - text : 33);
 }
 
-bool TVersionRecord::hasMarkers() const { return markersAt(bytes.data()); }
+bool TVersionRecord::hasMarkers() const {
+    return markersAt(bytes.data());
+}
 
 TVersionRecord emptyVersionRecord() {
     TVersionRecord record;
@@ -75,7 +77,9 @@ bool WriteVersionRecord(uint8_t* buffer, int64_t size, const TVersionRecord& rec
     return true;
 }
 
-bool IsVersionPresent(const TVersionRecord& record) { return !record.Owner().empty() || record.HWID() != 0; }
+bool IsVersionPresent(const TVersionRecord& record) {
+    return !record.Owner().empty() || record.HWID() != 0;
+}
 
 bool IsVersionBlank(const TVersionRecord& record) {
     return std::all_of(record.bytes.begin(), record.bytes.end(), [](uint8_t b) { return b == 0; });
@@ -110,6 +114,8 @@ uint32_t standardCrc32(const uint8_t* bytes, size_t size) {
     return protocol::CRC32Update(0xFFFFFFFFu, bytes, size) ^ 0xFFFFFFFFu;
 }
 
-uint32_t CalcSWID(const TVersionRecord& record) { return standardCrc32(record.ownerBytes(), 32); }
+uint32_t CalcSWID(const TVersionRecord& record) {
+    return standardCrc32(record.ownerBytes(), 32);
+}
 
 } // namespace image

@@ -40,10 +40,11 @@ struct TVersionRecord {
 
     bool operator==(const TVersionRecord&) const = default;
 
-private:
+  private:
     uint16_t get16(size_t at) const { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); }
     uint32_t get32(size_t at) const {
-        return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+        return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+               static_cast<uint32_t>(bytes[at + 3]) << 24;
     }
     void set32(size_t at, uint32_t value) {
         for (size_t i = 0; i < 4; ++i)
