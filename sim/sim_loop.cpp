@@ -1,0 +1,112 @@
+#include "sim/sim_loop.h"
+
+#include "sim/line_timing.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <thread>
+#include <vector>
+
+namespace sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longer than any frame of the protocol; a flood without a pause is cut here and thrown away.
+constexpr std::size_t kMaxFrame = 8192;
+// How long an answer may wait for room in the far end's queue before the rest is dropped.
+constexpr auto kWriteTimeout = std::chrono::seconds(2);
+// How often the stop flag is looked at while the line is quiet.
+constexpr auto kIdlePoll = std::chrono::milliseconds(100);
+
+int millisUntil(Clock::time_point t) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(t - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+// Sends `bytes` as a line at `baud` would: in slices of about a millisecond, each one no earlier
+// than its characters could have left the device.
+void sendPaced(PtyLine& line, const std::vector<std::uint8_t>& bytes, std::uint32_t baud,
+               const volatile std::sig_atomic_t& stop) {
+    const auto start = Clock::now();
+    if (baud == 0) {
+        line.write(bytes, start + kWriteTimeout);
+        return;
+    }
+    const std::size_t slice = std::max<std::size_t>(1, baud / 10 / 1000);
+    for (std::size_t done = 0; done < bytes.size() && !stop;) {
+        const std::size_t n = std::min(slice, bytes.size() - done);
+        std::this_thread::sleep_until(start + wireTime(done + n, baud));
+        if (line.write(std::span(bytes).subspan(done, n), Clock::now() + kWriteTimeout) != n)
+            return;
+        done += n;
+    }
+}
+
+} // namespace
+
+LoopEnd runSimLoop(PtyLine& line, SimDevice& device, const LoopOptions& options,
+                   const volatile std::sig_atomic_t& stop,
+                   const std::function<void(const std::string&)>& log) {
+    const auto gap = frameGap(options.baud);
+    std::vector<std::uint8_t> frame;
+    Clock::time_point firstByte{}, lastByte{};
+    std::uint8_t buffer[4096];
+    while (!stop) {
+        const int timeout = frame.empty() ? static_cast<int>(kIdlePoll.count()) : millisUntil(lastByte + gap);
+        pollfd p{line.fd(), POLLIN, 0};
+        const int ready = ::poll(&p, 1, timeout);
+        if (ready < 0 && errno != EINTR)
+            return LoopEnd::LineFailed;
+        if (ready > 0 && (p.revents & POLLIN)) {
+            const ssize_t n = ::read(line.fd(), buffer, sizeof buffer);
+            if (n > 0) {
+                const auto now = Clock::now();
+                if (frame.empty())
+                    firstByte = now;
+                lastByte = now;
+                if (options.echo)
+                    line.write(std::span(buffer, static_cast<std::size_t>(n)), now + kWriteTimeout);
+                frame.insert(frame.end(), buffer, buffer + n);
+                if (frame.size() > kMaxFrame) {
+                    if (log)
+                        log("discarded " + std::to_string(frame.size()) + " bytes without a pause");
+                    frame.clear();
+                }
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                return LoopEnd::LineFailed;
+        } else if (ready > 0 && (p.revents & (POLLHUP | POLLERR))) {
+            // Nobody holds the far end for a moment; wait instead of spinning.
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (frame.empty() || Clock::now() < lastByte + gap)
+            continue;
+
+        const Reply reply = device.handleFrame(frame);
+        if (log && !reply.note.empty())
+            log(reply.note);
+        if (!reply.bytes.empty()) {
+            // The request took its wire time to arrive, then the line must be quiet for the gap.
+            const auto earliest = firstByte + wireTime(frame.size(), options.baud) + frameGap(options.baud) +
+                                  options.replyDelay;
+            std::this_thread::sleep_until(earliest);
+            sendPaced(line, reply.bytes, options.baud, stop);
+        }
+        frame.clear();
+        if (reply.hangUp) {
+            // Let the last answer reach the program before the line goes away.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            line.close();
+            return LoopEnd::HungUp;
+        }
+    }
+    return LoopEnd::Stopped;
+}
+
+} // namespace sim
