@@ -21,11 +21,15 @@ std::vector<ScriptedPeer::Bytes> ScriptedPeer::frames() const {
 }
 
 void ScriptedPeer::run() {
-    while (!m_stop) {
-        // Wait briefly for the first byte so that stop() is noticed soon.
+    for (;;) {
+        // Wait briefly for the first byte so that stop() is noticed soon; a stop ends the thread only
+        // once nothing is arriving, so a frame sent just before stop() is still seen.
         Bytes frame = m_pty.read(1, std::chrono::milliseconds(20));
-        if (frame.empty())
+        if (frame.empty()) {
+            if (m_stop)
+                break;
             continue;
+        }
         Bytes rest = m_pty.readUntilGap(m_gap);
         frame.insert(frame.end(), rest.begin(), rest.end());
         int index = 0;

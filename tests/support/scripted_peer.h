@@ -29,7 +29,8 @@ class ScriptedPeer {
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
-    // Stops the thread (also done by the destructor); afterwards frames() is final.
+    // Stops the thread once the line has been quiet for 20 ms (also done by the destructor); afterwards
+    // frames() is final.
     void stop();
     // The frames received so far.
     std::vector<Bytes> frames() const;

@@ -1,0 +1,219 @@
+#include "exchange/command_exchange.h"
+
+#include "app/log.h"
+#include "app/main_state.h"
+#include "app/settings_store.h"
+#include "exchange/answer_matcher.h"
+#include "exchange/comm.h"
+#include "exchange/exchange_errors.h"
+#include "exchange/frame_builder.h"
+#include "protocol/codepage.h"
+#include "protocol/function_evaluator.h"
+#include "protocol/protocol_description.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace exchange {
+
+namespace {
+
+// Read timeout while the frame's own bytes are expected back and between two echo bytes.
+constexpr int kEchoTimeoutMs = 20;
+constexpr int kDefaultAnswerTimeoutMs = 5000;
+
+void pause(ExchangeContext& ctx, std::int32_t ms) {
+    if (ms <= 0)
+        return;
+    if (ctx.sleep)
+        ctx.sleep(std::chrono::milliseconds(ms));
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// A variable's value rounded to the nearest integer (halves to even), limited to the 32-bit range.
+std::int32_t roundedVariable(const protocol::TFunctionEvaluator& evaluator, std::string_view name) {
+    const long double v = std::nearbyint(evaluator.GetVariable(name));
+    if (!(v == v))
+        return -1;
+    return static_cast<std::int32_t>(std::clamp<long double>(v, INT32_MIN, INT32_MAX));
+}
+
+bool ignored(const protocol::TIgnoreList* ignore, std::int32_t code) {
+    return ignore && std::find(ignore->Codes.begin(), ignore->Codes.end(), code) != ignore->Codes.end();
+}
+
+// Empties the port: its queues, then as many bytes as it still reports waiting (once, so that a device
+// that never stops talking cannot hold the exchange here).
+void clearPort(TComm& comm) {
+    comm.PurgeBuffers();
+    std::uint8_t sink[256];
+    for (int waiting = comm.InputCount(); waiting > 0;) {
+        const int n = comm.Read(sink, std::min<int>(waiting, sizeof sink));
+        if (n <= 0)
+            break;
+        waiting -= n;
+    }
+}
+
+} // namespace
+
+int answerGapMs(std::uint32_t bitsPerSecond) {
+    const std::uint32_t charsPerSecond = bitsPerSecond / 10;
+    if (charsPerSecond == 0)
+        return 1000 + 20;
+    return static_cast<int>(std::lround(1000.0 / charsPerSecond)) + 20;
+}
+
+ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
+                           const protocol::TIgnoreList* ignore, const ListBuffers& buffers) {
+    ListOutcome out;
+    out.answerKind = kAnswerNone;
+    const std::span<const std::uint8_t> source = buffers.send;
+    const std::span<std::uint8_t> destination = buffers.receive;
+    const std::span<const std::uint8_t>* sourcePtr = source.empty() ? nullptr : &source;
+    const std::span<std::uint8_t>* destinationPtr = destination.empty() ? nullptr : &destination;
+    const TprCOMMANDS& commands = ctx.protocol.Commands;
+    std::vector<std::uint8_t> frame(kSendBufferSize, kSendFill);
+    std::vector<std::uint8_t> received(kReceiveBufferSize, kReceiveFill);
+
+    const TFrameResult built =
+        BuildFrame(commands, command, buffers.sendOffset, sourcePtr, std::span<std::uint8_t>(frame));
+    if (!built.built) {
+        ctx.log.AddDeviceLogLine(built.message);
+        out.result = kFrameNotBuilt;
+        return out;
+    }
+    const auto frameBytes =
+        std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(built.length));
+    if (frameBytes.empty()) {
+        pause(ctx, command.AnswerTimeout);
+        return out;
+    }
+
+    TComm& comm = ctx.comm;
+    const bool echo = ctx.settings.readBool(app::Setting::Echo);
+    const int gapMs = answerGapMs(baudRateBits(comm.BaudRate()));
+    const int mode = command.effectiveExceptionMode();
+
+    ExchangeResult result = kExchangeOk;
+    for (int attempt = 0; attempt < kAttempts;) {
+        clearPort(comm);
+        comm.Write(frameBytes.data(), static_cast<int>(frameBytes.size()));
+        comm.setReadTimeout(kEchoTimeoutMs);
+        result = kExchangeOk;
+
+        if (command.storedAnswer().empty()) {
+            pause(ctx, command.AnswerTimeout);
+            out.result = kExchangeOk;
+            return out;
+        }
+
+        if (echo) {
+            for (std::uint8_t sent : frameBytes) {
+                std::uint8_t back = 0;
+                if (!comm.ReadByte(back) || back != sent) {
+                    out.result = kNoEcho;
+                    return out;
+                }
+            }
+        }
+
+        out.answerKind = kAnswerNone;
+        comm.setReadTimeout(command.AnswerTimeout > 0 ? command.AnswerTimeout : kDefaultAnswerTimeoutMs);
+        std::size_t count = 0;
+        std::uint8_t byte = 0;
+        while (count < kMaxAnswerBytes && comm.ReadByte(byte)) {
+            received[count++] = byte;
+            comm.setReadTimeout(gapMs);
+        }
+
+        bool last = false;
+        if (count == 0) {
+            result = kNoAnswer;
+            if (mode == 0)
+                last = true;
+            else if (mode == 2) {
+                result = kExchangeOk;
+                last = true;
+            }
+        } else {
+            const auto answer = std::span<const std::uint8_t>(received.data(), count);
+            std::int32_t code = -1;
+            bool matched = true;
+            if (MatchAnswer(commands, command.compiledAnswer(), answer, destinationPtr,
+                            buffers.receiveOffset) == 0) {
+                out.answerKind = kAnswerNormal;
+            } else if (MatchAnswer(commands, command.compiledExceptn(), answer, destinationPtr,
+                                   buffers.receiveOffset) == 0) {
+                out.answerKind = kAnswerException;
+                code = roundedVariable(ctx.evaluator, "ERRORCODE");
+            } else {
+                matched = false;
+                ctx.log.ShowRawAnswer(answer);
+                result = kWrongAnswer;
+                last = true;
+            }
+            if (matched) {
+                if (ignored(ignore, code))
+                    code = -1;
+                if (code < 0) {
+                    result = kExchangeOk;
+                    last = true;
+                } else if (mode == 2) {
+                    result = kExchangeOk;
+                    last = true;
+                } else {
+                    result = deviceErrorResult(code);
+                    last = mode == 0;
+                }
+                out.size = roundedVariable(ctx.evaluator, "SIZE");
+            }
+        }
+
+        ++attempt;
+        if (result != kExchangeOk)
+            ++ctx.CommErrors;
+        if (last)
+            break;
+    }
+    out.result = result;
+    return out;
+}
+
+ListOutcome ExecuteActionList(ExchangeContext& ctx, int listIndex, const ListBuffers& buffers) {
+    ListOutcome out;
+    const std::string& password = ctx.state.password;
+    ctx.protocol.Commands.Password = protocol::utf8ToCp1251(password).value_or(password);
+
+    std::optional<std::string> fault = protocol::actionListFault(ctx.protocol, listIndex);
+    if (fault) {
+        if (ctx.Quiet) {
+            ctx.log.AddDeviceLogLine(*fault);
+        } else {
+            if (ctx.StopExchange)
+                ctx.StopExchange();
+            ShowExchangeError(ctx, "ОШИБКА! ", *fault);
+        }
+        out.result = kListNotRunnable;
+        return out;
+    }
+
+    const protocol::TVLMAction& list = ctx.protocol.ActionLists[static_cast<std::size_t>(listIndex)];
+    for (std::int32_t step = 0; step < list.StepCount; ++step) {
+        if (!list.StepEnabled[static_cast<std::size_t>(step)])
+            continue;
+        const TprCOMMAND& command =
+            ctx.protocol
+                .Commands[static_cast<std::size_t>(list.StepCommands[static_cast<std::size_t>(step)])];
+        out = ExecuteCommand(ctx, command, protocol::stepIgnoreList(ctx.protocol, list, step), buffers);
+        if (!ReportExchangeError(ctx, out.result, command.Name))
+            return out;
+    }
+    out.result = kExchangeOk;
+    return out;
+}
+
+} // namespace exchange

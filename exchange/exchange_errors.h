@@ -1,0 +1,27 @@
+#pragma once
+// Turning exchange results into messages for the user.
+
+#include "exchange/exchange_context.h"
+#include "exchange/exchange_result.h"
+
+#include <string>
+#include <string_view>
+
+namespace exchange {
+
+// The message text of a negative result: "Устройство не отвечает" (−1), "Получен не верный ответ" (−2),
+// "Эхо пакета не получено" (−3), and our own texts for −4 and −5; empty for 0 and device errors.
+std::string_view exchangeResultText(ExchangeResult result);
+
+// True when the caller may go on (result 0). With Quiet set nothing is reported. A negative result ends
+// the running operation (StopExchange), shows "ОШИБКА! " with the result's text followed by " (", the
+// command name and ")", then calls StopExchange again. A device error k + 1 shows "ОШИБКА #k" with the
+// text of the protocol description's last entry for k, or "Неизвестная ошибка"; the caller stops.
+bool ReportExchangeError(ExchangeContext& ctx, ExchangeResult result, std::string_view commandName);
+
+// Shows one message: with the setting Errors/DontShowErrMsgs on, as the device log line
+// title + " - " + text; otherwise as an error box (OK button) whose text is the title, "\r", nineteen
+// blanks and the text. "\r" in a text is a line break in the box and a blank in the log.
+void ShowExchangeError(ExchangeContext& ctx, std::string_view title, std::string_view text);
+
+} // namespace exchange
