@@ -231,10 +231,11 @@ TEST(SimDevice, RecordWritesAreCheckedAndKeptWhole) {
         rec[5] = c.recordLength;
         EXPECT_EQ(device.handleFrame(request(0x42, rec)).bytes, c.expected) << c.name;
         const sim::IdentRecord after = device.record();
-        if (c.expected == answer(0x42))
+        if (c.expected == answer(0x42)) {
             EXPECT_TRUE(std::equal(after.begin(), after.end(), rec.begin())) << c.name;
-        else
+        } else {
             EXPECT_EQ(after, before) << c.name;
+        }
         // The read answer always carries the record as stored.
         Bytes read(2 + sim::kRecordSize);
         read[0] = 0x01;
