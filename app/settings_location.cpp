@@ -36,7 +36,7 @@ fs::path resolveSettingsPath(std::string_view explicitPath, const fs::path& prog
         if (fs::is_regular_file(portable, ec))
             return portable;
     }
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // XDG base directory rules ignore a relative XDG_CONFIG_HOME.
     fs::path base;
     if (!env.xdgConfigHome.empty() && fs::path(env.xdgConfigHome).is_absolute())
         base = env.xdgConfigHome;
