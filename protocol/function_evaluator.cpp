@@ -81,11 +81,13 @@ bool adjacentOperatorsAccepted(uint16_t p, uint16_t c, size_t i) {
            (p & kStyleCloseBracket) || ((p & kStyleOpenBracket) && cSign);
 }
 
-void combineSigns(std::string& pending, const std::string& sign) {
+// The new pending sign for two consecutive signs.
+std::string combineSigns(const std::string& pending, const std::string& sign) {
     if ((pending == "+" && sign == "-") || (pending == "-" && sign == "+"))
-        pending = "-";
-    else if (pending == sign)
-        pending.clear(); // "--" and "++" cancel; a following sign starts afresh
+        return "-";
+    if (pending == sign)
+        return {}; // "--" and "++" cancel; a following sign starts afresh
+    return pending;
 }
 
 int32_t topPriority(const std::vector<TValue>& stack) {
@@ -364,7 +366,7 @@ void TFunctionEvaluator::setEquation(std::string_view expression) {
                 m_onJudgeSigns(*this, pendingSign, token, combined);
                 pendingSign = combined;
             } else {
-                combineSigns(pendingSign, token);
+                pendingSign = combineSigns(pendingSign, token);
             }
         } else if (accepted) {
             int32_t top;

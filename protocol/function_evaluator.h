@@ -139,7 +139,7 @@ class TFunctionEvaluator {
     // Looks up variables and checks function names. ErrorCode() keeps bits 2, 4, 8, 32, 64, 128 and
     // recomputes: 512 alone for an empty program; 256 alone when a variable reference is not an
     // identifier; otherwise 1 for an unknown variable and 16 for an unknown function. True when
-    // every variable and function is known.
+    // none of bits 1, 16, 256 and 512 is set.
     bool Validate();
     // Validates, then runs Compiled() when ErrorCode() is 0. Errors added to ErrorCode(): 1 ("~" or
     // "!" of a value that is not whole), 128 (division by zero, a value out of an operation's
