@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -38,7 +39,8 @@ constexpr int kExitUsage = 2;
 
 // The option texts, converted once the command line is parsed.
 struct Texts {
-    std::string address, flashStart = "0x2100", flashEnd = "0x3FFF", pageSize = "128", ctrlArea = "0xF00";
+    std::vector<std::string> addresses;
+    std::string flashStart = "0x2100", flashEnd = "0x3FFF", pageSize = "128", ctrlArea = "0xF00";
     std::string loadAt = "0", serial, deviceId, baud = "0", replyDelay = "0", silent = "0", dropAfter = "0";
     std::optional<std::string> ident;
     std::vector<std::string> errors, corrupt, garbage;
@@ -86,11 +88,13 @@ int main(int argc, char** argv) {
     Texts t;
     std::string imageIn, imageOut, linkPath, password;
     bool echo = false, verbose = false;
-    app.add_option("--address", t.address, "Bus address 1..247 (default: the record's, 17 for a new record)");
+    app.add_option("--address", t.addresses,
+                   "Bus address 1..247 (default: the record's, 17 for a new record); given again, adds "
+                   "another device on the same line with a blank memory and the next serial number");
     app.add_option("--image-in", imageIn, "Raw binary file loaded into memory at start");
     app.add_option("--load-at", t.loadAt, "Address where --image-in is loaded (default 0)");
     app.add_option("--image-out", imageOut,
-                   "Raw binary file the memory is saved to at exit (from address 0)");
+                   "Raw binary file the (first) device's memory is saved to at exit (from address 0)");
     app.add_option("--flash-start", t.flashStart, "First address of the FLASH window (default 0x2100)");
     app.add_option("--flash-end", t.flashEnd, "Last address of the FLASH window (default 0x3FFF)");
     app.add_option("--page-size", t.pageSize, "Programming page size 1..4096 (default 128)");
@@ -124,6 +128,7 @@ int main(int argc, char** argv) {
     sim::FaultPlan faults;
     sim::LoopOptions loop;
     std::vector<std::uint8_t> memory(sim::kMemorySize, 0xFF);
+    std::vector<std::uint8_t> extraAddresses;
     try {
         config.flashStart =
             static_cast<std::uint32_t>(number("--flash-start", t.flashStart, 0, sim::kMemorySize - 1));
@@ -135,8 +140,16 @@ int main(int argc, char** argv) {
         config.password = cp1251("--password", password);
         if (const std::string problem = sim::validateConfig(config); !problem.empty())
             throw Failure{problem};
-        if (!t.address.empty())
-            overrides.address = static_cast<std::uint8_t>(number("--address", t.address, 1, 247));
+        for (const auto& a : t.addresses) {
+            const auto address = static_cast<std::uint8_t>(number("--address", a, 1, 247));
+            if (std::find(extraAddresses.begin(), extraAddresses.end(), address) != extraAddresses.end() ||
+                (overrides.address && *overrides.address == address))
+                throw Failure{"--address: " + a + " is given twice"};
+            if (!overrides.address)
+                overrides.address = address;
+            else
+                extraAddresses.push_back(address);
+        }
         if (!t.serial.empty())
             overrides.serial = static_cast<std::uint16_t>(number("--serial", t.serial, 0, 65535));
         if (!t.deviceId.empty())
@@ -172,11 +185,21 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    sim::SimDevice device(config, std::move(memory), overrides, std::move(faults));
-    if (device.address() == 0 || device.address() > 247) {
+    std::vector<sim::SimDevice> devices;
+    devices.emplace_back(config, std::move(memory), overrides, faults);
+    const std::uint8_t first = devices.front().address();
+    if (first == 0 || first > 247 ||
+        std::find(extraAddresses.begin(), extraAddresses.end(), first) != extraAddresses.end()) {
         std::cerr << "velmora-sim: the identification record in the memory image gives the bus address "
-                  << int(device.address()) << "; give --address 1..247\n";
+                  << int(first) << "; give --address 1..247 (each device its own)\n";
         return kExitUsage;
+    }
+    const std::uint16_t serial = sim::serialNumber(devices.front().record());
+    for (std::size_t i = 0; i < extraAddresses.size(); ++i) {
+        sim::RecordOverrides extra = overrides;
+        extra.address = extraAddresses[i];
+        extra.serial = static_cast<std::uint16_t>(serial + i + 1);
+        devices.emplace_back(config, std::vector<std::uint8_t>{}, extra, faults);
     }
 
     installSignals();
@@ -188,20 +211,21 @@ int main(int argc, char** argv) {
     }
     std::cout << line.farPath() << std::endl;
     if (verbose)
-        std::cerr << "velmora-sim: address " << int(device.address()) << " on " << line.farPath() << "\n";
+        for (const auto& device : devices)
+            std::cerr << "velmora-sim: device " << int(device.address()) << " on " << line.farPath() << "\n";
 
     const auto log = [verbose](const std::string& text) {
         if (verbose)
             std::cerr << "velmora-sim: " << text << "\n";
     };
-    const sim::LoopEnd end = sim::runSimLoop(line, device, loop, g_stop, log);
+    const sim::LoopEnd end = sim::runSimLoop(line, devices, loop, g_stop, log);
     line.close();
     if (end == sim::LoopEnd::LineFailed)
         std::cerr << "velmora-sim: the line failed\n";
     if (end == sim::LoopEnd::HungUp)
         log("line dropped (fault)");
 
-    if (!imageOut.empty() && !sim::saveMemoryFile(imageOut, device.memory(), error)) {
+    if (!imageOut.empty() && !sim::saveMemoryFile(imageOut, devices.front().memory(), error)) {
         std::cerr << "velmora-sim: --image-out: " << error << "\n";
         return kExitFailed;
     }

@@ -49,7 +49,7 @@ void sendPaced(PtyLine& line, const std::vector<std::uint8_t>& bytes, std::uint3
 
 } // namespace
 
-LoopEnd runSimLoop(PtyLine& line, SimDevice& device, const LoopOptions& options,
+LoopEnd runSimLoop(PtyLine& line, std::vector<SimDevice>& devices, const LoopOptions& options,
                    const volatile std::sig_atomic_t& stop,
                    const std::function<void(const std::string&)>& log) {
     const auto gap = frameGap(options.baud);
@@ -88,10 +88,15 @@ LoopEnd runSimLoop(PtyLine& line, SimDevice& device, const LoopOptions& options,
         if (frame.empty() || Clock::now() < lastByte + gap)
             continue;
 
-        const Reply reply = device.handleFrame(frame);
-        if (log && !reply.note.empty())
-            log(reply.note);
-        if (!reply.bytes.empty()) {
+        bool hangUp = false;
+        for (SimDevice& device : devices) {
+            const Reply reply = device.handleFrame(frame);
+            hangUp = hangUp || reply.hangUp;
+            if (log && !reply.note.empty())
+                log(devices.size() > 1 ? "device " + std::to_string(device.address()) + ": " + reply.note
+                                       : reply.note);
+            if (reply.bytes.empty())
+                continue;
             // The request took its wire time to arrive, then the line must be quiet for the gap.
             const auto earliest = firstByte + wireTime(frame.size(), options.baud) + frameGap(options.baud) +
                                   options.replyDelay;
@@ -99,7 +104,7 @@ LoopEnd runSimLoop(PtyLine& line, SimDevice& device, const LoopOptions& options,
             sendPaced(line, reply.bytes, options.baud, stop);
         }
         frame.clear();
-        if (reply.hangUp) {
+        if (hangUp) {
             // Let the last answer reach the program before the line goes away.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             line.close();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -22,8 +23,9 @@ struct LoopOptions {
 enum class LoopEnd { Stopped, HungUp, LineFailed };
 
 // Runs until `stop` becomes non-zero (a signal handler sets it), a fault drops the line, or the line
-// fails. `log` gets one line per event when set.
-LoopEnd runSimLoop(PtyLine& line, SimDevice& device, const LoopOptions& options,
+// fails. Every frame goes to every device on the line (their addresses differ, so at most one
+// answers). `log` gets one line per event when set.
+LoopEnd runSimLoop(PtyLine& line, std::vector<SimDevice>& devices, const LoopOptions& options,
                    const volatile std::sig_atomic_t& stop,
                    const std::function<void(const std::string&)>& log);
 

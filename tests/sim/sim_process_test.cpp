@@ -124,6 +124,16 @@ TEST(SimProcess, ProgramsReadsAndSavesItsImageAtTermination) {
     EXPECT_EQ(second.stop(SIGINT), 0);
 }
 
+TEST(SimProcess, SeveralDevicesShareOneLine) {
+    SimProcess simulator({"--address", "0x11", "--address", "0x22", "--serial", "100", "--ident", "AB"});
+    Port port(simulator.linePath());
+    EXPECT_EQ(port.exchange({0x11, 0x11}), withCrc({0x11, 0x11, 9, 0x11, 1, 8, 0xFF, 0, 100, 'A', 'B', 0}));
+    EXPECT_EQ(port.exchange({0x22, 0x11}), withCrc({0x22, 0x11, 9, 0x22, 1, 8, 0xFF, 0, 101, 'A', 'B', 0}));
+    EXPECT_EQ(port.exchange({0x33, 0x11}), Bytes{});
+    // A broadcast reaches both; neither answers.
+    EXPECT_EQ(port.exchange({0x00, 0x48}), Bytes{});
+}
+
 TEST(SimProcess, EchoesEveryByteBeforeTheAnswer) {
     SimProcess simulator({"--echo"});
     Port port(simulator.linePath());
@@ -171,6 +181,7 @@ TEST(SimProcess, RefusesBadOptionsWithAMessage) {
         {{"--page-size", "0"}, 2, "--page-size"},
         {{"--address", "248"}, 2, "--address"},
         {{"--address", "zz"}, 2, "--address"},
+        {{"--address", "5", "--address", "5"}, 2, "twice"},
         {{"--flash-start", "0x5000"}, 2, "FLASH window"},
         {{"--ctrl-area", "0x2001"}, 2, "control area"},
         {{"--error", "0x43"}, 2, "--error"},
