@@ -10,3 +10,21 @@ say "Evaluate a template field"
 
 say "CRC-16 MODBUS of a request frame"
 "$cli" crc --preset 2 --hex "01 03 00 00 00 0A"
+
+say "A simulated device answers a frame built from the example protocol description"
+sim="$build/velmora-sim"
+desc="$build/examples/sim.vpdf"
+coproc SIM { exec "$sim" --serial 1234 --ident "Демо-устройство"; }
+sim_pid=$SIM_PID
+trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
+read -r line <&"${SIM[0]}"
+echo "velmora-sim listens on $line"
+frame=$("$cli" protocol frame "$desc" 0 RECIPIENT=17)
+echo "request:  $frame"
+stty -F "$line" raw -echo
+exec 3<>"$line"
+printf '%b' "$(sed 's/\([0-9A-F][0-9A-F]\) \{0,1\}/\\x\1/g' <<<"$frame")" >&3
+answer=$( (timeout 0.5 cat <&3 || true) | od -An -v -tx1 | tr -s ' \n' ' ' | tr a-f A-F | sed 's/^ //;s/ $//')
+exec 3>&-
+echo "answer:   $answer"
+"$cli" protocol match "$desc" 0 "$answer" RECIPIENT=17
