@@ -152,6 +152,7 @@ bool TDUMPq7rEncodedFile::encodePacked() {
     encodeInto(m_saveData.data() + kEnvelopeRecordAt, EnvVersion.bytes.data(), EnvVersion.bytes.size());
     encodeInto(m_saveData.data() + kEnvelopeHeaderAt, Header.data(), Header.size());
     m_saveFilled.assign(m_saveData.size(), 1);
+    m_saveStart = 0;
     m_saveEnd = static_cast<int32_t>(m_saveData.size()) - 1;
     return true;
 }
@@ -162,6 +163,7 @@ bool TDUMPq7rEncodedFile::encodeUnpacked() {
     const size_t size = static_cast<size_t>(EndAddr) + 1;
     m_saveData.assign(Data.data(), Data.data() + size);
     m_saveFilled.assign(Filled.data(), Filled.data() + size);
+    m_saveStart = StartAddr;
     m_saveEnd = EndAddr;
     WriteVersion(m_saveData);
     encodeInto(m_saveData.data() + kEnvelopeHeaderAt, Header.data(), Header.size());

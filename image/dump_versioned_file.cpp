@@ -57,6 +57,7 @@ bool TDUMPVersionedFile::BeforeSave() {
     m_saveData.assign(Data.data(), Data.data() + end);
     m_saveFilled.assign(Filled.data(), Filled.data() + end);
     WriteVersion(m_saveData);
+    m_saveStart = StartAddr;
     m_saveEnd = EndAddr;
     m_saveFromScratch = true;
     return true;
@@ -65,7 +66,7 @@ bool TDUMPVersionedFile::BeforeSave() {
 ImageView TDUMPVersionedFile::savedImage() const {
     if (!m_saveFromScratch)
         return wholeImage();
-    return {m_saveData.data(), m_saveFilled.data(), StartAddr, m_saveEnd};
+    return {m_saveData.data(), m_saveFilled.data(), m_saveStart, m_saveEnd};
 }
 
 void TDUMPVersionedFile::Update() {

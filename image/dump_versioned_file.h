@@ -64,6 +64,7 @@ class TDUMPVersionedFile : public TDUMPFile {
     // Scratch copy the saves write from, allocated on first use and reused.
     std::vector<uint8_t> m_saveData;
     std::vector<uint8_t> m_saveFilled;
+    int32_t m_saveStart = -1;
     int32_t m_saveEnd = -1;
     bool m_saveFromScratch = false;
 };
