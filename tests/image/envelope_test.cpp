@@ -105,7 +105,8 @@ TEST(Envelope, RoundTripsThroughFiles) {
         if (c.packed) {
             EXPECT_EQ(file->StartAddr, c.firmware.empty() ? -1 : 0);
             EXPECT_EQ(file->FilledCount, static_cast<int32_t>(c.firmware.size()));
-            EXPECT_TRUE(std::equal(plain->Data.data(), plain->Data.data() + c.firmware.size(), file->Data.data()));
+            EXPECT_TRUE(
+                std::equal(plain->Data.data(), plain->Data.data() + c.firmware.size(), file->Data.data()));
         }
 
         // Saving re-encodes into the file but leaves the decoded image as it was.
@@ -160,8 +161,8 @@ TEST(Envelope, IncompressibleFullImageFailsTheSaveCleanly) {
         EXPECT_FALSE(result);
         EXPECT_EQ(result.message, "Не могу сохранить файл: " + target);
     }
-    EXPECT_EQ(imagetest::readFile(dir / "keep.q7r"), std::vector<uint8_t>({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't',
-                                                                           'e', 'n', 't', 's'}));
+    EXPECT_EQ(imagetest::readFile(dir / "keep.q7r"),
+              std::vector<uint8_t>({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't', 's'}));
     EXPECT_TRUE(std::equal(noise.begin(), noise.end(), file->Data.data()));
     EXPECT_EQ(file->EndAddr, image::kMaxImageSize - 1);
 }
@@ -178,8 +179,8 @@ TEST(Envelope, DamagedAndMalformedEnvelopesFailTheLoad) {
     const std::vector<Case> cases = {
         {"compressed byte changed", [&](auto& b) { b[total - 10] ^= 0x10; }, true},
         {"original size changed", [](auto& b) { b[129 + 8] ^= 0x01; }, true},
-        {"T past the file", [](auto& b) { image::writeLe32(b.data() + 104, static_cast<uint32_t>(b.size() + 1)); },
-         false},
+        {"T past the file",
+         [](auto& b) { image::writeLe32(b.data() + 104, static_cast<uint32_t>(b.size() + 1)); }, false},
         {"T inside the header", [](auto& b) { image::writeLe32(b.data() + 104, 50); }, false},
         {"cut inside the header", [](auto& b) { b.resize(100); }, false},
         {"cut inside the compressed data", [&](auto& b) { b.resize(total - 100); }, false},
@@ -229,7 +230,8 @@ TEST(Envelope, HostileInputIsRejectedSafely) {
         const bool ok = file->LoadWholeStream(bytes);
         if (ok && file->IsEnvelope && file->Packed && !file->Damaged()) {
             EXPECT_EQ(file->Length, plain->Length);
-            EXPECT_TRUE(std::equal(plain->Data.data(), plain->Data.data() + plain->Length, file->Data.data()));
+            EXPECT_TRUE(
+                std::equal(plain->Data.data(), plain->Data.data() + plain->Length, file->Data.data()));
         }
     };
     std::mt19937 rng(14);
@@ -259,7 +261,8 @@ TEST(Envelope, HostileInputIsRejectedSafely) {
         if (i % 2 && !bytes.empty())
             bytes[rng() % bytes.size()] = static_cast<uint8_t>(rng());
         imagetest::writeFile(dir / "b.hex", bytes);
-        const image::FileResult r = file->LoadFromFile(image::kFileTypeHex, -1, false, (dir / "b.hex").string());
+        const image::FileResult r =
+            file->LoadFromFile(image::kFileTypeHex, -1, false, (dir / "b.hex").string());
         EXPECT_TRUE(r || !r.message.empty());
     }
 }
