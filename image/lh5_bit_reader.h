@@ -5,6 +5,7 @@
 // remembers that it did, so a decoder can run its fast path without bounds checks and ask
 // `overrun()` at its checkpoints.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -40,6 +41,7 @@ class Lh5BitReader {
 
   private:
     void refill() {
+        static_assert(std::endian::native == std::endian::little, "the word load assumes little-endian");
         if (m_pos + 8 <= m_size) {
             // Whole-word load: takes as many bytes as fit; the bits below m_count it repeats are
             // the same stream bits, so OR-ing them is harmless.

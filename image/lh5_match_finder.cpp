@@ -26,6 +26,7 @@ uint32_t Lh5MatchFinder::hashAt(size_t pos) const {
 }
 
 uint32_t Lh5MatchFinder::matchLength(size_t a, size_t b, uint32_t limit) const {
+    static_assert(std::endian::native == std::endian::little, "the first differing byte is the lowest");
     const uint8_t* p = m_data.data();
     uint32_t len = 0;
     while (len + 8 <= limit) {

@@ -54,6 +54,12 @@ TEST(Lh5Codec, RoundTrips) {
              return std::vector<uint8_t>{0x00, 0xFF};
          },
          100.0},
+        // Characters 0 and 1 only, both of length 1: the code-length table has one symbol.
+        {"bytes 0 and 1",
+         [] {
+             return std::vector<uint8_t>{0x00, 0x01, 0x01, 0x00};
+         },
+         100.0},
         {"8192 random", [] { return randomBytes(8192); }, 1.02},
         {"8193 random", [] { return randomBytes(8193, 2); }, 1.02},
         {"70000 code", [] { return codeLikeBytes(70000); }, 0.7},

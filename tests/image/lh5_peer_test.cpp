@@ -64,6 +64,7 @@ std::vector<Sample> samples() {
     return {
         {"empty", {}},
         {"one byte", {0x7E}},
+        {"bytes 0 and 1", {0x00, 0x01, 0x01, 0x00}},
         {"random 8193", randomBytes(8193, 31)},
         {"code-like 70000", codeLikeBytes(70000, 32)},
         {"firmware 300000", firmwareImage(300000, 33)},
