@@ -1,0 +1,138 @@
+#include "exchange/exchange_device_host.h"
+
+#include "app/log.h"
+#include "app/main_state.h"
+#include "app/message_sink.h"
+#include "app/settings_store.h"
+#include "app/view_notifications.h"
+#include "exchange/comm.h"
+#include "exchange/command_exchange.h"
+#include "exchange/protocol_variables.h"
+#include "image/dump_versioned_file.h"
+#include "protocol/function_evaluator.h"
+
+#include <chrono>
+
+namespace exchange {
+
+ExchangeDeviceHost::ExchangeDeviceHost(ExchangeContext& ctx, app::ViewNotifications& view)
+    : m_ctx(ctx), m_view(view) {
+    m_ctx.comm.setLogSink([&log = m_ctx.log](const std::string& line) { log.AddLogLine(line); });
+}
+
+FlashWindow ExchangeDeviceHost::flashWindow() {
+    const std::string& profile = m_ctx.state.activeProfile;
+    return {m_ctx.settings.readInteger(app::Setting::FlashStart, profile),
+            m_ctx.settings.readInteger(app::Setting::FlashEnd, profile)};
+}
+
+void ExchangeDeviceHost::applyPortSettings() {
+    ApplyPortSettings(m_ctx);
+}
+
+uint16_t ExchangeDeviceHost::pageSize() {
+    return m_ctx.state.pageSize;
+}
+
+bool ExchangeDeviceHost::openPort() {
+    return m_ctx.comm.Open();
+}
+
+void ExchangeDeviceHost::closePort() {
+    m_ctx.comm.Close();
+}
+
+bool ExchangeDeviceHost::portOpen() {
+    return m_ctx.comm.IsOpen();
+}
+
+void ExchangeDeviceHost::setVariable(std::string_view name, double value) {
+    m_ctx.evaluator.SetVariableQuiet(name, value);
+}
+
+ListOutcome ExchangeDeviceHost::runActionList(int index, const ListBuffers& buffers) {
+    return ExecuteActionList(m_ctx, index, buffers);
+}
+
+uint16_t ExchangeDeviceHost::commErrors() {
+    return m_ctx.CommErrors;
+}
+
+void ExchangeDeviceHost::resetCommErrors() {
+    m_ctx.CommErrors = 0;
+}
+
+void ExchangeDeviceHost::setQuiet(bool quiet) {
+    m_ctx.Quiet = quiet;
+}
+
+void ExchangeDeviceHost::clearImage() {
+    m_ctx.image.Clear();
+}
+
+std::span<uint8_t> ExchangeDeviceHost::imageData() {
+    return m_ctx.image.Data.span();
+}
+
+int32_t ExchangeDeviceHost::imageStartAddr() {
+    return m_ctx.image.StartAddr;
+}
+
+int32_t ExchangeDeviceHost::imageEndAddr() {
+    return m_ctx.image.EndAddr;
+}
+
+int32_t ExchangeDeviceHost::imageBlockCount() {
+    return m_ctx.image.BlockCount;
+}
+
+void ExchangeDeviceHost::narrowImage(int32_t low, int32_t high) {
+    image::TDUMPVersionedFile& img = m_ctx.image;
+    img.FindRange(low, high);
+    const int32_t page = m_ctx.state.pageSize;
+    if (img.StartAddr < 0 || page <= 0)
+        img.BlockCount = 0;
+    else
+        img.BlockCount = img.Length / page + (img.Length % page != 0 ? 1 : 0);
+}
+
+void ExchangeDeviceHost::markNonBlank() {
+    m_ctx.image.MarkNonBlank();
+}
+
+void ExchangeDeviceHost::refreshImage() {
+    if (onRefreshImage) {
+        onRefreshImage();
+        return;
+    }
+    const FlashWindow window = flashWindow();
+    narrowImage(window.start, window.end);
+    m_ctx.image.CalcCRC();
+    m_view.RefreshView();
+}
+
+void ExchangeDeviceHost::showMessage(MessageKind kind, std::string_view title, std::string_view text) {
+    m_ctx.messages.showMessage(
+        title, text, kind == MessageKind::Error ? app::MessageKind::Error : app::MessageKind::Information);
+}
+
+void ExchangeDeviceHost::deviceLog(std::string_view text) {
+    m_ctx.log.AddDeviceLogLine(text);
+}
+
+void ExchangeDeviceHost::setBusy(bool busy) {
+    m_busy = busy;
+    m_view.UpdateActionStates();
+}
+
+void ExchangeDeviceHost::bringToFront() {
+    if (onBringToFront)
+        onBringToFront();
+}
+
+uint32_t ExchangeDeviceHost::tickCount() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+} // namespace exchange

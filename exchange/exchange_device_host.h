@@ -1,0 +1,80 @@
+#pragma once
+// ExchangeDeviceHost: the device operations' host (DeviceHost) over the real exchange, without any
+// window. The settings, the port, the action lists, the protocol variables and the memory image come
+// from an ExchangeContext; the user is reached through its message sink and log, the view through
+// app::ViewNotifications. velmora-cli uses it as it is; the desktop program sets the hooks for what
+// only a window can do (the file workflow's image refresh, bringing the window to the front).
+//
+// Typical headless use:
+//   ExchangeContext ctx(comm, protocol, evaluator, image, settings, log, messages, mainState);
+//   ExchangeDeviceHost host(ctx, view);
+//   OperationSequencer seq(host);
+//   if (seq.startRead()) while (seq.paging()) seq.tick();
+
+#include "exchange/device_host.h"
+#include "exchange/exchange_context.h"
+
+#include <functional>
+
+namespace app {
+class ViewNotifications;
+}
+
+namespace exchange {
+
+class ExchangeDeviceHost : public DeviceHost {
+  public:
+    // Routes the port component's log lines (open failures with their reason, line format notes) to
+    // ctx.log. Both objects must outlive the host.
+    ExchangeDeviceHost(ExchangeContext& ctx, app::ViewNotifications& view);
+    ExchangeDeviceHost(const ExchangeDeviceHost&) = delete;
+    ExchangeDeviceHost& operator=(const ExchangeDeviceHost&) = delete;
+
+    // The file workflow's refresh after a device read; the default narrows the image to the FLASH
+    // window, recounts its pages, recomputes its CRC and asks the view to refresh.
+    std::function<void()> onRefreshImage;
+    // Brings the program to the front at the end of a read or write; nothing by default.
+    std::function<void()> onBringToFront;
+
+    FlashWindow flashWindow() override;
+    // ApplyPortSettings: speed, port or device path, stop bits, then SetProtocolVariables.
+    void applyPortSettings() override;
+    uint16_t pageSize() override;
+
+    bool openPort() override;
+    void closePort() override;
+    bool portOpen() override;
+
+    void setVariable(std::string_view name, double value) override;
+    // ExecuteActionList.
+    ListOutcome runActionList(int index, const ListBuffers& buffers) override;
+    uint16_t commErrors() override;
+    void resetCommErrors() override;
+    void setQuiet(bool quiet) override;
+
+    void clearImage() override;
+    std::span<uint8_t> imageData() override;
+    int32_t imageStartAddr() override;
+    int32_t imageEndAddr() override;
+    int32_t imageBlockCount() override;
+    // FindRange(low, high); BlockCount := Length div page size, plus 1 for a remainder (0 when empty).
+    void narrowImage(int32_t low, int32_t high) override;
+    void markNonBlank() override;
+    void refreshImage() override;
+
+    void showMessage(MessageKind kind, std::string_view title, std::string_view text) override;
+    void deviceLog(std::string_view text) override;
+    bool busy() override { return m_busy; }
+    // Also recomputes the action states (UpdateActionStates).
+    void setBusy(bool busy) override;
+    void bringToFront() override;
+
+    uint32_t tickCount() override;
+
+  private:
+    ExchangeContext& m_ctx;
+    app::ViewNotifications& m_view;
+    bool m_busy = false;
+};
+
+} // namespace exchange
