@@ -28,6 +28,13 @@ int millisUntil(Clock::time_point t) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
+// Sleeps until `t`, waking up now and then to see whether a signal asked to stop. False when it did.
+bool sleepUntil(Clock::time_point t, const volatile std::sig_atomic_t& stop) {
+    while (!stop && Clock::now() < t)
+        std::this_thread::sleep_until(std::min(t, Clock::now() + kIdlePoll));
+    return !stop;
+}
+
 // Sends `bytes` as a line at `baud` would: in slices of about a millisecond, each one no earlier
 // than its characters could have left the device.
 void sendPaced(PtyLine& line, const std::vector<std::uint8_t>& bytes, std::uint32_t baud,
@@ -40,7 +47,8 @@ void sendPaced(PtyLine& line, const std::vector<std::uint8_t>& bytes, std::uint3
     const std::size_t slice = std::max<std::size_t>(1, baud / 10 / 1000);
     for (std::size_t done = 0; done < bytes.size() && !stop;) {
         const std::size_t n = std::min(slice, bytes.size() - done);
-        std::this_thread::sleep_until(start + wireTime(done + n, baud));
+        if (!sleepUntil(start + wireTime(done + n, baud), stop))
+            return;
         if (line.write(std::span(bytes).subspan(done, n), Clock::now() + kWriteTimeout) != n)
             return;
         done += n;
@@ -100,7 +108,8 @@ LoopEnd runSimLoop(PtyLine& line, std::vector<SimDevice>& devices, const LoopOpt
             // The request took its wire time to arrive, then the line must be quiet for the gap.
             const auto earliest = firstByte + wireTime(frame.size(), options.baud) + frameGap(options.baud) +
                                   options.replyDelay;
-            std::this_thread::sleep_until(earliest);
+            if (!sleepUntil(earliest, stop))
+                break;
             sendPaced(line, reply.bytes, options.baud, stop);
         }
         frame.clear();

@@ -48,9 +48,10 @@ class Port {
         ASSERT_EQ(::write(m_fd, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
     }
     // Everything that arrives until the line is quiet for `gap`; waits `first` for the first byte.
-    Bytes receive(std::chrono::milliseconds first = 2000ms, std::chrono::milliseconds gap = 100ms) {
+    Bytes receive(std::chrono::milliseconds first = 2000ms, std::chrono::milliseconds gap = 100ms,
+                  std::size_t enough = SIZE_MAX) {
         Bytes got;
-        for (auto wait = first;; wait = gap) {
+        for (auto wait = first; got.size() < enough; wait = gap) {
             pollfd p{m_fd, POLLIN, 0};
             if (poll(&p, 1, static_cast<int>(wait.count())) <= 0 || !(p.revents & POLLIN))
                 return got;
@@ -60,10 +61,11 @@ class Port {
                 return got;
             got.insert(got.end(), buf, buf + n);
         }
+        return got;
     }
-    Bytes exchange(Bytes frame) {
+    Bytes exchange(Bytes frame, std::chrono::milliseconds first = 2000ms) {
         send(std::move(frame));
-        return receive();
+        return receive(first);
     }
 
   private:
@@ -94,7 +96,7 @@ TEST(SimProcess, ProgramsReadsAndSavesItsImageAtTermination) {
         // Identity: serial number and the identification text (code page 1251) from offset 6 of the block.
         EXPECT_EQ(port.exchange({0x22, 0x11}),
                   withCrc({0x22, 0x11, 11, 0x22, 1, 10, 0xFF, 0x12, 0x34, 0xD2, 0xE5, 0xF1, 0xF2, 0x00}));
-        EXPECT_EQ(port.exchange({0x11, 0x11}), Bytes{}); // another address stays quiet
+        EXPECT_EQ(port.exchange({0x11, 0x11}, 300ms), Bytes{}); // another address stays quiet
         const Bytes password{0xEF, 0xE0, 0xF0, 0xEE, 0xEB, 0xFC};
         Bytes unlock{0x22, 0x47};
         unlock.insert(unlock.end(), password.begin(), password.end());
@@ -129,9 +131,9 @@ TEST(SimProcess, SeveralDevicesShareOneLine) {
     Port port(simulator.linePath());
     EXPECT_EQ(port.exchange({0x11, 0x11}), withCrc({0x11, 0x11, 9, 0x11, 1, 8, 0xFF, 0, 100, 'A', 'B', 0}));
     EXPECT_EQ(port.exchange({0x22, 0x11}), withCrc({0x22, 0x11, 9, 0x22, 1, 8, 0xFF, 0, 101, 'A', 'B', 0}));
-    EXPECT_EQ(port.exchange({0x33, 0x11}), Bytes{});
+    EXPECT_EQ(port.exchange({0x33, 0x11}, 300ms), Bytes{});
     // A broadcast reaches both; neither answers.
-    EXPECT_EQ(port.exchange({0x00, 0x48}), Bytes{});
+    EXPECT_EQ(port.exchange({0x00, 0x48}, 300ms), Bytes{});
 }
 
 TEST(SimProcess, EchoesEveryByteBeforeTheAnswer) {
@@ -155,6 +157,15 @@ TEST(SimProcess, AnswersNoSoonerThanTheEmulatedLineAllows) {
     ASSERT_EQ(answer.size(), 262u);
     // 10 request and 262 answer bytes of 10 bits at 9600 bit/s: at least 283 ms on the line.
     EXPECT_GE(took, 280ms);
+}
+
+TEST(SimProcess, ASignalEndsEvenASlowAnswer) {
+    SimProcess simulator({"--baud", "300"});
+    Port port(simulator.linePath());
+    // 2048 bytes at 300 bit/s would take more than a minute on the line.
+    port.send({0x11, 0x43, 0, 0, 0x21, 0x00, 0x08, 0x00});
+    EXPECT_FALSE(port.receive(5000ms, 200ms, 1).empty());
+    EXPECT_EQ(simulator.stop(SIGINT), 0); // SIGKILL after 5 s would give 137
 }
 
 TEST(SimProcess, DroppingTheLineEndsTheSimulator) {
