@@ -330,3 +330,44 @@ TEST(SimDevice, ConfigurationChecks) {
     for (const auto& c : cases)
         EXPECT_EQ(sim::validateConfig(c.config).empty(), c.valid) << c.name;
 }
+
+TEST(SimDevice, ArbitraryFramesGetWellFormedAnswersOrNone) {
+    // Random requests with a correct CRC reach every function's checks; the sanitizer build watches
+    // for reads and writes outside the buffers.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    const std::uint8_t functions[] = {0x11, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x03};
+    SimDevice device(DeviceConfig{}, {}, sim::RecordOverrides{});
+    for (int i = 0; i < 20000; ++i) {
+        Bytes frame(2 + next() % 300);
+        for (auto& b : frame)
+            b = static_cast<std::uint8_t>(next());
+        frame[0] = next() % 8 == 0 ? 0 : device.address();
+        frame[1] = functions[next() % std::size(functions)];
+        if (frame[1] == 0x43 || frame[1] == 0x44) {
+            // Mostly addresses near the FLASH window, so that some requests pass the checks.
+            frame.resize(std::max<std::size_t>(frame.size(), 8));
+            frame[2] = 0;
+            frame[3] = 0;
+            frame[4] = static_cast<std::uint8_t>(0x20 + next() % 0x22);
+            frame[6] = 0;
+        }
+        if (frame[1] == 0x42 && next() % 2 == 0)
+            frame.resize(2 + sim::kRecordSize);
+        if (frame[1] == 0x47 || frame[1] == 0x45 || frame[1] == 0x46)
+            frame.resize(2);
+        const std::uint8_t target = frame[0];
+        sim::appendCrc(frame);
+        const sim::Reply reply = device.handleFrame(frame);
+        if (reply.bytes.empty())
+            continue;
+        EXPECT_NE(target, 0) << "a broadcast was answered";
+        EXPECT_TRUE(sim::hasValidCrc(reply.bytes)) << reply.note;
+        EXPECT_EQ(reply.bytes[1] & 0x7F, frame[1]) << reply.note;
+        ASSERT_GE(device.address(), 1);
+        ASSERT_LE(device.address(), 247);
+    }
+}
