@@ -66,11 +66,7 @@ int32_t MatchAnswer(const TprCOMMANDS& commands, const TCompiledTemplate& answer
     ev->SetVariableQuiet("ERRORCODE", -1);
     crc->Reset();
     ev->SetVariableQuiet("PACK_CRC", crc->CRC());
-    const long double sizeVar = ev->GetVariable("SIZE");
-    uint16_t sizeRegister =
-        std::isfinite(sizeVar)
-            ? low16(static_cast<int64_t>(std::nearbyint(std::clamp<long double>(sizeVar, -1e18L, 1e18L))))
-            : 0;
+    uint16_t sizeRegister = registerValue16(ev->GetVariable("SIZE"));
     uint32_t addrRegister = 0;
 
     AnswerWalk walk(received, *crc);

@@ -203,6 +203,15 @@ TCompiledTemplate CompileAnswer(TFunctionEvaluator& ev, std::string_view storedT
     return compileTemplate(ev, storedText, compileAnswerField);
 }
 
+uint16_t registerValue16(long double value) {
+    if (!std::isfinite(value))
+        return 0;
+    const long double rounded = std::nearbyint(value);
+    if (rounded < -9223372036854775808.0L || rounded >= 9223372036854775808.0L)
+        return 0;
+    return static_cast<uint16_t>(static_cast<uint64_t>(static_cast<int64_t>(rounded)) & 0xFFFFu);
+}
+
 std::optional<int64_t> evaluateRounded(TFunctionEvaluator& ev, const protocol::TEquationPol& program) {
     ev.setCompiled(program);
     const long double value = ev.Evaluate();

@@ -72,4 +72,9 @@ TCompiledTemplate CompileAnswer(protocol::TFunctionEvaluator& evaluator, std::st
 std::optional<int64_t> evaluateRounded(protocol::TFunctionEvaluator& evaluator,
                                        const protocol::TEquationPol& program);
 
+// A variable's value as a 16-bit unsigned register (SIZE as a default block length): rounded to
+// the nearest integer, low 16 bits. A value that is not finite or lies outside the 64-bit range
+// gives 0.
+uint16_t registerValue16(long double value);
+
 } // namespace exchange

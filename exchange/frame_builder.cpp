@@ -45,7 +45,7 @@ TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& co
     }
     crc->Reset();
     ev->SetVariableQuiet("PACK_CRC", crc->CRC());
-    const uint16_t defaultSize = low16(static_cast<int64_t>(ev->GetVariable("SIZE")));
+    const uint16_t defaultSize = registerValue16(ev->GetVariable("SIZE"));
 
     FrameWriter w(frame, *crc);
     int32_t fieldNumber = 0;

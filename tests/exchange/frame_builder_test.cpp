@@ -80,6 +80,15 @@ TEST(BuildFrame, FieldsAndModbusFrames) {
         {"value not computable", "LN(0);0x05;1/0;", {}, std::nullopt, 0, {0xAA, 0x05, 0xAA}, 3, 0},
         {"one error does not spoil later fields", "LN(0);0x05;", {}, std::nullopt, 0, {0xAA, 0x05}, 1, 0},
         {"malformed keyword forms", "BYTES(1);DATABLOCK(1,2,3);0x09;", {}, Bytes(4, 0), 0, {0x09}, 2, 2},
+        {"SIZE too large for any register",
+         "DATABLOCK;0x01;",
+         {{"SIZE", 1e30}},
+         Bytes(4, 9),
+         0,
+         {0x01},
+         0,
+         0},
+        {"SIZE taken as 16 bits", "DATABLOCK;", {{"SIZE", 65538}}, Bytes(4, 9), 0, {9, 9}, 0, 0},
         {"non-finite value", "EXP(100000);", {}, std::nullopt, 0, {0xAA}, 1, 0},
     };
     for (const auto& c : cases) {
