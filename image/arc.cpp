@@ -2,6 +2,7 @@
 
 #include "image/lh5_decoder.h"
 #include "image/lh5_encoder.h"
+#include "image/running_sum_coder.h"
 #include "protocol/codepage.h"
 #include "protocol/crc32.h"
 
@@ -48,18 +49,13 @@ void appendShortText(std::vector<uint8_t>& out, std::string_view text) {
 // The record a fresh container carries until the envelope writes the real one: markers, a
 // fixed text, zero filler, running-sum coded like every record in an envelope.
 std::array<uint8_t, kRecordSize> placeholderRecord() {
-    std::array<uint8_t, kRecordSize> plain{};
+    std::array<uint8_t, kRecordSize> record{};
     const std::string text = protocol::utf8ToCp1251("ОЧЕНЬ ХОРОШАЯ ЗАПИСЬ О ВЕРСИИ").value_or("");
-    std::memcpy(plain.data(), "<VER>", 5);
-    std::memcpy(plain.data() + 5, text.data(), std::min<size_t>(text.size(), 33));
-    std::memcpy(plain.data() + kRecordSize - 6, "</VER>", 6);
-    std::array<uint8_t, kRecordSize> coded{};
-    uint8_t sum = 0;
-    for (size_t i = 0; i < kRecordSize; ++i) {
-        sum = static_cast<uint8_t>(sum + i + plain[i]);
-        coded[i] = sum;
-    }
-    return coded;
+    std::memcpy(record.data(), "<VER>", 5);
+    std::memcpy(record.data() + 5, text.data(), std::min<size_t>(text.size(), 33));
+    std::memcpy(record.data() + kRecordSize - 6, "</VER>", 6);
+    runningSumEncode(record);
+    return record;
 }
 
 // Reads the inverted short text at `pos` (length byte first) within `limit`; advances `pos`.
