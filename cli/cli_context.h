@@ -12,11 +12,11 @@ namespace cli {
 enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitCancelled = 130 };
 
 struct CliContext {
-    std::string settingsPath;            // --settings: another settings file
-    std::string profile;                 // --profile: another profile than the active one
-    std::string port;                    // --port: serial device path, overrides the settings
-    std::optional<std::string> address;  // --address: device address, overrides the profile
-    bool quiet = false;                  // --quiet: no progress line
+    std::string settingsPath;           // --settings: another settings file
+    std::string profile;                // --profile: another profile than the active one
+    std::string port;                   // --port: serial device path, overrides the settings
+    std::optional<std::string> address; // --address: device address, overrides the profile
+    bool quiet = false;                 // --quiet: no progress line
     int exitCode = kExitOk;
 };
 

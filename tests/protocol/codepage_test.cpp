@@ -28,12 +28,12 @@ TEST(Codepage, Utf8ToCp1251) {
         {"\xD1\x91\xD0\x81", true, "\xB8\xA8"},                                                 // ёЁ
         {"\xE2\x84\x96", true, "\xB9"},                                                         // №
         {"\xE2\x82\xAC", true, "\x88"},                                                         // €
-        {"\xE4\xB8\xAD", false, ""},                                                            // a CJK character
-        {"\xF0\x9F\x98\x80", false, ""},                                                        // an emoji
-        {"\xC3\xA9", false, ""},                                                                // é: not in 1251
-        {"\xD0", false, ""},                                                                    // cut sequence
-        {"\xC0\x80", false, ""},                                                                // overlong NUL
-        {"\xED\xA0\x80", false, ""},                                                            // surrogate
+        {"\xE4\xB8\xAD", false, ""},     // a CJK character
+        {"\xF0\x9F\x98\x80", false, ""}, // an emoji
+        {"\xC3\xA9", false, ""},         // é: not in 1251
+        {"\xD0", false, ""},             // cut sequence
+        {"\xC0\x80", false, ""},         // overlong NUL
+        {"\xED\xA0\x80", false, ""},     // surrogate
         {"\xFF", false, ""},
     };
     for (const auto& c : cases) {
