@@ -55,6 +55,13 @@ std::vector<uint8_t> ownBinary(size_t size) {
     return bytes;
 }
 
+std::vector<uint8_t> repeated(const std::vector<uint8_t>& block, int times) {
+    std::vector<uint8_t> out;
+    for (int i = 0; i < times; ++i)
+        out.insert(out.end(), block.begin(), block.end());
+    return out;
+}
+
 struct Sample {
     std::string name;
     std::vector<uint8_t> data;
@@ -70,6 +77,7 @@ std::vector<Sample> samples() {
         {"firmware 300000", firmwareImage(300000, 33)},
         {"machine code", ownBinary(600000)},
         {"all 0xFF", std::vector<uint8_t>(50000, 0xFF)},
+        {"matches 8192 back", repeated(randomBytes(8192, 34), 4)},
     };
 }
 
