@@ -1,10 +1,475 @@
+// velmora-cli device: read, write, erase, reset, find and ident over the profile's serial line, run by
+// the same operations as the desktop program's device menu.
+
 #include "cli/cli_context.h"
+#include "cli/device_session.h"
+#include "exchange/device_options.h"
+#include "exchange/device_search.h"
+#include "exchange/ident_record.h"
+#include "exchange/operation_sequencer.h"
+#include "image/file_type.h"
+#include "protocol/codepage.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace cli {
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// The desktop program's timers: one page every 11 ms, one searched address every 25 ms at most.
+constexpr auto kPageTick = std::chrono::milliseconds(11);
+constexpr auto kSearchTick = std::chrono::milliseconds(25);
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int) {
+    g_interrupted = 1;
+}
+
+// Ctrl-C asks the running operation to cancel instead of ending the program.
+class InterruptCatcher {
+  public:
+    InterruptCatcher() {
+        g_interrupted = 0;
+        struct sigaction sa {};
+        sa.sa_handler = onInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, &m_old);
+    }
+    ~InterruptCatcher() { sigaction(SIGINT, &m_old, nullptr); }
+    InterruptCatcher(const InterruptCatcher&) = delete;
+    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+    bool interrupted() const { return g_interrupted != 0; }
+
+  private:
+    struct sigaction m_old {};
+};
+
+// The progress panel as one line on a terminal.
+class ProgressLine {
+  public:
+    explicit ProgressLine(bool quiet) : m_enabled(!quiet && isatty(STDERR_FILENO)) {}
+    ~ProgressLine() { end(); }
+    void show(const std::string& text) {
+        if (!m_enabled)
+            return;
+        std::fprintf(stderr, "\r%s\033[K", text.c_str());
+        std::fflush(stderr);
+        m_shown = true;
+    }
+    void end() {
+        if (m_shown)
+            std::fputc('\n', stderr);
+        m_shown = false;
+    }
+
+  private:
+    bool m_enabled;
+    bool m_shown = false;
+};
+
+std::string panelText(const exchange::OperationSequencer& seq) {
+    return std::string(exchange::kCaptionProgress) + " " + std::to_string(seq.progress()) + "%  " +
+           std::string(exchange::kCaptionAddress) + " " + seq.addressText() + "  " +
+           std::string(exchange::kCaptionCommErrors) + " " + seq.commErrorsText() + "  " +
+           std::string(exchange::kCaptionElapsed) + " " + seq.elapsedText();
+}
+
+// Ticks a read or write to its end, no faster than the desktop's page timer; Ctrl-C cancels.
+void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interrupt, bool quiet) {
+    ProgressLine line(quiet);
+    auto next = Clock::now() + kPageTick;
+    while (seq.paging()) {
+        if (interrupt.interrupted()) {
+            line.end();
+            seq.cancel();
+            break;
+        }
+        std::this_thread::sleep_until(next);
+        next = Clock::now() + kPageTick;
+        seq.tick();
+        line.show(panelText(seq));
+    }
+}
+
+int exitCodeOf(exchange::OperationSequencer::Outcome outcome) {
+    using Outcome = exchange::OperationSequencer::Outcome;
+    switch (outcome) {
+    case Outcome::Completed:
+        return kExitOk;
+    case Outcome::Cancelled:
+        return kExitCancelled;
+    default:
+        return kExitFailed;
+    }
+}
+
+bool endsWithHex(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string ext = path.substr(path.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".hex";
+}
+
+int readCommand(CliContext& ctx, const std::string& out) {
+    auto session = DeviceSession::open(ctx);
+    if (!session)
+        return kExitUsage;
+    InterruptCatcher interrupt;
+    exchange::OperationSequencer seq(session->host());
+    if (seq.startRead())
+        runPaging(seq, interrupt, ctx.quiet);
+    const int code = exitCodeOf(seq.outcome());
+    // A failed or cancelled read keeps what it read so far, as the program's image does.
+    if (code != kExitOk) {
+        if (seq.outcome() == exchange::OperationSequencer::Outcome::Refused || session->image().StartAddr < 0)
+            return code;
+        std::fprintf(stderr, "device read: the bytes read before the end are saved in %s\n", out.c_str());
+    }
+    image::FileResult saved =
+        endsWithHex(out) ? session->image().SaveHexFile(out) : session->image().SaveBinaryFile(out);
+    if (!saved) {
+        std::fprintf(stderr, "%s\n", saved.message.c_str());
+        return kExitFailed;
+    }
+    return code;
+}
+
+// The filled bytes of the image within [start, end], to compare a read-back with.
+struct WrittenRange {
+    int32_t start = -1, end = -1;
+    std::vector<uint8_t> data, filled;
+};
+
+int verify(DeviceSession& session, const WrittenRange& written, const InterruptCatcher& interrupt,
+           bool quiet) {
+    session.host().setWindowOverride(exchange::FlashWindow{written.start, written.end});
+    exchange::OperationSequencer seq(session.host());
+    if (seq.startRead())
+        runPaging(seq, interrupt, quiet);
+    session.host().setWindowOverride(std::nullopt);
+    if (seq.outcome() != exchange::OperationSequencer::Outcome::Completed)
+        return exitCodeOf(seq.outcome());
+    const auto& data = session.image().Data;
+    size_t compared = 0;
+    for (size_t i = 0; i < written.data.size(); ++i) {
+        if (!written.filled[i])
+            continue;
+        const size_t address = static_cast<size_t>(written.start) + i;
+        if (data[address] != written.data[i]) {
+            std::fprintf(stderr, "device write: verify failed at 0x%08zX: written 0x%02X, read 0x%02X\n",
+                         address, written.data[i], data[address]);
+            return kExitFailed;
+        }
+        ++compared;
+    }
+    std::printf("verified %zu bytes (0x%08X..0x%08X)\n", compared, static_cast<unsigned>(written.start),
+                static_cast<unsigned>(written.end));
+    return kExitOk;
+}
+
+int writeCommand(CliContext& ctx, const std::string& in, bool verifyAfter) {
+    auto session = DeviceSession::open(ctx);
+    if (!session)
+        return kExitUsage;
+    image::THEXFile& image = session->image();
+    image::FileResult loaded = image.LoadFromFile(image::kFileTypeDetect, -1, false, in);
+    if (!loaded) {
+        std::fprintf(stderr, "%s\n",
+                     loaded.message.empty() ? ("cannot load " + in).c_str() : loaded.message.c_str());
+        return kExitUsage;
+    }
+    const exchange::FlashWindow window = session->flashWindow();
+    session->host().narrowImage(window.start, window.end);
+    WrittenRange written;
+    if (verifyAfter && image.StartAddr >= 0) {
+        written.start = image.StartAddr;
+        written.end = image.EndAddr;
+        const auto first = static_cast<size_t>(written.start);
+        const auto count = static_cast<size_t>(written.end - written.start + 1);
+        written.data.assign(image.Data.data() + first, image.Data.data() + first + count);
+        written.filled.assign(image.Filled.data() + first, image.Filled.data() + first + count);
+    }
+
+    InterruptCatcher interrupt;
+    exchange::OperationSequencer seq(session->host());
+    if (seq.startWrite())
+        runPaging(seq, interrupt, ctx.quiet);
+    const int code = exitCodeOf(seq.outcome());
+    if (code != kExitOk || !verifyAfter)
+        return code;
+    return verify(*session, written, interrupt, ctx.quiet);
+}
+
+int singleListCommand(CliContext& ctx, bool reset) {
+    auto session = DeviceSession::open(ctx);
+    if (!session)
+        return kExitUsage;
+    exchange::OperationSequencer seq(session->host());
+    bool ok = reset ? seq.reset() : seq.erase();
+    return ok ? kExitOk : kExitFailed;
+}
+
+int findCommand(CliContext& ctx) {
+    auto session = DeviceSession::open(ctx);
+    if (!session)
+        return kExitUsage;
+    InterruptCatcher interrupt;
+    exchange::DeviceSearch search(session->host());
+    if (!search.start())
+        return kExitFailed;
+    // Each device is printed as soon as it answered, so a cancelled search still lists what it found.
+    size_t printed = 0;
+    auto printNew = [&] {
+        for (; printed < search.devices().size(); ++printed) {
+            const auto& d = search.devices()[printed];
+            std::printf("%s\t%u\t%s\n", d.addressText.c_str(), static_cast<unsigned>(d.serialNumber),
+                        d.identText.c_str());
+        }
+        std::fflush(stdout);
+    };
+    {
+        ProgressLine line(ctx.quiet);
+        auto next = Clock::now() + kSearchTick;
+        while (search.running()) {
+            if (interrupt.interrupted()) {
+                search.cancel();
+                break;
+            }
+            std::this_thread::sleep_until(next);
+            next = Clock::now() + kSearchTick;
+            search.tick();
+            if (search.devices().size() > printed) {
+                line.end();
+                printNew();
+            }
+            line.show(search.progressText() + "  " +
+                      exchange::hexText(static_cast<uint32_t>(search.address()), 2));
+        }
+    }
+    printNew();
+    if (search.outcome() == exchange::DeviceSearch::Outcome::Cancelled) {
+        std::fprintf(stderr, "%s\n", std::string(exchange::kTextCancelled).c_str());
+        return kExitCancelled;
+    }
+    if (search.devices().empty())
+        std::fprintf(stderr, "device find: no device answered\n");
+    return kExitOk;
+}
+
+// The record's fields by the names --set and --json use.
+enum class Field { Network, Length, DeviceId, SystemTable, Serial, Ident, Version };
+const std::map<std::string, Field> kFields = {
+    {"network_number", Field::Network}, {"length", Field::Length},
+    {"device_id", Field::DeviceId},     {"system_table_address", Field::SystemTable},
+    {"serial_number", Field::Serial},   {"ident_string", Field::Ident},
+    {"version_text", Field::Version},
+};
+
+struct FieldChange {
+    Field field;
+    std::string name, value;
+};
+
+bool parseChanges(const std::vector<std::string>& sets, std::vector<FieldChange>& changes) {
+    for (const auto& s : sets) {
+        const size_t eq = s.find('=');
+        auto it = eq == std::string::npos ? kFields.end() : kFields.find(s.substr(0, eq));
+        if (it == kFields.end()) {
+            std::fprintf(stderr,
+                         "device ident: '%s' is not FIELD=VALUE with FIELD one of network_number, length, "
+                         "device_id, system_table_address, serial_number, ident_string, version_text\n",
+                         s.c_str());
+            return false;
+        }
+        changes.push_back({it->second, it->first, s.substr(eq + 1)});
+    }
+    // The length decides the room of both texts, so it goes first.
+    std::stable_sort(changes.begin(), changes.end(), [](const FieldChange& a, const FieldChange& b) {
+        return a.field == Field::Length && b.field != Field::Length;
+    });
+    return true;
+}
+
+bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
+    uint32_t v = 0;
+    auto number = [&](uint32_t max) {
+        if (exchange::parseNumberText(c.value, max, v))
+            return true;
+        std::fprintf(
+            stderr,
+            "device ident: %s must be a number 0..%u (decimal, or hexadecimal after 0x, x or $), not '%s'\n",
+            c.name.c_str(), max, c.value.c_str());
+        return false;
+    };
+    switch (c.field) {
+    case Field::Network:
+        if (!number(255))
+            return false;
+        r.networkNumber = static_cast<uint8_t>(v);
+        return true;
+    case Field::Length:
+        if (!number(exchange::kIdentMaxLength))
+            return false;
+        r.length = static_cast<uint8_t>(v);
+        return true;
+    case Field::DeviceId:
+        if (!number(255))
+            return false;
+        r.deviceId = static_cast<uint8_t>(v);
+        return true;
+    case Field::SystemTable:
+        if (!number(0xFFFF))
+            return false;
+        r.systemTableAddress = static_cast<uint16_t>(v);
+        return true;
+    case Field::Serial:
+        if (!number(0xFFFF))
+            return false;
+        r.serialNumber = static_cast<uint16_t>(v);
+        return true;
+    case Field::Ident: {
+        auto cp = protocol::utf8ToCp1251(c.value);
+        const int room = exchange::identStringRoom(r.length);
+        if (!cp || static_cast<int>(cp->size()) > room) {
+            std::fprintf(
+                stderr,
+                "device ident: ident_string takes at most %d characters of code page 1251 with length %d\n",
+                room, r.length);
+            return false;
+        }
+        r.identString = c.value;
+        return true;
+    }
+    case Field::Version: {
+        auto fitted = exchange::fitVersionText(c.value, r.length);
+        if (fitted.text.size() != c.value.size() || !protocol::utf8ToCp1251(c.value)) {
+            std::fprintf(stderr,
+                         "device ident: version_text takes at most %d bytes of code page 1251 with length %d "
+                         "(a line break takes two)\n",
+                         exchange::versionTextRoom(r.length), r.length);
+            return false;
+        }
+        r.versionText = c.value;
+        return true;
+    }
+    }
+    return false;
+}
+
+void printRecord(const exchange::IdentRecord& r, bool json) {
+    if (json) {
+        nlohmann::ordered_json j;
+        j["network_number"] = r.networkNumber;
+        j["length"] = r.length;
+        j["device_id"] = r.deviceId;
+        j["system_table_address"] = r.systemTableAddress;
+        j["serial_number"] = r.serialNumber;
+        j["ident_string"] = r.identString;
+        j["version_text"] = r.versionText;
+        std::printf("%s\n", j.dump(2).c_str());
+        return;
+    }
+    std::printf("network_number\t%s\n", exchange::hexText(r.networkNumber, 2).c_str());
+    std::printf("length\t%u\n", static_cast<unsigned>(r.length));
+    std::printf("device_id\t%s\n", exchange::hexText(r.deviceId, 2).c_str());
+    std::printf("system_table_address\t%s\n", exchange::hexText(r.systemTableAddress, 4).c_str());
+    std::printf("serial_number\t%u\n", static_cast<unsigned>(r.serialNumber));
+    std::printf("ident_string\t%s\n", r.identString.c_str());
+    std::string version = r.versionText;
+    std::replace(version.begin(), version.end(), '\n', ' ');
+    std::printf("version_text\t%s\n", version.c_str());
+}
+
+int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& sets) {
+    std::vector<FieldChange> changes;
+    if (!parseChanges(sets, changes))
+        return kExitUsage;
+    auto session = DeviceSession::open(ctx);
+    if (!session)
+        return kExitUsage;
+    exchange::DeviceOptions options(session->host());
+    if (!options.readRecord())
+        return kExitFailed;
+    exchange::IdentRecord record = options.record();
+    if (changes.empty()) {
+        options.finish();
+        printRecord(record, json);
+        return kExitOk;
+    }
+    for (const auto& c : changes) {
+        if (!applyChange(record, c)) {
+            options.finish();
+            return kExitUsage;
+        }
+    }
+    // A text the new length no longer has room for is cut, as the settings dialog does.
+    record.versionText = exchange::fitVersionText(record.versionText, record.length).text;
+    auto cp = protocol::utf8ToCp1251(record.identString);
+    if (cp && static_cast<int>(cp->size()) > exchange::identStringRoom(record.length))
+        record.identString = protocol::cp1251ToUtf8(
+            cp->substr(0, static_cast<size_t>(exchange::identStringRoom(record.length))));
+    exchange::DeviceOptions::WriteResult result = options.writeRecord(record);
+    if (result != exchange::DeviceOptions::WriteResult::Written) {
+        options.finish();
+        return kExitFailed;
+    }
+    printRecord(record, json);
+    return kExitOk;
+}
+
+} // namespace
+
 void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
-    (void)app;
-    (void)ctx;
+    CLI::App* device = app.add_subcommand("device", "Read, write, erase, reset, find and identify devices");
+    device->require_subcommand(1);
+
+    auto* read = device->add_subcommand(
+        "read", "Read the profile's FLASH window into a file (Intel HEX for .hex, else binary)");
+    auto readOut = std::make_shared<std::string>();
+    read->add_option("OUT", *readOut, "File to write")->required();
+    read->callback([&ctx, readOut] { ctx.exitCode = readCommand(ctx, *readOut); });
+
+    auto* write = device->add_subcommand("write", "Program a firmware file into the device");
+    auto writeIn = std::make_shared<std::string>();
+    auto verifyFlag = std::make_shared<bool>(false);
+    write->add_option("IN", *writeIn, "Firmware file (Intel HEX, binary or packed envelope)")->required();
+    write->add_flag("--verify", *verifyFlag, "Read the written range back and compare");
+    write->callback([&ctx, writeIn, verifyFlag] { ctx.exitCode = writeCommand(ctx, *writeIn, *verifyFlag); });
+
+    device->add_subcommand("erase", "Erase the device's program memory")->callback([&ctx] {
+        ctx.exitCode = singleListCommand(ctx, false);
+    });
+    device->add_subcommand("reset", "Restart the device")->callback([&ctx] {
+        ctx.exitCode = singleListCommand(ctx, true);
+    });
+    device
+        ->add_subcommand("find",
+                         "Search the bus (addresses 0..255): address, serial number, identification text")
+        ->callback([&ctx] { ctx.exitCode = findCommand(ctx); });
+
+    auto* ident =
+        device->add_subcommand("ident", "Show the identification record; --set writes changed fields back");
+    auto json = std::make_shared<bool>(false);
+    auto sets = std::make_shared<std::vector<std::string>>();
+    ident->add_flag("--json", *json, "Print the record as JSON");
+    ident
+        ->add_option("--set", *sets,
+                     "FIELD=VALUE: network_number, length, device_id, system_table_address, serial_number, "
+                     "ident_string, version_text")
+        ->take_all();
+    ident->callback([&ctx, json, sets] { ctx.exitCode = identCommand(ctx, *json, *sets); });
 }
 
 } // namespace cli

@@ -89,11 +89,15 @@ int32_t ExchangeDeviceHost::imageBlockCount() {
 void ExchangeDeviceHost::narrowImage(int32_t low, int32_t high) {
     image::TDUMPVersionedFile& img = m_ctx.image;
     img.FindRange(low, high);
-    const int32_t page = m_ctx.state.pageSize;
+    // Read from the settings: a write narrows the image before ApplyPortSettings reads the page size.
+    const int32_t page =
+        static_cast<uint16_t>(m_ctx.settings.readInteger(app::Setting::PageSize, m_ctx.state.activeProfile));
     if (img.StartAddr < 0 || page <= 0)
         img.BlockCount = 0;
     else
         img.BlockCount = img.Length / page + (img.Length % page != 0 ? 1 : 0);
+    // APP_CRC then covers exactly the bytes a write sends.
+    img.CalcCRC();
 }
 
 void ExchangeDeviceHost::markNonBlank() {

@@ -57,7 +57,8 @@ class ExchangeDeviceHost : public DeviceHost {
     int32_t imageStartAddr() override;
     int32_t imageEndAddr() override;
     int32_t imageBlockCount() override;
-    // FindRange(low, high); BlockCount := Length div page size, plus 1 for a remainder (0 when empty).
+    // FindRange(low, high); BlockCount := Length div the profile's page size, plus 1 for a remainder (0
+    // when empty); CalcCRC over the narrowed range.
     void narrowImage(int32_t low, int32_t high) override;
     void markNonBlank() override;
     void refreshImage() override;

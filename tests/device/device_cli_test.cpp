@@ -1,0 +1,377 @@
+// velmora-cli device commands end to end: the command-line tool over a pseudo-terminal against the
+// simulated device (one or two of them on a shared bus).
+
+#include "support/background_process.h"
+#include "support/bus_relay.h"
+#include "support/paths.h"
+#include "support/process.h"
+#include "support/pty.h"
+#include "support/sim_process.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace {
+
+using testsupport::BackgroundProcess;
+using testsupport::BusRelay;
+using testsupport::runCli;
+using testsupport::SimProcess;
+using testsupport::TempDir;
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+uint8_t pattern(size_t address) {
+    return static_cast<uint8_t>(address * 7 + 3 + (address >> 8));
+}
+
+// A device memory of `size` bytes filled with the pattern from `from` on, 0xFF below.
+std::vector<uint8_t> patternImage(size_t size, size_t from) {
+    std::vector<uint8_t> b(size, 0xFF);
+    for (size_t a = from; a < size; ++a)
+        b[a] = pattern(a);
+    return b;
+}
+
+// Settings and the protocol description of one test: the example description for the simulator with
+// a short search timeout, so that a scan of 256 silent addresses takes seconds.
+class Rig {
+  public:
+    Rig() {
+        nlohmann::json desc;
+        std::ifstream(testsupport::sourceDir() / "examples" / "sim.vpdf.json") >> desc;
+        desc["commands"][0]["answer_timeout"] = 10;
+        std::ofstream(m_dir / "sim.vpdf.json") << desc.dump(2);
+        auto r = runCli({"protocol", "import", (m_dir / "sim.vpdf.json").string(), protocolPath()});
+        if (r.exitCode != 0)
+            throw std::runtime_error("protocol import failed: " + r.err);
+        settings({});
+    }
+
+    std::string protocolPath() const { return (m_dir / "sim.vpdf").string(); }
+    fs::path path(const std::string& name) const { return m_dir / name; }
+
+    // Writes prog.ini: the default profile with the simulator's protocol, and `profileKeys` of
+    // \Connection ("FLASH start", ...) and \Protocol ("Pagesize").
+    void settings(std::map<std::string, std::string> keys) {
+        std::map<std::string, std::string> connection = {
+            {"protocolFile", protocolPath()}, {"FLASH start", "0x2100"}, {"FLASH end", "0x3FFF"}};
+        std::string pageSize = "128";
+        for (const auto& [k, v] : keys) {
+            if (k == "Pagesize")
+                pageSize = v;
+            else
+                connection[k] = v;
+        }
+        std::ofstream ini(m_dir / "prog.ini");
+        ini << "[Profiles]\nactive=default\n[Port settings]\nbaudrate=12\n[Errors]\nDontShowErrMsgs=0\n";
+        ini << "[default\\Connection]\n";
+        for (const auto& [k, v] : connection)
+            ini << k << "=" << v << "\n";
+        ini << "[default\\Protocol]\nPagesize=" << pageSize << "\n";
+    }
+
+    testsupport::ProcessResult cli(const std::string& port, std::vector<std::string> args,
+                                   bool quiet = false) const {
+        args.insert(args.begin(), {"--settings", (m_dir / "prog.ini").string(), "--port", port, "device"});
+        if (quiet)
+            args.insert(args.begin(), "--quiet");
+        return runCli(args);
+    }
+    std::unique_ptr<BackgroundProcess> background(const std::string& port,
+                                                  std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--settings", (m_dir / "prog.ini").string(), "--port", port, "device"});
+        return std::make_unique<BackgroundProcess>(testsupport::toolPath("velmora-cli").string(), args);
+    }
+
+  private:
+    TempDir m_tmp;
+    fs::path m_dir = m_tmp.path();
+};
+
+TEST(DeviceCliRead, ReadsThePagesOfTheWindow) {
+    struct Case {
+        const char* name;
+        const char* flashStart;
+        size_t firstRead; // first address read from the device
+    };
+    const Case cases[] = {
+        {"default window: 62 pages from 0x2100 to 0x3F80", "0x2100", 0x2100},
+        {"start inside a page is rounded down", "0x2110", 0x2100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.settings({{"FLASH start", c.flashStart}});
+        writeFile(rig.path("mem.bin"), patternImage(0x4000, 0x2000));
+        SimProcess sim({"--image-in", rig.path("mem.bin").string()});
+        auto r = rig.cli(sim.linePath(), {"read", rig.path("out.bin").string()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.err.find("Чтение завершено("), std::string::npos) << r.err;
+        auto out = readFile(rig.path("out.bin"));
+        ASSERT_EQ(out.size(), 0x4000u); // up to the last byte of the last page, 0x3FFF
+        EXPECT_EQ(out[c.firstRead - 1], 0xFF);
+        for (size_t a = c.firstRead; a < 0x4000; ++a)
+            ASSERT_EQ(out[a], pattern(a)) << std::hex << a;
+    }
+}
+
+TEST(DeviceCliRead, DeviceFailingTheThirdPage) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> fault;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"device error", {"--error", "0x43:2:3-"}, "ОШИБКА #2"},
+        {"unreadable answer", {"--corrupt-crc", "4-"}, "ОШИБКА! Получен не верный ответ (Чтение страницы)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        writeFile(rig.path("mem.bin"), patternImage(0x4000, 0x2100));
+        std::vector<std::string> args = {"--image-in", rig.path("mem.bin").string()};
+        args.insert(args.end(), c.fault.begin(), c.fault.end());
+        SimProcess sim(args);
+        auto r = rig.cli(sim.linePath(), {"read", rig.path("out.bin").string()});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Чтение завершено"), std::string::npos);
+        // the first two pages are kept
+        auto out = readFile(rig.path("out.bin"));
+        ASSERT_EQ(out.size(), 0x2200u);
+        for (size_t a = 0x2100; a < 0x2200; ++a)
+            ASSERT_EQ(out[a], pattern(a));
+    }
+}
+
+TEST(DeviceCliRead, CtrlCCancelsKeepsThePagesAndFreesThePort) {
+    Rig rig;
+    writeFile(rig.path("mem.bin"), patternImage(0x4000, 0x2100));
+    SimProcess sim({"--image-in", rig.path("mem.bin").string(), "--baud", "9600"});
+    auto cli = rig.background(sim.linePath(), {"read", rig.path("out.bin").string()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    cli->signal(SIGINT);
+    auto r = cli->wait();
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_NE(r.err.find("Операция прервана пользователем"), std::string::npos) << r.err;
+    auto out = readFile(rig.path("out.bin"));
+    ASSERT_GT(out.size(), 0x2100u);
+    EXPECT_LT(out.size(), 0x4000u);
+    for (size_t a = 0x2100; a < out.size(); ++a)
+        ASSERT_EQ(out[a], pattern(a));
+    // the port was closed: the next command opens it
+    auto reset = rig.cli(sim.linePath(), {"reset"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.err;
+}
+
+TEST(DeviceCliWrite, WritesOnlyTheFilledPagesOfTheWindow) {
+    struct Case {
+        const char* name;
+        size_t fileSize; // binary from address 0: everything below 0x2100 lies outside the window
+        size_t firstWritten, lastWritten;
+    };
+    const Case cases[] = {
+        {"one short page of 0x51 bytes", 0x2151, 0x2100, 0x2150},
+        {"short last page", 0x2201, 0x2100, 0x2200},
+        {"clipped at the window's end", 0x5000, 0x2100, 0x3FFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        auto image = patternImage(c.fileSize, 0);
+        writeFile(rig.path("in.bin"), image);
+        SimProcess sim({"--image-out", rig.path("mem.bin").string()});
+        auto r = rig.cli(sim.linePath(), {"write", rig.path("in.bin").string()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.err.find("Программирование завершено ("), std::string::npos) << r.err;
+        ASSERT_EQ(sim.stop(), 0);
+        auto mem = readFile(rig.path("mem.bin"));
+        ASSERT_GE(mem.size(), c.lastWritten + 1);
+        for (size_t a = 0x2000; a < c.firstWritten; ++a)
+            ASSERT_EQ(mem[a], 0xFF) << std::hex << a;
+        for (size_t a = c.firstWritten; a <= c.lastWritten; ++a)
+            ASSERT_EQ(mem[a], image[a]) << std::hex << a;
+        for (size_t a = c.lastWritten + 1; a < std::min<size_t>(mem.size(), 0x4000); ++a)
+            ASSERT_EQ(mem[a], 0xFF) << std::hex << a;
+    }
+}
+
+TEST(DeviceCliWrite, RefusalsAndFailures) {
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> settings;
+        std::vector<std::string> args; // after "device"
+        bool badPort;
+        int exitCode;
+        std::string message;
+    };
+    Rig probe;
+    const std::string outside = probe.path("outside.bin").string();
+    writeFile(outside, patternImage(0x100, 0)); // 0x000..0x0FF: nothing in the window
+    const std::string inside = probe.path("inside.bin").string();
+    writeFile(inside, patternImage(0x2180, 0x2100));
+    const Case cases[] = {
+        {"nothing in the window", {}, {"write", outside}, false, 1, "нет данных для записи"},
+        {"page size 0", {{"Pagesize", "0"}}, {"write", inside}, false, 1, "Размер страницы равен 0"},
+        {"window upside down",
+         {{"FLASH start", "0x4000"}},
+         {"read", probe.path("x.bin").string()},
+         false,
+         1,
+         "FLASH"},
+        {"port cannot be opened", {}, {"erase"}, true, 1, "Не могу открыть порт!"},
+        {"unreadable firmware file",
+         {},
+         {"write", probe.path("missing.bin").string()},
+         false,
+         2,
+         "missing.bin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.settings(c.settings);
+        SimProcess sim;
+        auto r = rig.cli(c.badPort ? "/nonexistent/tty" : sim.linePath(), c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+}
+
+TEST(DeviceCliWrite, EraseAndReset) {
+    Rig rig;
+    SimProcess sim;
+    auto erase = rig.cli(sim.linePath(), {"erase"});
+    EXPECT_EQ(erase.exitCode, 0) << erase.err;
+    EXPECT_NE(erase.err.find("Приложение стерто."), std::string::npos);
+    auto reset = rig.cli(sim.linePath(), {"reset"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.err;
+    EXPECT_NE(reset.err.find("Устройство перезапущено."), std::string::npos);
+}
+
+TEST(DeviceCliFind, Bus) {
+    struct Device {
+        std::string address, serial, ident;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Device> devices;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"no device on the bus", {}, ""},
+        {"two devices in address order",
+         {{"0x20", "513", "Beta"}, {"0x11", "65535", "Альфа"}},
+         "0x11\t65535\tАльфа\n0x20\t513\tBeta\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        std::vector<std::string> lines;
+        for (const auto& d : c.devices) {
+            sims.push_back(std::make_unique<SimProcess>(
+                std::vector<std::string>{"--address", d.address, "--serial", d.serial, "--ident", d.ident}));
+            lines.push_back(sims.back()->linePath());
+        }
+        BusRelay bus(lines);
+        auto r = rig.cli(bus.busPath(), {"find"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        if (c.devices.empty()) {
+            EXPECT_NE(r.err.find("no device answered"), std::string::npos);
+        }
+    }
+}
+
+TEST(DeviceCliFind, CancelledPartWayKeepsWhatWasFound) {
+    Rig rig;
+    SimProcess low({"--address", "5", "--serial", "7", "--ident", "Low"});
+    SimProcess high({"--address", "240", "--serial", "8", "--ident", "High"});
+    BusRelay bus({low.linePath(), high.linePath()});
+    auto cli = rig.background(bus.busPath(), {"find"});
+    ASSERT_TRUE(cli->waitForOutput("0x05\t7\tLow\n", std::chrono::seconds(20)));
+    cli->signal(SIGINT);
+    auto r = cli->wait();
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(r.out, "0x05\t7\tLow\n");
+    EXPECT_NE(r.err.find("Операция прервана пользователем"), std::string::npos);
+}
+
+TEST(DeviceCliIdent, RecordLayoutByLength) {
+    struct Case {
+        int length;
+        std::string ident, version;
+    };
+    const Case cases[] = {
+        {0, "", std::string(244, 'v')},
+        {6, "", "строка 1\nстрока 2"},
+        {128, std::string(122, 'I'), std::string(122, 'v')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        Rig rig;
+        SimProcess sim({"--serial", "4660", "--image-out", rig.path("mem.bin").string()});
+        auto w = rig.cli(sim.linePath(), {"ident", "--set", "length=" + std::to_string(c.length), "--set",
+                                          "ident_string=" + c.ident, "--set", "version_text=" + c.version});
+        ASSERT_EQ(w.exitCode, 0) << w.err;
+        auto r = rig.cli(sim.linePath(), {"ident", "--json"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        auto j = nlohmann::json::parse(r.out);
+        EXPECT_EQ(j["length"], c.length);
+        EXPECT_EQ(j["serial_number"], 4660); // the fixed fields keep their place
+        EXPECT_EQ(j["network_number"], 17);
+        EXPECT_EQ(j["system_table_address"], 0xF00);
+        EXPECT_EQ(j["ident_string"], c.ident);
+        EXPECT_EQ(j["version_text"], c.version);
+        ASSERT_EQ(sim.stop(), 0);
+        auto mem = readFile(rig.path("mem.bin"));
+        ASSERT_GE(mem.size(), 0xF00u + 256);
+        EXPECT_EQ(mem[0xF00 + 5], c.length);
+        EXPECT_EQ(mem[0xF00 + 10], 0x12);
+        EXPECT_EQ(mem[0xF00 + 11], 0x34);
+    }
+}
+
+TEST(DeviceCliIdent, BadSettingsAreRefusedBeforeTheDevice) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"ident", "--set", "colour=red"},
+        {"ident", "--set", "length=129"},
+        {"ident", "--set", "serial_number=65536"},
+        {"ident", "--set", "length=10", "--set", "ident_string=12345"},
+    };
+    for (const auto& args : cases) {
+        Rig rig;
+        SimProcess sim;
+        auto r = rig.cli(sim.linePath(), args);
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+    }
+}
+
+TEST(DeviceCliWrite, OneMebibyteWithVerify) {
+    Rig rig;
+    rig.settings({{"FLASH start", "0x10000"}, {"FLASH end", "0x10FFFF"}, {"Pagesize", "256"}});
+    auto image = patternImage(0x110000, 0x10000);
+    writeFile(rig.path("big.bin"), image);
+    SimProcess sim({"--flash-start", "0x10000", "--flash-end", "0x10FFFF", "--page-size", "256"});
+    auto r = rig.cli(sim.linePath(), {"write", rig.path("big.bin").string(), "--verify"}, true);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "verified 1048576 bytes (0x00010000..0x0010FFFF)\n");
+}
+
+} // namespace
