@@ -28,3 +28,20 @@ answer=$( (timeout 0.5 cat <&3 || true) | od -An -v -tx1 | tr -s ' \n' ' ' | tr 
 exec 3>&-
 echo "answer:   $answer"
 "$cli" protocol match "$desc" 0 "$answer" RECIPIENT=17
+
+say "Program the simulated device, verify it, read it back and show what was read"
+work=$(mktemp -d)
+trap 'kill "$sim_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+srec_cat -generate 0x2100 0x3000 -repeat-string "Velmora demo firmware. " -o "$work/firmware.hex" -intel
+cat >"$work/prog.ini" <<INI
+[Profiles]
+active=default
+[Port settings]
+baudrate=12
+[default\\Connection]
+protocolFile=$(realpath "$desc")
+INI
+device() { "$cli" --quiet --settings "$work/prog.ini" --port "$line" device "$@"; }
+device write "$work/firmware.hex" --verify
+device read "$work/readback.hex"
+"$cli" info "$work/readback.hex"
