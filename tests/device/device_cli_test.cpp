@@ -3,6 +3,7 @@
 
 #include "support/background_process.h"
 #include "support/bus_relay.h"
+#include "support/modbus_server.h"
 #include "support/paths.h"
 #include "support/process.h"
 #include "support/pty.h"
@@ -56,13 +57,19 @@ class Rig {
         std::ifstream(testsupport::sourceDir() / "examples" / "sim.vpdf.json") >> desc;
         desc["commands"][0]["answer_timeout"] = 10;
         std::ofstream(m_dir / "sim.vpdf.json") << desc.dump(2);
-        auto r = runCli({"protocol", "import", (m_dir / "sim.vpdf.json").string(), protocolPath()});
+        useProtocol(m_dir / "sim.vpdf.json");
+    }
+
+    // Builds the description from its text form and names it in the profile.
+    void useProtocol(const fs::path& text) {
+        m_protocol = (m_dir / text.filename()).replace_extension("").string();
+        auto r = runCli({"protocol", "import", text.string(), m_protocol});
         if (r.exitCode != 0)
             throw std::runtime_error("protocol import failed: " + r.err);
         settings({});
     }
 
-    std::string protocolPath() const { return (m_dir / "sim.vpdf").string(); }
+    const std::string& protocolPath() const { return m_protocol; }
     fs::path path(const std::string& name) const { return m_dir / name; }
 
     // Writes prog.ini: the default profile with the simulator's protocol, and `profileKeys` of
@@ -101,6 +108,7 @@ class Rig {
   private:
     TempDir m_tmp;
     fs::path m_dir = m_tmp.path();
+    std::string m_protocol;
 };
 
 TEST(DeviceCliRead, ReadsThePagesOfTheWindow) {
@@ -361,6 +369,38 @@ TEST(DeviceCliIdent, BadSettingsAreRefusedBeforeTheDevice) {
         auto r = rig.cli(sim.linePath(), args);
         EXPECT_EQ(r.exitCode, 2) << r.err;
     }
+}
+
+// The same commands against a MODBUS device none of us wrote: device memory as holding registers,
+// read with function 03 and written with function 16.
+TEST(DeviceCliModbus, ReadAndWriteHoldingRegisters) {
+    Rig rig;
+    rig.useProtocol(testsupport::sourceDir() / "tests" / "data" / "device" / "modbus.vpdf.json");
+    rig.settings({{"FLASH end", "0x21FF"}, {"Pagesize", "64"}});
+    testsupport::PseudoTerminal pty;
+    testsupport::ModbusRtuServer server(pty, 17, 0x1100); // memory 0 .. 0x21FF
+    for (size_t a = 0x2100; a < 0x2200; a += 2)
+        server.setHoldingRegister(static_cast<int>(a / 2),
+                                  static_cast<uint16_t>(pattern(a) << 8 | pattern(a + 1)));
+
+    auto read = rig.cli(pty.slavePath(), {"read", rig.path("out.hex").string()});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    auto conv = runCli({"convert", rig.path("out.hex").string(), rig.path("out.bin").string()});
+    ASSERT_EQ(conv.exitCode, 0) << conv.err;
+    auto out = readFile(rig.path("out.bin"));
+    ASSERT_EQ(out.size(), 0x2200u);
+    for (size_t a = 0x2100; a < 0x2200; ++a)
+        ASSERT_EQ(out[a], pattern(a)) << std::hex << a;
+
+    std::vector<uint8_t> image(0x2200, 0xFF);
+    for (size_t a = 0x2100; a < 0x2200; ++a)
+        image[a] = static_cast<uint8_t>(~pattern(a));
+    writeFile(rig.path("in.bin"), image);
+    auto write = rig.cli(pty.slavePath(), {"write", rig.path("in.bin").string(), "--verify"});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    for (size_t a = 0x2100; a < 0x2200; a += 2)
+        ASSERT_EQ(server.holdingRegister(static_cast<int>(a / 2)), image[a] << 8 | image[a + 1])
+            << std::hex << a;
 }
 
 TEST(DeviceCliWrite, OneMebibyteWithVerify) {
