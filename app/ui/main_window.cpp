@@ -1,0 +1,809 @@
+#include "app/ui/main_window.h"
+
+#include "app/action_states.h"
+#include "app/integer_text.h"
+#include "app/settings_location.h"
+#include "app/ui/dump_model.h"
+#include "app/ui/version_panel.h"
+#include "exchange/exchange_errors.h"
+#include "exchange/posix_serial_line.h"
+#include "exchange/protocol_variables.h"
+#include "protocol/evaluator_setup.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace app::ui {
+
+namespace {
+
+constexpr int kWindowWidth = 565;
+constexpr int kWatchPeriodMs = 1000;
+constexpr int kRowHeight = 16;
+constexpr int kLogHeight = 100;
+
+const QString kOpenFilter = QStringLiteral("Все файлы (*)"
+                                           ";;Intel HEX файл (*.hex)"
+                                           ";;Бинарный файл (*.bin)"
+                                           ";;Q7R файл (*.q7r)"
+                                           ";;Пакет программ (*.ppg)");
+const QString kSaveFilter = QStringLiteral("Intel HEX file (*.hex);;Binary file (*)");
+
+struct PanelKey {
+    int bit;
+    app::Setting setting;
+    const char* action;
+};
+constexpr std::array<PanelKey, 6> kPanelKeys{{
+    {kPanelDump, app::Setting::ShowDump, "ViewDumpPanel"},
+    {kPanelProgramming, app::Setting::ShowProgPanel, "ViewProgrammingPanel"},
+    {kPanelLog, app::Setting::ShowInfo, "ViewLogPanel"},
+    {kPanelJump, app::Setting::ShowJump, "ViewJmpPanel"},
+    {kPanelAddress, app::Setting::ShowRecipient, "ViewAddressPanel"},
+    {kPanelProfile, app::Setting::ShowProfile, "ViewProfilePanel"},
+}};
+
+// The action names /E shows or hides, in the order of app::ShellAction.
+constexpr std::array<const char*, static_cast<size_t>(app::ShellAction::Count)> kLetterActions{
+    "FileOpen", "FileUpdate", "FileSave", "BufferClear", "DevOpts",    "DevRead",
+    "DevWrite", "DevErase",   "DevReset", "DevFind",     "FileOptions"};
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Message texts mark line breaks with "\r".
+QString messageText(std::string_view text) {
+    QString s = qt(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QChar('\r'), QChar('\n'));
+    return s;
+}
+
+int filterPosition(const QString& filters, const QString& chosen) {
+    const QStringList list = filters.split(QStringLiteral(";;"));
+    const qsizetype i = list.indexOf(chosen);
+    return i < 0 ? 1 : static_cast<int>(i) + 1;
+}
+
+// The byte editor: two letters or digits forced to upper case; each change is handed to the model at
+// once, as typing goes.
+class ByteDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+        auto* edit = new QLineEdit(parent);
+        edit->setInputMask(QStringLiteral(">NN"));
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, edit] { emit const_cast<ByteDelegate*>(this)->commitData(edit); });
+        return edit;
+    }
+};
+
+} // namespace
+
+MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path& settingsPath,
+                       app::MessageSink* messages, QWidget* parent)
+    : QMainWindow(parent), m_store(settingsPath), m_evaluator(protocol::makeMainEvaluator()),
+      m_protocolLoader(m_protocol), m_comm(std::make_unique<exchange::PosixSerialLine>()),
+      m_messageOverride(messages) {
+    setWindowTitle(qt(app::kAppTitle));
+    m_log.attach(this);
+    m_view.attach(this);
+    m_log.setDeviceAddressSource([this] { return m_state.deviceAddress; });
+    m_ctx = std::make_unique<exchange::ExchangeContext>(m_comm, m_protocol, m_evaluator, m_image, m_store,
+                                                        m_log, *this, m_state);
+    m_profiles = std::make_unique<app::Profiles>(m_store, m_state, *this, m_protocolLoader, *this, m_view,
+                                                 app::programDirectory());
+    m_files = std::make_unique<app::FileWorkflow>(m_image, m_store, m_state, m_log, *this, m_view, *this);
+
+    createActions();
+    createMenus();
+    createToolBars();
+    createCentralArea();
+    createStatusBar();
+    m_watchTimer = new QTimer(this);
+    m_watchTimer->setInterval(kWatchPeriodMs);
+    connect(m_watchTimer, &QTimer::timeout, this, &MainWindow::watchTimer);
+
+    startUp(cmd);
+}
+
+MainWindow::~MainWindow() {
+    m_view.attach(nullptr);
+    m_log.attach(nullptr);
+    m_comm.Close();
+}
+
+QAction* MainWindow::addAction(const char* name, const QString& caption, const QString& hint) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+    }
+    m_actions[a->objectName()] = a;
+    return a;
+}
+
+QAction* MainWindow::action(const QString& name) const {
+    const auto it = m_actions.find(name);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void MainWindow::createActions() {
+    QStyle* s = style();
+    addAction("FileOpen", QStringLiteral("Отк&рыть"), QStringLiteral("Открыть файл"))
+        ->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
+    addAction("FileUpdate", QStringLiteral("&Обновить"), QStringLiteral("Обновить содерж. буфера"))
+        ->setIcon(s->standardIcon(QStyle::SP_BrowserReload));
+    addAction("FileSave", QStringLiteral("&Сохранить как..."), QStringLiteral("Сохранить как..."))
+        ->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+    addAction("BufferClear", QStringLiteral("О&чистить буфер"), QStringLiteral("Очистить буфер"))
+        ->setIcon(s->standardIcon(QStyle::SP_TrashIcon));
+    addAction("DevOpts", QStringLiteral("О&пции устройства"))
+        ->setIcon(s->standardIcon(QStyle::SP_FileDialogInfoView));
+    addAction("DevRead", QStringLiteral("&Прочитать устройство"),
+              QStringLiteral("Прочитать содержимое памяти устройства"))
+        ->setIcon(s->standardIcon(QStyle::SP_ArrowUp));
+    addAction("DevWrite", QStringLiteral("&Записать в устройство"),
+              QStringLiteral("Записать в память устройства"))
+        ->setIcon(s->standardIcon(QStyle::SP_ArrowDown));
+    addAction("DevErase", QStringLiteral("Стереть устройство"), QStringLiteral("Стереть память устройства"))
+        ->setIcon(s->standardIcon(QStyle::SP_DialogDiscardButton));
+    addAction("FileOptions", QStringLiteral("&Настройки программы"))
+        ->setIcon(s->standardIcon(QStyle::SP_FileDialogDetailedView));
+    addAction("DevFind", QStringLiteral("Н&айти устройства"),
+              QStringLiteral("Сканирует пространство адресов MODBUS на наличие отклика"))
+        ->setIcon(s->standardIcon(QStyle::SP_FileDialogContentsView));
+    addAction("DevReset", QStringLiteral("С&брос устройства"),
+              QStringLiteral("Производит перезапуск устройства"))
+        ->setIcon(s->standardIcon(QStyle::SP_BrowserStop));
+    addAction("BufferEditEnable", QStringLiteral("Разрешить редактирование"))->setCheckable(true);
+    addAction("BufferLoadAt", QStringLiteral("Загрузить по адресу .."));
+    addAction("ViewProgrammingPanel", QStringLiteral("Панель программирования"));
+    addAction("ViewDumpPanel", QStringLiteral("Панель дампа"));
+    addAction("ViewLogPanel", QStringLiteral("Журнал"));
+    addAction("ViewProfilePanel", QStringLiteral("Панель профиля"));
+    addAction("ViewAddressPanel", QStringLiteral("Панель адреса"));
+    addAction("ViewJmpPanel", QStringLiteral("Панель переходов"));
+    addAction("BufferJmpBegining", QStringLiteral("Переход в начало образа"))
+        ->setIcon(s->standardIcon(QStyle::SP_MediaSkipBackward));
+    addAction("BufferJmpEnd", QStringLiteral("Переход в конец образа"))
+        ->setIcon(s->standardIcon(QStyle::SP_MediaSkipForward));
+    addAction("BufferJmpAddress", QStringLiteral("Переход по адресу..."))
+        ->setIcon(s->standardIcon(QStyle::SP_ArrowRight));
+    addAction("FileQuit", QStringLiteral("Выход"));
+    addAction("HelpAbout", QStringLiteral("О программе"));
+
+    for (const PanelKey& k : kPanelKeys) {
+        QAction* a = action(QString::fromLatin1(k.action));
+        a->setCheckable(true);
+        const int bit = k.bit;
+        connect(a, &QAction::toggled, this, [this, bit](bool on) { togglePanel(bit, on); });
+    }
+
+    connect(action("FileOpen"), &QAction::triggered, this, &MainWindow::fileOpen);
+    connect(action("FileUpdate"), &QAction::triggered, this, [this] { m_files->reload(); });
+    connect(action("FileSave"), &QAction::triggered, this, &MainWindow::fileSave);
+    connect(action("BufferClear"), &QAction::triggered, this, [this] { m_files->clearBuffer(); });
+    connect(action("BufferLoadAt"), &QAction::triggered, this, &MainWindow::bufferLoadAt);
+    connect(action("BufferEditEnable"), &QAction::toggled, this, &MainWindow::setEditEnabled);
+    connect(action("BufferJmpBegining"), &QAction::triggered, this, [this] { jumpTo(m_image.StartAddr); });
+    connect(action("BufferJmpEnd"), &QAction::triggered, this, [this] { jumpTo(m_image.EndAddr - 16); });
+    connect(action("BufferJmpAddress"), &QAction::triggered, this, &MainWindow::bufferJumpAddress);
+    connect(action("FileQuit"), &QAction::triggered, this, &QWidget::close);
+    connect(action("HelpAbout"), &QAction::triggered, this, [this] {
+        QMessageBox::about(this, QStringLiteral("О программе"),
+                           QStringLiteral("Velmora\nversion %1").arg(QStringLiteral(VELMORA_VERSION)));
+    });
+}
+
+void MainWindow::createMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
+    QAction* load = file->addAction(QStringLiteral("Заг&рузить"));
+    connect(load, &QAction::triggered, action("FileOpen"), &QAction::trigger);
+    connect(action("FileOpen"), &QAction::changed, load, [this, load] {
+        load->setEnabled(action("FileOpen")->isEnabled());
+        load->setVisible(action("FileOpen")->isVisible());
+    });
+    file->addAction(action("FileUpdate"));
+    file->addAction(action("FileSave"));
+    file->addSeparator();
+    file->addAction(action("FileOptions"));
+    file->addSeparator();
+    file->addAction(action("FileQuit"));
+
+    QMenu* buffer = menuBar()->addMenu(QStringLiteral("Буфер"));
+    buffer->addAction(action("BufferClear"));
+    buffer->addAction(action("BufferLoadAt"));
+    buffer->addSeparator();
+    buffer->addAction(action("BufferEditEnable"));
+    buffer->addSeparator();
+    buffer->addAction(action("BufferJmpBegining"));
+    buffer->addAction(action("BufferJmpEnd"));
+    buffer->addAction(action("BufferJmpAddress"));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
+    for (const char* name : {"ViewProgrammingPanel", "ViewDumpPanel", "ViewLogPanel", "ViewProfilePanel",
+                             "ViewAddressPanel", "ViewJmpPanel"})
+        view->addAction(action(QString::fromLatin1(name)));
+
+    QMenu* device = menuBar()->addMenu(QStringLiteral("&Устройство"));
+    device->addAction(action("DevWrite"));
+    device->addAction(action("DevRead"));
+    device->addAction(action("DevErase"));
+    device->addAction(action("DevReset"));
+    device->addSeparator();
+    device->addAction(action("DevFind"));
+    device->addAction(action("DevOpts"));
+
+    menuBar()->addMenu(QStringLiteral("Дополнительно"))->setEnabled(false);
+    menuBar()->addMenu(QStringLiteral("Помощь"))->addAction(action("HelpAbout"));
+}
+
+void MainWindow::createToolBars() {
+    m_programmingBar = addToolBar(QStringLiteral("Программирование"));
+    m_programmingBar->setObjectName(QStringLiteral("ProgrammingBar"));
+    m_recentMenu = new QMenu(this);
+    m_openButton = new QToolButton(this);
+    m_openButton->setDefaultAction(action("FileOpen"));
+    m_openButton->setMenu(m_recentMenu);
+    m_openButton->setPopupMode(QToolButton::MenuButtonPopup);
+    m_openButtonAction = m_programmingBar->addWidget(m_openButton);
+    for (const char* name : {"FileUpdate", "FileSave", "BufferClear", "|", "DevOpts", "DevRead", "DevWrite",
+                             "DevErase", "DevReset", "|", "DevFind", "|", "FileOptions"}) {
+        if (name[0] == '|')
+            m_programmingBar->addSeparator();
+        else
+            m_programmingBar->addAction(action(QString::fromLatin1(name)));
+    }
+    addToolBarBreak();
+
+    m_profileBar = addToolBar(QStringLiteral("Профиль"));
+    m_profileBar->addWidget(new QLabel(QStringLiteral("Профиль "), this));
+    m_profileBox = new QComboBox(this);
+    m_profileBox->setMinimumContentsLength(12);
+    m_profileBar->addWidget(m_profileBox);
+    connect(m_profileBox, &QComboBox::activated, this, [this](int index) {
+        m_profiles->LoadProfile(m_profileBox->itemText(index).toStdString());
+        RefreshView();
+    });
+
+    m_addressBar = addToolBar(QStringLiteral("Адрес"));
+    m_addressBar->addWidget(new QLabel(QStringLiteral("Адрес "), this));
+    m_addressField = new QLineEdit(QStringLiteral("0x11"), this);
+    m_addressField->setMaxLength(6);
+    m_addressField->setFixedWidth(m_addressField->fontMetrics().horizontalAdvance(QStringLiteral("0x0000")) +
+                                  16);
+    m_addressBar->addWidget(m_addressField);
+    connect(m_addressField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (const std::optional<std::int32_t> value = app::parseInteger(text.toStdString()))
+            m_state.deviceAddress = *value;
+        if (m_protocol.Commands.Count() > 0) {
+            m_state.communicationDisabled = false;
+            UpdateActionStates();
+        }
+    });
+
+    m_jumpBar = addToolBar(QStringLiteral("Переходы"));
+    m_jumpBar->addAction(action("BufferJmpBegining"));
+    m_jumpBar->addAction(action("BufferJmpEnd"));
+    m_jumpBar->addSeparator();
+    m_jumpBar->addAction(action("BufferJmpAddress"));
+}
+
+void MainWindow::createCentralArea() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_versionPanel = new VersionPanel(central);
+    connect(m_versionPanel, &VersionPanel::titleClicked, this, [this] {
+        m_versionExpanded = !m_versionExpanded;
+        m_store.writeInteger(app::Setting::ShowVerMaximized, m_versionExpanded ? 1 : 0);
+        updateVersionPanel();
+        ApplyPanelLayout();
+    });
+    layout->addWidget(m_versionPanel);
+
+    m_dumpModel = new DumpModel(m_image, this);
+    m_dumpView = new QTableView(central);
+    m_dumpView->setModel(m_dumpModel);
+    m_dumpView->setItemDelegate(new ByteDelegate(m_dumpView));
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_dumpView->setFont(fixed);
+    m_dumpView->horizontalHeader()->setFont(fixed);
+    m_dumpView->verticalHeader()->hide();
+    m_dumpView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_dumpView->verticalHeader()->setDefaultSectionSize(kRowHeight + 2);
+    m_dumpView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_dumpView->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed |
+                                QAbstractItemView::EditKeyPressed);
+    const QFontMetrics fm(fixed);
+    m_dumpView->setColumnWidth(DumpModel::kAddressColumn,
+                               fm.horizontalAdvance(QStringLiteral("000000000")) + 2);
+    for (int c = DumpModel::kFirstByteColumn; c < DumpModel::kSpacerColumn; ++c)
+        m_dumpView->setColumnWidth(c, fm.horizontalAdvance(QStringLiteral("00")) + 4);
+    m_dumpView->setColumnWidth(DumpModel::kSpacerColumn, 13);
+    m_dumpView->setColumnWidth(DumpModel::kTextColumn,
+                               fm.horizontalAdvance(QStringLiteral("0000000000000000")) + 2);
+    connect(m_dumpModel, &DumpModel::byteEdited, this, [this](int) {
+        m_image.Update();
+        m_writeBlocked = m_image.VersionPos >= 0 && m_image.Damaged();
+        const app::ImageStatusTexts t = app::imageStatusTexts(
+            m_image, m_store.readInteger(app::Setting::FlashStart, m_state.activeProfile),
+            m_store.readInteger(app::Setting::FlashEnd, m_state.activeProfile), m_state.pageSize);
+        m_status[0]->setText(qt(t.range));
+        m_status[1]->setText(qt(t.size));
+        if (t.crc)
+            m_status[2]->setText(qt(*t.crc));
+        updateVersionPanel();
+        UpdateActionStates();
+    });
+
+    m_logList = new QListWidget(central);
+    m_logList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* copy = new QAction(QStringLiteral("Скопировать"), m_logList);
+    connect(copy, &QAction::triggered, this,
+            [this] { QApplication::clipboard()->setText(qt(m_log.copyText())); });
+    auto* clear = new QAction(QStringLiteral("Очистить"), m_logList);
+    connect(clear, &QAction::triggered, this, [this] { m_log.clear(); });
+    m_logList->addAction(copy);
+    m_logList->addAction(clear);
+
+    m_splitter = new QSplitter(Qt::Vertical, central);
+    m_splitter->addWidget(m_dumpView);
+    m_splitter->addWidget(m_logList);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setSizes({400, kLogHeight});
+    layout->addWidget(m_splitter, 1);
+    setCentralWidget(central);
+
+    m_errorLogWindow = new QWidget(this, Qt::Window);
+    m_errorLogWindow->setWindowTitle(QStringLiteral("Error log"));
+    m_errorLogWindow->resize(208, 522);
+    auto* errLayout = new QVBoxLayout(m_errorLogWindow);
+    auto* errBar = new QToolBar(m_errorLogWindow);
+    errBar->addAction(QStringLiteral("Очистить"), this, [this] { m_log.clearErrorLog(); });
+    m_errorLogText = new QPlainTextEdit(m_errorLogWindow);
+    m_errorLogText->setReadOnly(true);
+    errLayout->addWidget(errBar);
+    errLayout->addWidget(m_errorLogText);
+}
+
+void MainWindow::createStatusBar() {
+    const int widths[3] = {200, 200, 50};
+    for (int i = 0; i < 3; ++i) {
+        m_status[i] = new QLabel(this);
+        m_status[i]->setMinimumWidth(widths[i]);
+        statusBar()->addWidget(m_status[i], i == 2 ? 1 : 0);
+    }
+}
+
+void MainWindow::startUp(const app::CommandLine& cmd) {
+    // Steps of the window's creation, in order.
+    m_state.startedWithArguments = cmd.startedWithArguments();
+    resize(kWindowWidth, m_store.readInteger(app::Setting::WindowHeight));
+    setFixedWidth(kWindowWidth);
+    m_image.SetAutoCRC(true);
+    m_protocol.Commands.setEvaluator(&m_evaluator);
+
+    m_profiles->LoadProfile(m_store.readString(app::Setting::ActiveProfile));
+    m_versionExpanded = m_store.readInteger(app::Setting::ShowVerMaximized) == 1;
+
+    std::string fileToOpen;
+    if (!m_state.startedWithArguments)
+        fileToOpen = m_store.readString(app::Setting::LastFile);
+    else if (const std::optional<std::string> f = cmd.file())
+        fileToOpen = *f;
+    m_currentFile = fileToOpen;
+    if (m_currentFile.empty())
+        RefreshView();
+
+    {
+        const bool allowEdit = m_store.readBool(app::Setting::AllowEdit);
+        const QSignalBlocker block(action("BufferEditEnable"));
+        action("BufferEditEnable")->setChecked(allowEdit);
+        m_dumpModel->setEditable(allowEdit);
+    }
+
+    std::string warning;
+    m_state.deviceAddress = app::startupDeviceAddress(
+        cmd, m_store.readInteger(app::Setting::DevAddress, m_state.activeProfile), warning);
+    if (!warning.empty())
+        m_log.AddLogLine(warning);
+    setDeviceAddressField(m_state.deviceAddress);
+
+    loadPanelFlags();
+    ApplyPanelLayout();
+    applyActionLetters(cmd.actionLetters());
+
+    action("BufferJmpBegining")->setEnabled(false);
+    m_image.Clear();
+    bool loaded = false;
+    std::error_code ec;
+    if (!m_currentFile.empty() && std::filesystem::exists(m_currentFile, ec))
+        loaded = m_files->LoadFile(image::kFileTypeDetect, -1, m_currentFile, false);
+    if (!loaded) {
+        m_store.writeString(app::Setting::LastFile, "");
+        m_currentFile.clear();
+        m_files->setReloadEnabled(false);
+        RefreshView();
+    }
+    recentFilesChanged();
+
+    protocol::declareProtocolVariables(m_evaluator);
+    for (const char* name : {"APP_AREA", "RECIPIENT", "SYS_AREA", "ID", "APP_HWID"})
+        m_evaluator.SetVariableQuiet(name, 0);
+    exchange::SetProtocolVariables(*m_ctx);
+    fillProfileBox();
+    UpdateActionStates();
+}
+
+void MainWindow::applyActionLetters(const std::optional<std::string>& letters) {
+    if (!letters)
+        return;
+    for (size_t i = 0; i < kLetterActions.size(); ++i)
+        action(QString::fromLatin1(kLetterActions[i]))
+            ->setVisible(app::actionVisible(static_cast<app::ShellAction>(i), letters));
+    m_openButtonAction->setVisible(action("FileOpen")->isVisible());
+    // A separator directly after another visible separator (or at the start) is hidden, until nothing
+    // changes.
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        bool lastWasSeparator = true;
+        for (QAction* a : m_programmingBar->actions()) {
+            if (!a->isVisible())
+                continue;
+            if (a->isSeparator()) {
+                if (lastWasSeparator) {
+                    a->setVisible(false);
+                    changed = true;
+                    continue;
+                }
+                lastWasSeparator = true;
+            } else {
+                lastWasSeparator = false;
+            }
+        }
+    }
+}
+
+void MainWindow::loadPanelFlags() {
+    m_panelFlags = 0;
+    for (const PanelKey& k : kPanelKeys)
+        if (m_store.readBool(k.setting))
+            m_panelFlags |= k.bit;
+}
+
+void MainWindow::savePanelFlags() {
+    if (m_state.startedWithArguments)
+        return;
+    for (const PanelKey& k : kPanelKeys)
+        m_store.writeBool(k.setting, (m_panelFlags & k.bit) != 0);
+}
+
+void MainWindow::togglePanel(int bit, bool on) {
+    const int flags = on ? (m_panelFlags | bit) : (m_panelFlags & ~bit);
+    if (flags == m_panelFlags)
+        return;
+    m_panelFlags = flags;
+    savePanelFlags();
+    ApplyPanelLayout();
+}
+
+void MainWindow::ApplyPanelLayout() {
+    for (const PanelKey& k : kPanelKeys) {
+        QAction* a = action(QString::fromLatin1(k.action));
+        const QSignalBlocker block(a);
+        a->setChecked((m_panelFlags & k.bit) != 0);
+    }
+    m_programmingBar->setVisible(m_panelFlags & kPanelProgramming);
+    m_jumpBar->setVisible(m_panelFlags & kPanelJump);
+    m_profileBar->setVisible(m_panelFlags & kPanelProfile);
+    m_addressBar->setVisible(m_panelFlags & kPanelAddress);
+    const bool dump = m_panelFlags & kPanelDump;
+    const bool logShown = m_panelFlags & kPanelLog;
+    m_dumpView->setVisible(dump);
+    m_logList->setVisible(logShown);
+    if (!dump && !logShown) {
+        // Only the bars remain: the window shrinks to them and cannot be stretched.
+        m_splitter->hide();
+        setFixedHeight(sizeHint().height());
+    } else {
+        m_splitter->show();
+        setMinimumHeight(0);
+        setMaximumHeight(QWIDGETSIZE_MAX);
+    }
+}
+
+void MainWindow::fillProfileBox() {
+    const app::ProfileListFill fill = m_profiles->FillProfileList();
+    const QSignalBlocker block(m_profileBox);
+    m_profileBox->clear();
+    for (const std::string& name : fill.names)
+        m_profileBox->addItem(qt(name));
+    m_profileBox->setCurrentIndex(fill.selected);
+}
+
+void MainWindow::setDeviceAddressField(std::int32_t address) {
+    const QSignalBlocker block(m_addressField);
+    m_addressField->setText(qt(app::formatDeviceAddress(address)));
+}
+
+void MainWindow::RefreshView() {
+    const std::int32_t flashStart = m_store.readInteger(app::Setting::FlashStart, m_state.activeProfile);
+    const std::int32_t flashEnd = m_store.readInteger(app::Setting::FlashEnd, m_state.activeProfile);
+    if (m_store.readBool(app::Setting::MemoryWindow))
+        m_dumpModel->setRows(flashStart / 16, flashEnd / 16);
+    else
+        m_dumpModel->setRows(0, 4095);
+    const app::ImageStatusTexts t = app::imageStatusTexts(m_image, flashStart, flashEnd, m_state.pageSize);
+    m_status[0]->setText(qt(t.range));
+    m_status[1]->setText(qt(t.size));
+    if (t.crc)
+        m_status[2]->setText(qt(*t.crc));
+    updateVersionPanel();
+    action("BufferJmpBegining")->setEnabled(true);
+}
+
+void MainWindow::updateVersionPanel() {
+    if (m_image.VersionPos >= 0) {
+        m_writeBlocked = m_image.Damaged();
+        m_evaluator.SetVariableQuiet("APP_HWID", m_image.Version.HWID());
+    } else {
+        m_writeBlocked = false;
+        m_evaluator.SetVariableQuiet("APP_HWID", 0);
+    }
+    m_versionPanel->showImage(m_image, m_versionExpanded);
+}
+
+void MainWindow::UpdateActionStates() {
+    std::error_code ec;
+    const std::string file = currentFileName();
+    app::ActionStateInput in;
+    in.busy = m_busy;
+    in.communicationDisabled = m_state.communicationDisabled;
+    in.writeBlocked = m_writeBlocked;
+    in.currentFileExists = m_files->reloadEnabled() && !file.empty() && std::filesystem::exists(file, ec);
+    in.protocol = &m_protocol;
+    const app::ActionStates s = app::computeActionStates(in);
+    m_profileBox->setEnabled(s.profileBox);
+    m_addressField->setEnabled(s.addressField);
+    action("FileOptions")->setEnabled(s.fileOptions);
+    action("FileOpen")->setEnabled(s.fileOpen);
+    action("BufferClear")->setEnabled(s.bufferClear);
+    action("FileSave")->setEnabled(s.fileSave);
+    action("FileUpdate")->setEnabled(s.fileUpdate);
+    action("DevOpts")->setEnabled(s.devOpts);
+    action("DevRead")->setEnabled(s.devRead);
+    action("DevWrite")->setEnabled(s.devWrite);
+    action("DevErase")->setEnabled(s.devErase);
+    action("DevFind")->setEnabled(s.devFind);
+    action("DevReset")->setEnabled(s.devReset);
+}
+
+void MainWindow::setBusy(bool busy) {
+    m_busy = busy;
+    UpdateActionStates();
+}
+
+void MainWindow::jumpTo(int address) {
+    const int row = m_dumpModel->rowOf(address);
+    if (row < 0)
+        return;
+    m_dumpView->scrollTo(m_dumpModel->index(row, 0), QAbstractItemView::PositionAtTop);
+}
+
+QString MainWindow::statusText(int panel) const {
+    return panel >= 0 && panel < 3 ? m_status[panel]->text() : QString();
+}
+
+void MainWindow::setImageCrcParams(const protocol::CrcParameters& p) {
+    m_image.SetCRCParams(p.width, p.polynom, p.xorValue, p.tableSwap, p.reflected, p.initial);
+}
+
+void MainWindow::deviceAddressChanged(std::int32_t address) {
+    m_state.deviceAddress = address;
+    setDeviceAddressField(address);
+}
+
+void MainWindow::setFileWatch(bool enabled) {
+    if (enabled)
+        m_watchTimer->start();
+    else
+        m_watchTimer->stop();
+}
+
+std::string MainWindow::currentFileName() const {
+    return m_image.FileName.empty() ? m_currentFile : m_image.FileName;
+}
+
+bool MainWindow::reloadCurrentFile() {
+    const std::string name = currentFileName();
+    const std::uint8_t type = m_image.FileName.empty() ? image::kFileTypeDetect : m_image.FileType;
+    action("BufferJmpBegining")->setEnabled(false);
+    m_image.Clear();
+    std::error_code ec;
+    if (name.empty() || !std::filesystem::exists(name, ec))
+        return false;
+    return m_files->LoadFile(type, -1, name, false);
+}
+
+void MainWindow::forgetCurrentFile() {
+    m_currentFile.clear();
+    m_image.FileName.clear();
+    m_files->setReloadEnabled(false);
+    UpdateActionStates();
+}
+
+void MainWindow::setCaption(const std::string& caption) {
+    setWindowTitle(qt(caption));
+}
+
+void MainWindow::showError(std::string_view title, std::string_view text) {
+    exchange::ShowExchangeError(*m_ctx, title, text);
+}
+
+std::vector<std::string> MainWindow::profileNames() const {
+    return m_profiles->profileList();
+}
+
+void MainWindow::applyProfileForFile(const std::string& name) {
+    if (!m_profiles->mayApplyProfileForLoadedFile(name))
+        return;
+    m_profiles->LoadProfile(name);
+    fillProfileBox();
+    RefreshView();
+}
+
+void MainWindow::recentFilesChanged() {
+    m_recentMenu->clear();
+    for (const std::string& name : app::recentFiles(m_store)) {
+        QAction* item = m_recentMenu->addAction(qt(name));
+        connect(item, &QAction::triggered, this, [this, name] { m_files->openRecentFile(name); });
+    }
+}
+
+void MainWindow::hardwareIdCleared() {
+    m_evaluator.SetVariableQuiet("APP_HWID", 0);
+}
+
+void MainWindow::lineAdded(const std::string& line) {
+    m_logList->addItem(qt(line));
+    m_logList->setCurrentRow(m_logList->count() - 1);
+    m_logList->scrollToBottom();
+}
+
+void MainWindow::logCleared() {
+    m_logList->clear();
+}
+
+void MainWindow::errorLogAdded(const std::string& block) {
+    m_errorLogText->setPlainText(qt(m_log.errorLogText()));
+    (void)block;
+    m_errorLogWindow->show();
+}
+
+void MainWindow::errorLogCleared() {
+    m_errorLogText->clear();
+}
+
+bool MainWindow::showMessage(std::string_view title, std::string_view text, app::MessageKind kind) {
+    if (m_messageOverride)
+        return m_messageOverride->showMessage(title, text, kind);
+    const QString t = qt(title), body = messageText(text);
+    switch (kind) {
+    case app::MessageKind::Question:
+        return QMessageBox::question(this, t, body, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    case app::MessageKind::Warning:
+        QMessageBox::warning(this, t, body);
+        return true;
+    case app::MessageKind::Information:
+        QMessageBox::information(this, t, body);
+        return true;
+    case app::MessageKind::Error:
+        QMessageBox::critical(this, t, body);
+        return true;
+    }
+    return true;
+}
+
+void MainWindow::fileOpen() {
+    QString chosenFilter;
+    const QString name =
+        QFileDialog::getOpenFileName(this, QString(), qt(m_files->lastFolder()), kOpenFilter, &chosenFilter);
+    if (!name.isEmpty())
+        m_files->openFile(name.toStdString());
+}
+
+void MainWindow::fileSave() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(kSaveFilter.split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(QStringLiteral("hex"));
+    dialog.setDirectory(qt(m_files->lastFolder()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    m_files->save(dialog.selectedFiles().first().toStdString(),
+                  filterPosition(kSaveFilter, dialog.selectedNameFilter()));
+}
+
+void MainWindow::bufferLoadAt() {
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Загрузка по адресу"));
+    dialog.setLabelText(QStringLiteral("Введите адрес:"));
+    dialog.setOkButtonText(QStringLiteral("Ok"));
+    dialog.setCancelButtonText(QStringLiteral("Отмена"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const std::optional<std::int32_t> address = m_files->loadAddress(dialog.textValue().toStdString());
+    if (!address)
+        return;
+    QString chosenFilter;
+    const QString name =
+        QFileDialog::getOpenFileName(this, QString(), qt(m_files->lastFolder()), kOpenFilter, &chosenFilter);
+    if (!name.isEmpty())
+        m_files->loadAt(*address, name.toStdString(), filterPosition(kOpenFilter, chosenFilter));
+}
+
+void MainWindow::bufferJumpAddress() {
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Перейти к адресу"));
+    dialog.setLabelText(QStringLiteral("Введите адрес:"));
+    dialog.setOkButtonText(QStringLiteral("Ok"));
+    dialog.setCancelButtonText(QStringLiteral("Отмена"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (const std::optional<std::int32_t> address = app::parseInteger(dialog.textValue().toStdString()))
+        jumpTo(*address);
+}
+
+void MainWindow::setEditEnabled(bool on) {
+    m_dumpModel->setEditable(on);
+    m_store.writeBool(app::Setting::AllowEdit, on);
+}
+
+void MainWindow::watchTimer() {
+    m_watchTimer->stop();
+    m_files->watchTick();
+    if (m_store.readBool(app::Setting::CheckFileUpdate, m_state.activeProfile))
+        m_watchTimer->start();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    m_store.writeInteger(app::Setting::WindowHeight, height());
+    if (!m_state.startedWithArguments)
+        m_store.writeInteger(app::Setting::DevAddress, m_state.deviceAddress, m_state.activeProfile);
+    m_watchTimer->stop();
+    event->accept();
+}
+
+} // namespace app::ui

@@ -1,0 +1,181 @@
+#include "app/ui/dump_model.h"
+#include "app/ui/main_window.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fstream>
+
+namespace {
+
+struct Recorded : app::MessageSink {
+    std::vector<std::string> texts;
+    bool showMessage(std::string_view, std::string_view text, app::MessageKind) override {
+        texts.emplace_back(text);
+        return true;
+    }
+};
+
+std::vector<uint8_t> firmwareAt(int at, int count) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(at + count), 0xFF);
+    for (int i = 0; i < count; ++i)
+        bytes[static_cast<size_t>(at + i)] = static_cast<uint8_t>(i);
+    return bytes;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir m_dir;
+    std::string path(const char* name) const { return (m_dir.path() + "/" + name).toStdString(); }
+    std::string settingsFile() const { return path("prog.ini"); }
+    std::string writeFirmware(const char* name) {
+        const std::string p = path(name);
+        const std::vector<uint8_t> bytes = firmwareAt(0x2100, 0x100);
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return p;
+    }
+    std::unique_ptr<app::ui::MainWindow> start(std::vector<std::string> args, Recorded& messages) {
+        return std::make_unique<app::ui::MainWindow>(app::CommandLine(std::move(args)), settingsFile(),
+                                                     &messages);
+    }
+
+  private slots:
+    void init() { QFile::remove(QString::fromStdString(settingsFile())); }
+
+    void startsWithNothing() {
+        Recorded messages;
+        auto w = start({}, messages);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
+        QVERIFY(!messages.texts.empty()); // no protocol description: communication is switched off
+        QVERIFY(w->state().communicationDisabled);
+        QVERIFY(w->action("FileOpen")->isEnabled());
+        QVERIFY(!w->action("FileUpdate")->isEnabled());
+        QVERIFY(!w->action("DevRead")->isEnabled());
+        QCOMPARE(w->dumpModel().rowCount(), 0x1F0);
+        QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0xFFFFFFFFh  Кон. адр:0xFFFFFFFFh"));
+        QCOMPARE(w->panelFlags(), 0x77);
+        QCOMPARE(w->findChild<QLineEdit*>()->text(), QStringLiteral("0x11"));
+    }
+
+    void actionLetters_data() {
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("none") << ""
+                              << QStringList{"FileOpen", "FileUpdate", "DevRead", "DevWrite", "FileOptions"};
+        QTest::newRow("/EQSU") << "/EQSU" << QStringList{"FileOpen", "FileUpdate", "FileSave", "DevRead"};
+        QTest::newRow("/ELQSU") << "/ELQSU" << QStringList{"FileUpdate", "FileSave", "DevRead"};
+        QTest::newRow("/eqs lower case") << "/eqs" << QStringList{"FileOpen", "FileUpdate", "FileSave"};
+        QTest::newRow("/E alone") << "/E" << QStringList{"FileOpen"};
+    }
+    void actionLetters() {
+        QFETCH(QString, arg);
+        QFETCH(QStringList, visible);
+        Recorded messages;
+        std::vector<std::string> args;
+        if (!arg.isEmpty())
+            args.push_back(arg.toStdString());
+        auto w = start(args, messages);
+        for (const char* name : {"FileOpen", "FileUpdate", "FileSave", "BufferClear", "DevOpts", "DevRead",
+                                 "DevWrite", "DevErase", "DevReset", "DevFind", "FileOptions"}) {
+            const bool expected = arg.isEmpty() || visible.contains(QString::fromLatin1(name));
+            QVERIFY2(w->action(name)->isVisible() == expected, name);
+        }
+    }
+
+    void lastFileReopenedOnlyWithoutArguments() {
+        const std::string fw = writeFirmware("fw.bin");
+        {
+            app::SettingsStore store(settingsFile());
+            store.writeString(app::Setting::LastFile, fw);
+        }
+        Recorded messages;
+        {
+            auto w = start({}, messages);
+            QCOMPARE(w->windowTitle(), QString::fromStdString("Velmora    [ " + fw + " ]"));
+            QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0x2100h  Кон. адр:0x21FFh"));
+            QVERIFY(w->action("FileUpdate")->isEnabled());
+        }
+        {
+            auto w = start({"/A5"}, messages);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
+            QCOMPARE(w->image().EndAddr, -1);
+        }
+        {
+            // A bare path opens like /F.
+            auto w = start({fw}, messages);
+            QCOMPARE(w->image().StartAddr, 0x2100);
+        }
+        {
+            // A file that is gone: nothing loaded, the last-file key cleared.
+            app::SettingsStore store(settingsFile());
+            store.writeString(app::Setting::LastFile, path("gone.bin"));
+            auto w = start({}, messages);
+            QCOMPARE(store.readString(app::Setting::LastFile), std::string());
+            QVERIFY(!w->action("FileUpdate")->isEnabled());
+        }
+    }
+
+    void deviceAddressAndClose() {
+        Recorded messages;
+        {
+            auto w = start({"/A0x1F"}, messages);
+            QCOMPARE(w->state().deviceAddress, 31);
+            QCOMPARE(w->findChild<QLineEdit*>()->text(), QStringLiteral("0x1F"));
+            w->close();
+        }
+        app::SettingsStore store(settingsFile());
+        QVERIFY(!store.find("default\\Connection", "Dev address")); // not saved when started with arguments
+        {
+            auto w = start({"/Ahello"}, messages);
+            QCOMPARE(w->state().deviceAddress, 17);
+            QVERIFY(w->log().lines().back().find("hello") != std::string::npos);
+        }
+        {
+            auto w = start({}, messages);
+            w->findChild<QLineEdit*>()->setText(QStringLiteral("$22"));
+            QCOMPARE(w->state().deviceAddress, 0x22);
+            w->findChild<QLineEdit*>()->setText(QStringLiteral("zz")); // ignored
+            QCOMPARE(w->state().deviceAddress, 0x22);
+            w->close();
+        }
+        QCOMPARE(store.readInteger(app::Setting::DevAddress, "default"), 0x22);
+        QVERIFY(store.find("Window", "Hight"));
+    }
+
+    void panelFlagsAndMemoryWindow() {
+        {
+            app::SettingsStore store(settingsFile());
+            store.writeBool(app::Setting::ShowDump, false);
+            store.writeBool(app::Setting::MemoryWindow, false);
+        }
+        Recorded messages;
+        auto w = start({}, messages);
+        QCOMPARE(w->panelFlags(), 0x76);
+        QVERIFY(!w->action("ViewDumpPanel")->isChecked());
+        QCOMPARE(w->dumpModel().rowCount(), 4096);
+        w->action("ViewLogPanel")->trigger();
+        QCOMPARE(w->panelFlags(), 0x72);
+        app::SettingsStore store(settingsFile());
+        QVERIFY(!store.readBool(app::Setting::ShowInfo));
+    }
+
+    void editsMarkTheImage() {
+        const std::string fw = writeFirmware("fw.bin");
+        Recorded messages;
+        auto w = start({"/F" + fw}, messages);
+        w->action("BufferEditEnable")->setChecked(true);
+        const QModelIndex cell = w->dumpModel().index(0x30, 1); // address 0x2400, outside the file
+        QVERIFY(w->dumpModel().setData(cell, QStringLiteral("1f"), Qt::EditRole));
+        QCOMPARE(int(w->image().Data[0x2400]), 0x1F);
+        QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0x2100h  Кон. адр:0x2400h"));
+        QVERIFY(!w->dumpModel().setData(cell, QStringLiteral("G1"), Qt::EditRole));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
