@@ -2,8 +2,9 @@
 // through velmora-cli against velmora-sim emulating the line timing, beside what the line allows:
 //   wire_s  - bytes on the line x 10 / speed (the lower bound of any implementation);
 //   floor_s - the wire time plus the pauses the exchange and the operations must make: per exchange
-//             the device's frame-end silence (3.5 characters, at least 5 ms) and the answer-end gap
-//             (round(1000 / (speed div 10)) + 20 ms), and per page at least the 11 ms page tick;
+//             the device's frame-end silence (3.5 characters, at least 5 ms) and the end of the answer,
+//             a single-byte read that waits twice the gap timeout round(1000 / (speed div 10)) + 20 ms
+//             before it returns empty; per page at least the 11 ms page tick;
 //   ratio   - measured time / wire_s; ratio_floor - measured time / floor_s.
 
 #include <benchmark/benchmark.h>
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
@@ -38,12 +40,14 @@ constexpr int kWriteRequest = 10 + kPageSize, kWriteAnswer = 10;
 constexpr int kIdentRequest = 4, kIdentAnswer = 40; // "Проверка связи" before a read
 constexpr int kShortRequest = 4, kShortAnswer = 4;  // unlock, erase, lock
 
-pid_t spawn(const std::vector<std::string>& args, int stdoutFd) {
+// Standard error goes to `errPath` (replaced), or nowhere when it is empty.
+pid_t spawn(const std::vector<std::string>& args, int stdoutFd, const std::string& errPath = {}) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (stdoutFd >= 0)
         posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.empty() ? "/dev/null" : errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> argv;
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -111,7 +115,12 @@ class Bench {
                                          m_line,
                                          "device"};
         args.insert(args.end(), command.begin(), command.end());
-        return waitFor(spawn(args, -1));
+        return waitFor(spawn(args, -1, file("cli.err")));
+    }
+    // What the last command said on its error output.
+    std::string lastError() const {
+        std::ifstream in(m_dir / "cli.err");
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     std::string file(const std::string& name) const { return (m_dir / name).string(); }
 
@@ -130,7 +139,7 @@ double wireSeconds(int bytes, int speed) {
 double exchangeFloor(int request, int answer, int speed) {
     const double silence = std::max(0.005, 3.5 * 10.0 / speed);
     const double gap = (std::round(1000.0 / (speed / 10)) + 20) / 1000.0;
-    return wireSeconds(request + answer, speed) + silence + gap;
+    return wireSeconds(request + answer, speed) + silence + 2 * gap;
 }
 
 void report(benchmark::State& state, int speed, int lineBytes, double floor, double measured) {
@@ -154,7 +163,7 @@ void BM_DeviceRead(benchmark::State& state) {
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         if (bench.cli({"read", bench.file("out.bin")}) != 0)
-            state.SkipWithError("device read failed");
+            state.SkipWithError(("device read failed: " + bench.lastError()).c_str());
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         measured += seconds;
@@ -173,7 +182,7 @@ void BM_DeviceWrite(benchmark::State& state) {
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         if (bench.cli({"write", bench.file("mem.bin")}) != 0)
-            state.SkipWithError("device write failed");
+            state.SkipWithError(("device write failed: " + bench.lastError()).c_str());
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         measured += seconds;
