@@ -99,10 +99,18 @@ std::string crcText(const THEXFile& file) {
                                            : image::DWordToHex0x(file.CRC);
 }
 
+// The owner text without its padding, as UTF-8.
+std::string ownerText(const image::TVersionRecord& v) {
+    std::string owner = v.Owner();
+    while (!owner.empty() && static_cast<unsigned char>(owner.back()) <= ' ')
+        owner.pop_back();
+    return protocol::cp1251ToUtf8(owner);
+}
+
 nlohmann::json versionJson(const THEXFile& file) {
     const image::TVersionRecord& v = file.Version;
     return {
-        {"owner", protocol::cp1251ToUtf8(v.Owner())},
+        {"owner", ownerText(v)},
         {"version", image::VersionText(v)},
         {"full_version", image::FullVersionText(v)},
         {"major", v.Major()},
@@ -163,7 +171,7 @@ void printInfo(const THEXFile& file) {
         std::printf("version:   none\n");
     } else {
         const image::TVersionRecord& v = file.Version;
-        std::printf("owner:     %s\n", protocol::cp1251ToUtf8(v.Owner()).c_str());
+        std::printf("owner:     %s\n", ownerText(v).c_str());
         std::printf("version:   %s\n", image::FullVersionText(v).c_str());
         std::printf("hwid:      %s (revision %d, platform %d)\n", image::WordToHex0x(v.HWID()).c_str(),
                     v.HWID() & 0x0F, (v.HWID() & 0xF0) >> 4);
