@@ -34,12 +34,6 @@ int64_t findRecord(const uint8_t* buffer, int64_t size) {
     return -1;
 }
 
-std::string twoDigits(int value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d", value);
-    return text;
-}
-
 } // namespace
 
 std::string TVersionRecord::Owner() const {
@@ -88,9 +82,11 @@ bool IsVersionBlank(const TVersionRecord& record) {
 std::string VersionText(const TVersionRecord& record) {
     if (IsVersionBlank(record))
         return "NONE";
-    std::string text = std::to_string(record.Major()) + "." + twoDigits(record.Minor());
+    char text[32];
     if (record.Build() != 0)
-        text += "b" + std::to_string(record.Build());
+        std::snprintf(text, sizeof text, "%u.%02ub%u", record.Major(), record.Minor(), record.Build());
+    else
+        std::snprintf(text, sizeof text, "%u.%02u", record.Major(), record.Minor());
     return text;
 }
 
@@ -100,14 +96,18 @@ std::string ReleaseText(const TVersionRecord& record) {
 
 std::string DateText(uint32_t seconds) {
     const CalendarDate date = secondsToDate(seconds);
-    return twoDigits(date.day) + "." + twoDigits(date.month) + "." + twoDigits(date.year % 100);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d.%02d", date.day, date.month, date.year % 100);
+    return text;
 }
 
 std::string FullVersionText(const TVersionRecord& record) {
     if (IsVersionBlank(record))
         return "NONE";
-    const std::string date = record.Date() == kUnknownDate ? "??" : DateText(record.Date());
-    return VersionText(record) + "." + ReleaseText(record) + "." + date;
+    std::string text = VersionText(record);
+    text.append(".").append(ReleaseText(record)).append(".");
+    text.append(record.Date() == kUnknownDate ? "??" : DateText(record.Date()));
+    return text;
 }
 
 uint32_t standardCrc32(const uint8_t* bytes, size_t size) {

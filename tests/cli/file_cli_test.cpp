@@ -96,6 +96,21 @@ TEST(FileCli, InfoPackUnpackConvert) {
     EXPECT_EQ(j["start"], 0x2100);
 }
 
+// The demo firmware is made by a script of its own; its record's CRC must agree with ours.
+TEST(FileCli, SampleFirmwareLoadsUndamaged) {
+    auto info =
+        runCli({"info", (testsupport::sourceDir() / "examples" / "sample-firmware.hex").string(), "--json"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const nlohmann::json j = nlohmann::json::parse(info.out);
+    EXPECT_EQ(j["start"], 0x2100);
+    EXPECT_EQ(j["end"], 0x2FFF);
+    EXPECT_EQ(j["version"]["owner"], "VELMORA SAMPLE");
+    EXPECT_EQ(j["version"]["damaged"], false);
+    EXPECT_EQ(j["version"]["size_mismatch"], false);
+    EXPECT_EQ(j["clist"], nlohmann::json::parse("[34, 49]"));
+    EXPECT_EQ(j["clist_bad"], false);
+}
+
 TEST(FileCli, FailuresAndExitCodes) {
     testsupport::TempDir dir;
     std::ofstream(dir / "bad.hex", std::ios::binary) << ":020000040000FA\r\n:0100000055AB\r\n";
