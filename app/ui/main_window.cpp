@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
@@ -43,6 +44,7 @@ namespace {
 constexpr int kWindowWidth = 565;
 constexpr int kWatchPeriodMs = 1000;
 constexpr int kRowHeight = 16;
+constexpr int kDumpFontPixels = 13;
 constexpr int kLogHeight = 100;
 
 const QString kOpenFilter = QStringLiteral("Все файлы (*)"
@@ -89,16 +91,34 @@ int filterPosition(const QString& filters, const QString& chosen) {
     return i < 0 ? 1 : static_cast<int>(i) + 1;
 }
 
-// The byte editor: two letters or digits forced to upper case; each change is handed to the model at
-// once, as typing goes.
-class ByteDelegate final : public QStyledItemDelegate {
+// Draws the dump cells itself: the text centred without the style's margins and elision, so that two
+// hex digits fit a cell two digits wide. The byte editor takes two letters or digits forced to upper
+// case; each change is handed to the model at once, as typing goes.
+class DumpDelegate final : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem o(option);
+        initStyleOption(&o, index);
+        const bool selected = (o.state & QStyle::State_Selected) && (index.flags() & Qt::ItemIsSelectable);
+        QBrush background = o.palette.base();
+        if (selected)
+            background = o.palette.highlight();
+        else if (const QVariant b = index.data(Qt::BackgroundRole); b.isValid())
+            background = b.value<QBrush>();
+        painter->fillRect(o.rect, background);
+        painter->setPen(selected ? o.palette.highlightedText().color() : o.palette.text().color());
+        painter->setFont(o.font);
+        painter->drawText(o.rect, static_cast<int>(o.displayAlignment), o.text);
+    }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
         auto* edit = new QLineEdit(parent);
         edit->setInputMask(QStringLiteral(">NN"));
+        edit->setAlignment(Qt::AlignCenter);
+        edit->setFrame(false);
         connect(edit, &QLineEdit::textEdited, this,
-                [this, edit] { emit const_cast<ByteDelegate*>(this)->commitData(edit); });
+                [this, edit] { emit const_cast<DumpDelegate*>(this)->commitData(edit); });
         return edit;
     }
 };
@@ -334,24 +354,18 @@ void MainWindow::createCentralArea() {
     m_dumpModel = new DumpModel(m_image, this);
     m_dumpView = new QTableView(central);
     m_dumpView->setModel(m_dumpModel);
-    m_dumpView->setItemDelegate(new ByteDelegate(m_dumpView));
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_dumpView->setItemDelegate(new DumpDelegate(m_dumpView));
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(kDumpFontPixels);
     m_dumpView->setFont(fixed);
     m_dumpView->horizontalHeader()->setFont(fixed);
     m_dumpView->verticalHeader()->hide();
     m_dumpView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_dumpView->verticalHeader()->setDefaultSectionSize(kRowHeight + 2);
+    m_dumpView->verticalHeader()->setDefaultSectionSize(kRowHeight);
     m_dumpView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_dumpView->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed |
                                 QAbstractItemView::EditKeyPressed);
-    const QFontMetrics fm(fixed);
-    m_dumpView->setColumnWidth(DumpModel::kAddressColumn,
-                               fm.horizontalAdvance(QStringLiteral("000000000")) + 2);
-    for (int c = DumpModel::kFirstByteColumn; c < DumpModel::kSpacerColumn; ++c)
-        m_dumpView->setColumnWidth(c, fm.horizontalAdvance(QStringLiteral("00")) + 4);
-    m_dumpView->setColumnWidth(DumpModel::kSpacerColumn, 13);
-    m_dumpView->setColumnWidth(DumpModel::kTextColumn,
-                               fm.horizontalAdvance(QStringLiteral("0000000000000000")) + 2);
+    applyDumpColumnWidths();
     connect(m_dumpModel, &DumpModel::byteEdited, this, [this](int) {
         m_image.Update();
         m_writeBlocked = m_image.VersionPos >= 0 && m_image.Damaged();
@@ -398,10 +412,14 @@ void MainWindow::createCentralArea() {
 }
 
 void MainWindow::createStatusBar() {
-    const int widths[3] = {200, 200, 50};
+    // The three panels share the fixed window width; a slightly smaller font keeps the longest texts
+    // (a 32-bit CRC included) unclipped.
+    QFont small = statusBar()->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    statusBar()->setFont(small);
     for (int i = 0; i < 3; ++i) {
         m_status[i] = new QLabel(this);
-        m_status[i]->setMinimumWidth(widths[i]);
+        m_status[i]->setFont(small);
         statusBar()->addWidget(m_status[i], i == 2 ? 1 : 0);
     }
 }
@@ -558,6 +576,21 @@ void MainWindow::setDeviceAddressField(std::int32_t address) {
     m_addressField->setText(qt(app::formatDeviceAddress(address)));
 }
 
+void MainWindow::applyDumpColumnWidths() {
+    const QFontMetrics fm(m_dumpView->font());
+    m_dumpView->horizontalHeader()->setMinimumSectionSize(4);
+    // The window is fixed at 565 pixels with a vertical scroll bar beside the grid, so the address and
+    // spacer columns are kept tight and the text column takes what is left.
+    m_dumpView->setColumnWidth(DumpModel::kAddressColumn,
+                               fm.horizontalAdvance(QStringLiteral("00000000")) + 6);
+    for (int c = DumpModel::kFirstByteColumn; c < DumpModel::kSpacerColumn; ++c)
+        m_dumpView->setColumnWidth(c, fm.horizontalAdvance(QStringLiteral("00")) + 4);
+    m_dumpView->setColumnWidth(DumpModel::kSpacerColumn, 6);
+    m_dumpView->horizontalHeader()->setStretchLastSection(true);
+    m_dumpView->setColumnWidth(DumpModel::kTextColumn,
+                               fm.horizontalAdvance(QStringLiteral("0000000000000000")) + 2);
+}
+
 void MainWindow::RefreshView() {
     const std::int32_t flashStart = m_store.readInteger(app::Setting::FlashStart, m_state.activeProfile);
     const std::int32_t flashEnd = m_store.readInteger(app::Setting::FlashEnd, m_state.activeProfile);
@@ -565,6 +598,8 @@ void MainWindow::RefreshView() {
         m_dumpModel->setRows(flashStart / 16, flashEnd / 16);
     else
         m_dumpModel->setRows(0, 4095);
+    // A model reset forgets the section sizes.
+    applyDumpColumnWidths();
     const app::ImageStatusTexts t = app::imageStatusTexts(m_image, flashStart, flashEnd, m_state.pageSize);
     m_status[0]->setText(qt(t.range));
     m_status[1]->setText(qt(t.size));

@@ -126,6 +126,7 @@ class MainWindow final : public QMainWindow,
     void fillProfileBox();
     void setDeviceAddressField(std::int32_t address);
     void updateVersionPanel();
+    void applyDumpColumnWidths();
 
     void fileOpen();
     void fileSave();

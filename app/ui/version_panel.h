@@ -36,6 +36,8 @@ class VersionPanel : public QFrame {
     QLabel* m_damaged;
     QLabel* m_details;
     QComboBox* m_hwid;
+    QLabel* m_hwidLabel = nullptr;
+    QLabel* m_ids = nullptr;
 };
 
 } // namespace app::ui
