@@ -25,7 +25,7 @@ QToolButton* makeSpinButton(QWidget* parent, Qt::ArrowType arrow, const char* na
     b->setArrowType(arrow);
     b->setAutoRaise(true);
     b->setFocusPolicy(Qt::NoFocus);
-    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return b;
 }
 
@@ -54,7 +54,13 @@ TMValueEdit::TMValueEdit(QWidget* parent)
     row->addWidget(m_notation);
     row->addWidget(m_edit, 1);
     row->addLayout(spins);
+    // The two spin buttons together are as high as the field.
+    const int half = m_edit->sizeHint().height() / 2;
+    m_up->setFixedHeight(half);
+    m_down->setFixedHeight(m_edit->sizeHint().height() - half);
+    m_notation->setFixedHeight(m_edit->sizeHint().height());
     setSpinWidth(m_spinWidth);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setFocusProxy(m_edit);
 
     m_repeatTimer.setInterval(kSpinTickPeriod);
