@@ -293,6 +293,7 @@ void MainWindow::createToolBars() {
     m_openButton->setDefaultAction(action("FileOpen"));
     m_openButton->setMenu(m_recentMenu);
     m_openButton->setPopupMode(QToolButton::MenuButtonPopup);
+    m_openButton->setObjectName(QStringLiteral("FileOpenButton"));
     m_openButtonAction = m_programmingBar->addWidget(m_openButton);
     for (const char* name : {"FileUpdate", "FileSave", "BufferClear", "|", "DevOpts", "DevRead", "DevWrite",
                              "DevErase", "DevReset", "|", "DevFind", "|", "FileOptions"}) {

@@ -3,7 +3,11 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <fstream>
@@ -174,6 +178,52 @@ class MainWindowTest : public QObject {
         QCOMPARE(int(w->image().Data[0x2400]), 0x1F);
         QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0x2100h  Кон. адр:0x2400h"));
         QVERIFY(!w->dumpModel().setData(cell, QStringLiteral("G1"), Qt::EditRole));
+    }
+
+    void jumpsAndLog() {
+        const std::string fw = writeFirmware("fw.bin");
+        Recorded messages;
+        auto w = start({"/F" + fw}, messages);
+        w->resize(565, 400);
+        w->show();
+        QTableView& view = w->dumpView();
+        w->action("BufferJmpEnd")->trigger(); // EndAddr 0x21FF: row of 0x21EF
+        QCOMPARE(view.rowAt(0), 0x21E - 0x210);
+        w->action("BufferJmpBegining")->trigger();
+        QCOMPARE(view.rowAt(0), 0);
+        w->jumpTo(0x3000);
+        QCOMPARE(view.rowAt(0), 0x300 - 0x210);
+        w->jumpTo(0x1000); // outside the rows shown: nothing happens
+        QCOMPARE(view.rowAt(0), 0x300 - 0x210);
+
+        auto* list = w->findChild<QListWidget*>();
+        QVERIFY(list->count() >= 1);
+        QAction* clear = nullptr;
+        for (QAction* a : list->actions())
+            if (a->text() == QStringLiteral("Очистить"))
+                clear = a;
+        QVERIFY(clear);
+        clear->trigger();
+        QCOMPARE(list->count(), 0);
+        w->log().AddLogLine("next");
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->currentRow(), 0);
+    }
+
+    void clearAndRecentFiles() {
+        const std::string fw = writeFirmware("fw.bin");
+        Recorded messages;
+        auto w = start({}, messages);
+        QVERIFY(w->files().openFile(fw));
+        QCOMPARE(w->windowTitle(), QString::fromStdString("Velmora    [ " + fw + " ]"));
+        auto* open = w->findChild<QToolButton*>(QStringLiteral("FileOpenButton"));
+        QVERIFY(open && open->menu());
+        QCOMPARE(open->menu()->actions().size(), 1);
+        QCOMPARE(open->menu()->actions().first()->text(), QString::fromStdString(fw));
+        w->action("BufferClear")->trigger();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
+        QVERIFY(!w->action("FileUpdate")->isEnabled());
+        QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0xFFFFFFFFh  Кон. адр:0xFFFFFFFFh"));
     }
 };
 
