@@ -26,6 +26,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -43,6 +45,7 @@ namespace {
 
 constexpr int kWindowWidth = 565;
 constexpr int kWatchPeriodMs = 1000;
+constexpr int kPageTickMs = 11;
 constexpr int kRowHeight = 16;
 constexpr int kDumpFontPixels = 13;
 constexpr int kLogHeight = 100;
@@ -139,6 +142,12 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     m_profiles = std::make_unique<app::Profiles>(m_store, m_state, *this, m_protocolLoader, *this, m_view,
                                                  app::programDirectory());
     m_files = std::make_unique<app::FileWorkflow>(m_image, m_store, m_state, m_log, *this, m_view, *this);
+    m_deviceHost = std::make_unique<exchange::ExchangeDeviceHost>(*m_ctx, m_view);
+    m_deviceHost->onBringToFront = [this] {
+        raise();
+        activateWindow();
+    };
+    m_sequencer = std::make_unique<exchange::OperationSequencer>(*m_deviceHost);
 
     createActions();
     createMenus();
@@ -148,6 +157,9 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     m_watchTimer = new QTimer(this);
     m_watchTimer->setInterval(kWatchPeriodMs);
     connect(m_watchTimer, &QTimer::timeout, this, &MainWindow::watchTimer);
+    m_pageTimer = new QTimer(this);
+    m_pageTimer->setInterval(kPageTickMs);
+    connect(m_pageTimer, &QTimer::timeout, this, &MainWindow::pageTick);
 
     startUp(cmd);
 }
@@ -236,6 +248,11 @@ void MainWindow::createActions() {
     connect(action("BufferJmpEnd"), &QAction::triggered, this, [this] { jumpTo(m_image.EndAddr - 16); });
     connect(action("BufferJmpAddress"), &QAction::triggered, this, &MainWindow::bufferJumpAddress);
     connect(action("FileQuit"), &QAction::triggered, this, &QWidget::close);
+    connect(action("DevRead"), &QAction::triggered, this, [this] { startPaging(m_sequencer->startRead()); });
+    connect(action("DevWrite"), &QAction::triggered, this,
+            [this] { startPaging(m_sequencer->startWrite()); });
+    connect(action("DevErase"), &QAction::triggered, this, [this] { m_sequencer->erase(); });
+    connect(action("DevReset"), &QAction::triggered, this, [this] { m_sequencer->reset(); });
     connect(action("HelpAbout"), &QAction::triggered, this, [this] {
         QMessageBox::about(this, QStringLiteral("О программе"),
                            QStringLiteral("Velmora\nversion %1").arg(QStringLiteral(VELMORA_VERSION)));
@@ -399,6 +416,28 @@ void MainWindow::createCentralArea() {
     m_splitter->setSizes({400, kLogHeight});
     layout->addWidget(m_splitter, 1);
     setCentralWidget(central);
+
+    // The progress panel floats over the middle of the window during a read or write.
+    m_progressPanel = new QFrame(central);
+    m_progressPanel->setFrameShape(QFrame::Panel);
+    m_progressPanel->setFrameShadow(QFrame::Raised);
+    m_progressPanel->setAutoFillBackground(true);
+    auto* progressLayout = new QVBoxLayout(m_progressPanel);
+    progressLayout->addWidget(new QLabel(qt(exchange::kCaptionProgress), m_progressPanel));
+    m_progressBar = new QProgressBar(m_progressPanel);
+    m_progressBar->setRange(0, 100);
+    progressLayout->addWidget(m_progressBar);
+    m_progressAddress = new QLabel(m_progressPanel);
+    m_progressErrors = new QLabel(m_progressPanel);
+    m_progressElapsed = new QLabel(m_progressPanel);
+    progressLayout->addWidget(m_progressAddress);
+    progressLayout->addWidget(m_progressErrors);
+    progressLayout->addWidget(m_progressElapsed);
+    auto* cancel = new QPushButton(qt(exchange::kCaptionCancel), m_progressPanel);
+    cancel->setObjectName(QStringLiteral("ProgressCancel"));
+    connect(cancel, &QPushButton::clicked, this, [this] { m_sequencer->cancel(); });
+    progressLayout->addWidget(cancel, 0, Qt::AlignHCenter);
+    m_progressPanel->hide();
 
     m_errorLogWindow = new QWidget(this, Qt::Window);
     m_errorLogWindow->setWindowTitle(QStringLiteral("Error log"));
@@ -625,7 +664,7 @@ void MainWindow::UpdateActionStates() {
     std::error_code ec;
     const std::string file = currentFileName();
     app::ActionStateInput in;
-    in.busy = m_busy;
+    in.busy = busy();
     in.communicationDisabled = m_state.communicationDisabled;
     in.writeBlocked = m_writeBlocked;
     in.currentFileExists = m_files->reloadEnabled() && !file.empty() && std::filesystem::exists(file, ec);
@@ -646,9 +685,41 @@ void MainWindow::UpdateActionStates() {
     action("DevReset")->setEnabled(s.devReset);
 }
 
-void MainWindow::setBusy(bool busy) {
-    m_busy = busy;
-    UpdateActionStates();
+bool MainWindow::busy() const {
+    return m_deviceHost && m_deviceHost->busy();
+}
+
+void MainWindow::startPaging(bool started) {
+    updateProgressPanel();
+    if (started)
+        m_pageTimer->start();
+}
+
+void MainWindow::pageTick() {
+    m_sequencer->tick();
+    updateProgressPanel();
+    if (!m_sequencer->paging())
+        m_pageTimer->stop();
+}
+
+void MainWindow::updateProgressPanel() {
+    if (!m_sequencer->panelVisible()) {
+        m_progressPanel->hide();
+        return;
+    }
+    m_progressBar->setValue(m_sequencer->progress());
+    m_progressAddress->setText(qt(exchange::kCaptionAddress) + QLatin1Char(' ') +
+                               qt(m_sequencer->addressText()));
+    m_progressErrors->setText(qt(exchange::kCaptionCommErrors) + QLatin1Char(' ') +
+                              qt(m_sequencer->commErrorsText()));
+    m_progressElapsed->setText(qt(exchange::kCaptionElapsed) + QLatin1Char(' ') +
+                               qt(m_sequencer->elapsedText()));
+    const QSize size(300, m_progressPanel->sizeHint().height());
+    m_progressPanel->setGeometry(QRect(QPoint((centralWidget()->width() - size.width()) / 2,
+                                              (centralWidget()->height() - size.height()) / 2),
+                                       size));
+    m_progressPanel->show();
+    m_progressPanel->raise();
 }
 
 void MainWindow::jumpTo(int address) {
@@ -835,6 +906,12 @@ void MainWindow::watchTimer() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A running read or write ends as "Отмена" would end it, before anything is saved.
+    if (m_sequencer->paging()) {
+        m_sequencer->cancel();
+        m_pageTimer->stop();
+        updateProgressPanel();
+    }
     m_store.writeInteger(app::Setting::WindowHeight, height());
     if (!m_state.startedWithArguments)
         m_store.writeInteger(app::Setting::DevAddress, m_state.deviceAddress, m_state.activeProfile);

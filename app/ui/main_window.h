@@ -15,6 +15,8 @@
 #include "app/view_notifications.h"
 #include "exchange/comm.h"
 #include "exchange/exchange_context.h"
+#include "exchange/exchange_device_host.h"
+#include "exchange/operation_sequencer.h"
 #include "image/hex_file.h"
 #include "protocol/function_evaluator.h"
 #include "protocol/protocol_description.h"
@@ -27,6 +29,8 @@
 
 class QAction;
 class QComboBox;
+class QFrame;
+class QProgressBar;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -77,8 +81,9 @@ class MainWindow final : public QMainWindow,
     const app::MainState& state() const { return m_state; }
     int panelFlags() const { return m_panelFlags; }
     QString statusText(int panel) const;
-    // Marks a device operation as running (actions, file watch).
-    void setBusy(bool busy);
+    // True while a device operation runs.
+    bool busy() const;
+    exchange::OperationSequencer& sequencer() { return *m_sequencer; }
     // Jumps to image address `address` when it lies in the rows shown.
     void jumpTo(int address);
 
@@ -96,7 +101,7 @@ class MainWindow final : public QMainWindow,
     // FileWorkflowHost
     void setCaption(const std::string& caption) override;
     void showError(std::string_view title, std::string_view text) override;
-    bool deviceBusy() const override { return m_busy; }
+    bool deviceBusy() const override { return busy(); }
     std::vector<std::string> profileNames() const override;
     void applyProfileForFile(const std::string& name) override;
     void recentFilesChanged() override;
@@ -134,6 +139,9 @@ class MainWindow final : public QMainWindow,
     void bufferJumpAddress();
     void setEditEnabled(bool on);
     void watchTimer();
+    void startPaging(bool started);
+    void pageTick();
+    void updateProgressPanel();
 
     QAction* addAction(const char* name, const QString& caption, const QString& hint = {});
 
@@ -151,9 +159,10 @@ class MainWindow final : public QMainWindow,
     std::unique_ptr<exchange::ExchangeContext> m_ctx;
     std::unique_ptr<app::Profiles> m_profiles;
     std::unique_ptr<app::FileWorkflow> m_files;
+    std::unique_ptr<exchange::ExchangeDeviceHost> m_deviceHost;
+    std::unique_ptr<exchange::OperationSequencer> m_sequencer;
 
     std::string m_currentFile;
-    bool m_busy = false;
     bool m_writeBlocked = false;
     int m_panelFlags = 0x7F;
     bool m_versionExpanded = false;
@@ -175,6 +184,12 @@ class MainWindow final : public QMainWindow,
     QListWidget* m_logList = nullptr;
     QLabel* m_status[3] = {};
     QTimer* m_watchTimer = nullptr;
+    QTimer* m_pageTimer = nullptr;
+    QFrame* m_progressPanel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_progressAddress = nullptr;
+    QLabel* m_progressErrors = nullptr;
+    QLabel* m_progressElapsed = nullptr;
     QWidget* m_errorLogWindow = nullptr;
     QPlainTextEdit* m_errorLogText = nullptr;
 };

@@ -1,0 +1,104 @@
+#include "app/ui/main_window.h"
+#include "support/paths.h"
+#include "support/sim_process.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QtTest>
+
+#include <fstream>
+
+namespace {
+
+struct Recorded : app::MessageSink {
+    std::vector<std::string> texts;
+    bool showMessage(std::string_view, std::string_view text, app::MessageKind) override {
+        texts.emplace_back(text);
+        return true;
+    }
+};
+
+uint8_t pattern(size_t a) {
+    return static_cast<uint8_t>(a * 7 + 3);
+}
+
+} // namespace
+
+class DeviceOperationsTest : public QObject {
+    Q_OBJECT
+  private:
+    testsupport::TempDir m_dir;
+    std::string ini() const { return (m_dir / "prog.ini").string(); }
+
+    void writeSettings(const std::string& port) {
+        std::ofstream f(ini());
+        f << "[Profiles]\nactive=default\n[Port settings]\nbaudrate=12\ndevice=" << port << "\n"
+          << "[default\\Connection]\nprotocolFile="
+          << (testsupport::binaryDir() / "examples" / "sim.vpdf").string()
+          << "\nFLASH start=0x2100\nFLASH end=0x3FFF\n[default\\Protocol]\nPagesize=128\n";
+    }
+    std::string memory() {
+        const std::string p = (m_dir / "mem.bin").string();
+        std::vector<char> bytes(0x4000, '\xFF');
+        for (size_t a = 0x2000; a < bytes.size(); ++a)
+            bytes[a] = static_cast<char>(pattern(a));
+        std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
+    bool logHas(app::ui::MainWindow& w, std::string_view text) {
+        for (const std::string& line : w.log().lines())
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+  private slots:
+    void readsTheDeviceWithProgress() {
+        testsupport::SimProcess sim({"--image-in", memory()});
+        writeSettings(sim.linePath());
+        Recorded messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        QVERIFY(!w.state().communicationDisabled);
+        QVERIFY(w.action("DevRead")->isEnabled());
+        w.action("DevRead")->trigger();
+        QVERIFY(w.sequencer().paging());
+        QVERIFY(w.busy());
+        QVERIFY(!w.action("FileOpen")->isEnabled());
+        QVERIFY(w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->isVisibleTo(&w));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 60000);
+        QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Completed));
+        QVERIFY(logHas(w, "Чтение завершено("));
+        for (size_t a = 0x2100; a < 0x4000; ++a)
+            QCOMPARE(int(w.image().Data[a]), int(pattern(a)));
+        QVERIFY(!w.busy());
+        QVERIFY(w.action("FileOpen")->isEnabled());
+        QVERIFY(!w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->isVisibleTo(&w));
+        QCOMPARE(w.statusText(0), QStringLiteral("Нач. адр: 0x2100h  Кон. адр:0x3FFFh"));
+    }
+
+    void cancelAndCloseEndTheRead() {
+        testsupport::SimProcess sim({"--image-in", memory()});
+        writeSettings(sim.linePath());
+        Recorded messages;
+        {
+            app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+            w.action("DevRead")->trigger();
+            QTest::qWait(50);
+            w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 10000);
+            QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Cancelled));
+            QVERIFY(!w.busy());
+        }
+        {
+            app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+            w.action("DevRead")->trigger();
+            QTest::qWait(50);
+            w.close();
+            QVERIFY(!w.sequencer().paging());
+            QVERIFY(!w.busy());
+        }
+    }
+};
+
+QTEST_MAIN(DeviceOperationsTest)
+#include "device_operations_test.moc"
