@@ -9,7 +9,7 @@ say "Evaluate a template field"
 "$cli" eval "HIGH(ADDRESS)+1" ADDRESS=0x1234
 
 say "CRC-16 MODBUS of a request frame"
-"$cli" crc --preset 2 --hex "01 03 00 00 00 0A"
+"$cli" crc --preset 4 --hex "01 03 00 00 00 0A"
 
 say "A simulated device answers a frame built from the example protocol description"
 sim="$build/velmora-sim"
