@@ -85,7 +85,8 @@ bool TDUMPq7rEncodedFile::decodeEnvelope() {
         m_decodeError = "распакованный образ больше 0x800000 байт";
         return false;
     }
-    std::memcpy(Data.data(), unpacked.data(), unpacked.size());
+    if (!unpacked.empty())
+        std::memcpy(Data.data(), unpacked.data(), unpacked.size());
     std::memset(Filled.data(), 1, unpacked.size());
     std::memset(Filled.data() + unpacked.size(), 0, Filled.size() - unpacked.size());
     return true;
