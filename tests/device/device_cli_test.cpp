@@ -356,7 +356,7 @@ TEST(DeviceCliIdent, RecordLayoutByLength) {
     }
 }
 
-TEST(DeviceCliIdent, BadSettingsAreRefusedBeforeTheDevice) {
+TEST(DeviceCliIdent, BadSettingsAreRefusedWithoutWriting) {
     const std::vector<std::vector<std::string>> cases = {
         {"ident", "--set", "colour=red"},
         {"ident", "--set", "length=129"},
@@ -366,8 +366,12 @@ TEST(DeviceCliIdent, BadSettingsAreRefusedBeforeTheDevice) {
     for (const auto& args : cases) {
         Rig rig;
         SimProcess sim;
+        auto before = rig.cli(sim.linePath(), {"ident", "--json"});
+        ASSERT_EQ(before.exitCode, 0) << before.err;
         auto r = rig.cli(sim.linePath(), args);
         EXPECT_EQ(r.exitCode, 2) << r.err;
+        auto after = rig.cli(sim.linePath(), {"ident", "--json"});
+        EXPECT_EQ(after.out, before.out);
     }
 }
 
