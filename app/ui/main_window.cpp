@@ -5,6 +5,7 @@
 #include "app/settings_location.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/version_panel.h"
+#include "exchange/dialogs/search_dialog.h"
 #include "exchange/exchange_errors.h"
 #include "exchange/posix_serial_line.h"
 #include "exchange/protocol_variables.h"
@@ -148,6 +149,8 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
         activateWindow();
     };
     m_sequencer = std::make_unique<exchange::OperationSequencer>(*m_deviceHost);
+    m_searchDialog = new exchange::dialogs::SearchDialog(*m_deviceHost, m_store, this);
+    m_searchDialog->onAddressChosen = [this](std::int32_t address) { deviceAddressChanged(address); };
 
     createActions();
     createMenus();
@@ -251,6 +254,12 @@ void MainWindow::createActions() {
     connect(action("DevRead"), &QAction::triggered, this, [this] { startPaging(m_sequencer->startRead()); });
     connect(action("DevWrite"), &QAction::triggered, this,
             [this] { startPaging(m_sequencer->startWrite()); });
+    connect(action("DevFind"), &QAction::triggered, this, [this] {
+        if (m_searchDialog->isVisible())
+            m_searchDialog->raise();
+        else
+            m_searchDialog->startSearch();
+    });
     connect(action("DevErase"), &QAction::triggered, this, [this] { m_sequencer->erase(); });
     connect(action("DevReset"), &QAction::triggered, this, [this] { m_sequencer->reset(); });
     connect(action("HelpAbout"), &QAction::triggered, this, [this] {
@@ -907,6 +916,8 @@ void MainWindow::watchTimer() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A running read or write ends as "Отмена" would end it, before anything is saved.
+    if (m_searchDialog->searching())
+        m_searchDialog->reject();
     if (m_sequencer->paging()) {
         m_sequencer->cancel();
         m_pageTimer->stop();

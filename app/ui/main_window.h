@@ -42,6 +42,10 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 
+namespace exchange::dialogs {
+class SearchDialog;
+}
+
 namespace app::ui {
 
 class DumpModel;
@@ -84,6 +88,7 @@ class MainWindow final : public QMainWindow,
     // True while a device operation runs.
     bool busy() const;
     exchange::OperationSequencer& sequencer() { return *m_sequencer; }
+    exchange::dialogs::SearchDialog& searchDialog() { return *m_searchDialog; }
     // Jumps to image address `address` when it lies in the rows shown.
     void jumpTo(int address);
 
@@ -191,6 +196,7 @@ class MainWindow final : public QMainWindow,
     QLabel* m_progressErrors = nullptr;
     QLabel* m_progressElapsed = nullptr;
     QWidget* m_errorLogWindow = nullptr;
+    exchange::dialogs::SearchDialog* m_searchDialog = nullptr;
     QPlainTextEdit* m_errorLogText = nullptr;
 };
 

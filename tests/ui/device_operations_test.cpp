@@ -1,9 +1,12 @@
 #include "app/ui/main_window.h"
+#include "exchange/dialogs/search_dialog.h"
+#include "support/bus_relay.h"
 #include "support/paths.h"
 #include "support/sim_process.h"
 
 #include <QAction>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <fstream>
@@ -97,6 +100,35 @@ class DeviceOperationsTest : public QObject {
             QVERIFY(!w.sequencer().paging());
             QVERIFY(!w.busy());
         }
+    }
+
+    void searchFindsTwoDevicesAndSetsTheRecipient() {
+        testsupport::SimProcess low({"--address", "5", "--serial", "7", "--ident", "Low"});
+        testsupport::SimProcess high({"--address", "240", "--serial", "8", "--ident", "High"});
+        testsupport::BusRelay bus({low.linePath(), high.linePath()});
+        writeSettings(bus.busPath());
+        Recorded messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        QVERIFY(w.action("DevFind")->isEnabled());
+        w.action("DevFind")->trigger();
+        exchange::dialogs::SearchDialog& dialog = w.searchDialog();
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.searching());
+        QVERIFY(!dialog.setAddressButton().isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.searching(), 120000);
+        QCOMPARE(dialog.progressText(), QStringLiteral("100%"));
+        QCOMPARE(dialog.grid().rowCount(), 2);
+        QCOMPARE(dialog.grid().item(0, 0)->text(), QStringLiteral("0x05"));
+        QCOMPARE(dialog.grid().item(0, 2)->text(), QStringLiteral("7"));
+        QCOMPARE(dialog.grid().item(0, 3)->text(), QStringLiteral("Low"));
+        QCOMPARE(dialog.grid().item(1, 0)->text(), QStringLiteral("0xF0"));
+        QVERIFY(dialog.setAddressButton().isEnabled());
+
+        dialog.grid().selectRow(1);
+        dialog.setAddressButton().click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(w.state().deviceAddress, 240);
+        QCOMPARE(w.settings().readInteger(app::Setting::SearchDevAddress), 240);
     }
 };
 
