@@ -5,6 +5,8 @@
 #include "app/settings_location.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/version_panel.h"
+#include "exchange/device_options.h"
+#include "exchange/dialogs/device_settings_dialog.h"
 #include "exchange/dialogs/search_dialog.h"
 #include "exchange/exchange_errors.h"
 #include "exchange/posix_serial_line.h"
@@ -150,6 +152,7 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     };
     m_sequencer = std::make_unique<exchange::OperationSequencer>(*m_deviceHost);
     m_searchDialog = new exchange::dialogs::SearchDialog(*m_deviceHost, m_store, this);
+    m_deviceSettings = new exchange::dialogs::DeviceSettingsDialog(this);
     m_searchDialog->onAddressChosen = [this](std::int32_t address) { deviceAddressChanged(address); };
 
     createActions();
@@ -254,6 +257,7 @@ void MainWindow::createActions() {
     connect(action("DevRead"), &QAction::triggered, this, [this] { startPaging(m_sequencer->startRead()); });
     connect(action("DevWrite"), &QAction::triggered, this,
             [this] { startPaging(m_sequencer->startWrite()); });
+    connect(action("DevOpts"), &QAction::triggered, this, &MainWindow::deviceOptions);
     connect(action("DevFind"), &QAction::triggered, this, [this] {
         if (m_searchDialog->isVisible())
             m_searchDialog->raise();
@@ -702,6 +706,22 @@ void MainWindow::startPaging(bool started) {
     updateProgressPanel();
     if (started)
         m_pageTimer->start();
+}
+
+void MainWindow::deviceOptions() {
+    exchange::DeviceOptions options(*m_deviceHost);
+    if (!options.readRecord())
+        return;
+    m_deviceSettings->setRecord(options.record());
+    // A failed write offers the dialog again with the values as the user left them.
+    while (true) {
+        if (m_deviceSettings->exec() != QDialog::Accepted) {
+            options.finish();
+            return;
+        }
+        if (options.writeRecord(m_deviceSettings->record()) != exchange::DeviceOptions::WriteResult::Retry)
+            return;
+    }
 }
 
 void MainWindow::pageTick() {

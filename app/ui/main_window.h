@@ -43,8 +43,9 @@ class QToolBar;
 class QToolButton;
 
 namespace exchange::dialogs {
+class DeviceSettingsDialog;
 class SearchDialog;
-}
+} // namespace exchange::dialogs
 
 namespace app::ui {
 
@@ -89,6 +90,7 @@ class MainWindow final : public QMainWindow,
     bool busy() const;
     exchange::OperationSequencer& sequencer() { return *m_sequencer; }
     exchange::dialogs::SearchDialog& searchDialog() { return *m_searchDialog; }
+    exchange::dialogs::DeviceSettingsDialog& deviceSettingsDialog() { return *m_deviceSettings; }
     // Jumps to image address `address` when it lies in the rows shown.
     void jumpTo(int address);
 
@@ -145,6 +147,7 @@ class MainWindow final : public QMainWindow,
     void setEditEnabled(bool on);
     void watchTimer();
     void startPaging(bool started);
+    void deviceOptions();
     void pageTick();
     void updateProgressPanel();
 
@@ -197,6 +200,7 @@ class MainWindow final : public QMainWindow,
     QLabel* m_progressElapsed = nullptr;
     QWidget* m_errorLogWindow = nullptr;
     exchange::dialogs::SearchDialog* m_searchDialog = nullptr;
+    exchange::dialogs::DeviceSettingsDialog* m_deviceSettings = nullptr;
     QPlainTextEdit* m_errorLogText = nullptr;
 };
 

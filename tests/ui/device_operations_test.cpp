@@ -1,4 +1,5 @@
 #include "app/ui/main_window.h"
+#include "exchange/dialogs/device_settings_dialog.h"
 #include "exchange/dialogs/search_dialog.h"
 #include "support/bus_relay.h"
 #include "support/paths.h"
@@ -129,6 +130,38 @@ class DeviceOperationsTest : public QObject {
         QVERIFY(!dialog.isVisible());
         QCOMPARE(w.state().deviceAddress, 240);
         QCOMPARE(w.settings().readInteger(app::Setting::SearchDevAddress), 240);
+    }
+
+    void deviceOptionsRoundTrip() {
+        testsupport::SimProcess sim({"--serial", "4660", "--ident", "Old"});
+        writeSettings(sim.linePath());
+        Recorded messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        QVERIFY(w.action("DevOpts")->isEnabled());
+        exchange::dialogs::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
+
+        exchange::IdentRecord seen;
+        QTimer::singleShot(0, &dialog, [&] {
+            seen = dialog.record();
+            exchange::IdentRecord edited = seen;
+            edited.identString = "New"; // the room the record length leaves: three characters
+            edited.serialNumber = 77;
+            dialog.setRecord(edited);
+            dialog.accept();
+        });
+        w.action("DevOpts")->trigger();
+        QCOMPARE(seen.serialNumber, 4660);
+        QCOMPARE(seen.identString, std::string("Old"));
+        QVERIFY(!w.busy());
+
+        QTimer::singleShot(0, &dialog, [&] {
+            seen = dialog.record();
+            dialog.reject();
+        });
+        w.action("DevOpts")->trigger();
+        QCOMPARE(seen.serialNumber, 77);
+        QCOMPARE(seen.identString, std::string("New"));
+        QVERIFY(!w.busy());
     }
 };
 

@@ -1,0 +1,114 @@
+#include "exchange/dialogs/device_settings_dialog.h"
+
+#include <QBoxLayout>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+namespace exchange::dialogs {
+
+namespace {
+QString qt(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+template <typename T> T numberOr(const QLineEdit* edit, uint32_t max, T fallback) {
+    uint32_t value = 0;
+    return parseNumberText(edit->text().toStdString(), max, value) ? static_cast<T>(value) : fallback;
+}
+} // namespace
+
+DeviceSettingsDialog::DeviceSettingsDialog(QWidget* parent)
+    : QDialog(parent), m_version(new QPlainTextEdit(this)), m_network(new QLineEdit(this)),
+      m_room(new QLabel(QStringLiteral("0"), this)), m_length(new QSpinBox(this)),
+      m_deviceId(new QLineEdit(this)), m_systemTable(new QLineEdit(this)), m_serial(new QSpinBox(this)),
+      m_ident(new QLineEdit(this)) {
+    setWindowTitle(QStringLiteral("Установки устройства"));
+    m_length->setRange(0, kIdentMaxLength);
+    m_serial->setRange(0, 65535);
+
+    auto* settings = new QGroupBox(QStringLiteral("Настройки "), this);
+    auto* settingsForm = new QFormLayout(settings);
+    settingsForm->addRow(new QLabel(QStringLiteral("Информация о версии:"), settings));
+    settingsForm->addRow(m_version);
+    auto* roomRow = new QHBoxLayout;
+    roomRow->addWidget(new QLabel(QStringLiteral("осталось символов:"), settings));
+    roomRow->addWidget(m_room);
+    roomRow->addStretch(1);
+    settingsForm->addRow(roomRow);
+    settingsForm->addRow(QStringLiteral("Сетевой номер устройства:"), m_network);
+
+    auto* ident = new QGroupBox(QStringLiteral("Идентификационная запись"), this);
+    auto* identForm = new QFormLayout(ident);
+    identForm->addRow(QStringLiteral("Длина идентификационной записи (байт)"), m_length);
+    identForm->addRow(QStringLiteral("Идентификатор устройства (HEX)"), m_deviceId);
+    identForm->addRow(QStringLiteral("Адрес системной таблицы (HEX)"), m_systemTable);
+    identForm->addRow(QStringLiteral("Серийный номер изделия"), m_serial);
+    identForm->addRow(QStringLiteral("Строка идентификации устройства "), m_ident);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(settings);
+    layout->addWidget(ident);
+    layout->addWidget(buttons);
+
+    connect(m_version, &QPlainTextEdit::textChanged, this, &DeviceSettingsDialog::fitVersionText);
+    connect(m_length, &QSpinBox::valueChanged, this, [this] {
+        m_ident->setMaxLength(std::max(identStringRoom(m_length->value()), 0));
+        fitVersionText();
+    });
+}
+
+void DeviceSettingsDialog::setRecord(const IdentRecord& r) {
+    m_shown = r;
+    m_length->setValue(r.length);
+    m_network->setText(qt(hexText(r.networkNumber, 2)));
+    m_deviceId->setText(qt(hexText(r.deviceId, 2)));
+    m_systemTable->setText(qt(hexText(r.systemTableAddress, 4)));
+    m_serial->setValue(r.serialNumber);
+    m_ident->setMaxLength(std::max(identStringRoom(r.length), 0));
+    m_ident->setText(qt(r.identString));
+    m_version->setPlainText(qt(r.versionText));
+    fitVersionText();
+}
+
+IdentRecord DeviceSettingsDialog::record() const {
+    IdentRecord r = m_shown;
+    r.networkNumber = numberOr<uint8_t>(m_network, 0xFF, r.networkNumber);
+    r.length = static_cast<uint8_t>(m_length->value());
+    r.deviceId = numberOr<uint8_t>(m_deviceId, 0xFF, r.deviceId);
+    r.systemTableAddress = numberOr<uint16_t>(m_systemTable, 0xFFFF, r.systemTableAddress);
+    r.serialNumber = static_cast<uint16_t>(m_serial->value());
+    r.identString = m_ident->text().toStdString();
+    r.versionText = m_version->toPlainText().toStdString();
+    return r;
+}
+
+QString DeviceSettingsDialog::roomText() const {
+    return m_room->text();
+}
+
+void DeviceSettingsDialog::fitVersionText() {
+    const std::string text = m_version->toPlainText().toStdString();
+    const FittedText fitted = exchange::fitVersionText(text, m_length->value());
+    if (fitted.text != text) {
+        const QSignalBlocker block(m_version);
+        m_version->setPlainText(qt(fitted.text));
+        m_version->moveCursor(QTextCursor::End);
+    }
+    m_room->setText(QString::number(fitted.remaining));
+}
+
+} // namespace exchange::dialogs
