@@ -347,6 +347,7 @@ void MainWindow::createToolBars() {
     m_addressBar = addToolBar(QStringLiteral("Адрес"));
     m_addressBar->addWidget(new QLabel(QStringLiteral("Адрес "), this));
     m_addressField = new QLineEdit(QStringLiteral("0x11"), this);
+    m_addressField->setObjectName(QStringLiteral("AddressField"));
     m_addressField->setMaxLength(6);
     m_addressField->setFixedWidth(m_addressField->fontMetrics().horizontalAdvance(QStringLiteral("0x0000")) +
                                   16);

@@ -63,7 +63,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->dumpModel().rowCount(), 0x1F0);
         QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0xFFFFFFFFh  Кон. адр:0xFFFFFFFFh"));
         QCOMPARE(w->panelFlags(), 0x77);
-        QCOMPARE(w->findChild<QLineEdit*>()->text(), QStringLiteral("0x11"));
+        QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("AddressField"))->text(), QStringLiteral("0x11"));
     }
 
     void actionLetters_data() {
@@ -129,7 +129,8 @@ class MainWindowTest : public QObject {
         {
             auto w = start({"/A0x1F"}, messages);
             QCOMPARE(w->state().deviceAddress, 31);
-            QCOMPARE(w->findChild<QLineEdit*>()->text(), QStringLiteral("0x1F"));
+            QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("AddressField"))->text(),
+                     QStringLiteral("0x1F"));
             w->close();
         }
         app::SettingsStore store(settingsFile());
@@ -141,9 +142,10 @@ class MainWindowTest : public QObject {
         }
         {
             auto w = start({}, messages);
-            w->findChild<QLineEdit*>()->setText(QStringLiteral("$22"));
+            w->findChild<QLineEdit*>(QStringLiteral("AddressField"))->setText(QStringLiteral("$22"));
             QCOMPARE(w->state().deviceAddress, 0x22);
-            w->findChild<QLineEdit*>()->setText(QStringLiteral("zz")); // ignored
+            w->findChild<QLineEdit*>(QStringLiteral("AddressField"))
+                ->setText(QStringLiteral("zz")); // ignored
             QCOMPARE(w->state().deviceAddress, 0x22);
             w->close();
         }
