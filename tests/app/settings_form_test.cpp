@@ -1,4 +1,5 @@
 #include "app/settings_form.h"
+#include "protocol/vpdf_writer.h"
 #include "support/paths.h"
 
 #include <gtest/gtest.h>
@@ -413,6 +414,33 @@ TEST_F(SettingsFormTest, DeletingAProfileRefillsAndEmptiesTheBox) {
     EXPECT_EQ(form.profileNames, (std::vector<std::string>{"a", "c"}));
     EXPECT_TRUE(form.profileName.empty());
     EXPECT_FALSE(app::profileDeleteEnabled(form));
+}
+
+TEST_F(SettingsFormTest, ProtocolFileDescriptionAndChecksum) {
+    protocol::TProtocol description;
+    description.Comment = "Стенд: чтение и запись";
+    std::string error;
+    const fs::path good = dir / "good.vpdf";
+    ASSERT_TRUE(protocol::WriteProtocolFile(description, good, error)) << error;
+    writeFile(dir / "garbage.vpdf", "PRTCX garbage");
+
+    const struct {
+        std::string path;
+        std::string comment;
+        bool checksum;
+    } cases[] = {
+        {"", "", false},
+        {(dir / "missing.vpdf").string(), "", false},
+        {(dir / "garbage.vpdf").string(), "", true},
+        {good.string(), "Стенд: чтение и запись", true},
+    };
+    for (const auto& c : cases) {
+        app::SettingsForm form;
+        model.chooseProtocolFile(form, c.path);
+        EXPECT_EQ(form.protocolFile, c.path);
+        EXPECT_EQ(form.protocolDescription, c.comment) << c.path;
+        EXPECT_EQ(app::protocolFileChecksum(c.path) != 0, c.checksum) << c.path;
+    }
 }
 
 TEST(SerialDevices, ListsNumberedDevicesInNaturalOrder) {
