@@ -132,9 +132,9 @@ class SettingsDialogModel {
     // refilled from the known files that still exist.
     void fill(SettingsForm& form, std::string_view profile);
 
-    // The checks of "Ok", made before anything is written: the profile name (unless the profile group is
-    // hidden), the three CRC texts (the message names the field), FLASH start not above FLASH end, the
-    // password length, the list indexes. Empty when everything passes, else the message.
+    // The checks of "Ok", made before anything is written: the profile name, the three CRC texts (the
+    // message names the field), FLASH start not above FLASH end (after rounding), the password length
+    // (characters), the list indexes and the CRC width. Empty when everything passes, else the message.
     std::string check(const SettingsForm& form) const;
 
     // "Ok": check(), then the writes in the dialog's order: active profile name; protocol file list; the
