@@ -78,6 +78,13 @@ void TCRCGenerator::rebuild() {
             m_table[b] = (m_reflected ? reflectBits(r, m_width) : r) & mask;
         }
     }
+    for (uint32_t b = 0; b < 256; ++b) {
+        uint32_t r = m_table[b];
+        for (auto& slice : m_slices) {
+            r = m_table[r & 0xFFu] ^ (r >> 8);
+            slice[b] = r;
+        }
+    }
     Reset();
 }
 
@@ -114,8 +121,25 @@ uint32_t TCRCGenerator::AddByte(uint8_t byte) {
 uint32_t TCRCGenerator::AddBytes(const uint8_t* bytes, int64_t length) {
     if (bytes == nullptr || length <= 0)
         return m_crc;
-    for (int64_t i = 0; i < length; ++i)
-        AddByte(bytes[i]);
+    if (!m_reflected || (m_width != 16 && m_width != 32)) {
+        for (int64_t i = 0; i < length; ++i)
+            AddByte(bytes[i]);
+        return m_crc;
+    }
+    // The reflected step is linear in the 32-bit register, so four steps collapse into four table
+    // look-ups; this holds for the 16-bit tables too, whatever the register's upper bits hold.
+    uint32_t r = m_register;
+    int64_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        r ^= uint32_t{bytes[i]} | uint32_t{bytes[i + 1]} << 8 | uint32_t{bytes[i + 2]} << 16 |
+             uint32_t{bytes[i + 3]} << 24;
+        r = m_slices[2][r & 0xFFu] ^ m_slices[1][(r >> 8) & 0xFFu] ^ m_slices[0][(r >> 16) & 0xFFu] ^
+            m_table[r >> 24];
+    }
+    for (; i < length; ++i)
+        r = m_table[(bytes[i] ^ r) & 0xFFu] ^ (r >> 8);
+    m_register = r;
+    updateOutput();
     return m_crc;
 }
 

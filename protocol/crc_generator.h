@@ -65,6 +65,9 @@ class TCRCGenerator {
     uint32_t m_register = 0;
     uint32_t m_crc = 0;
     std::array<uint32_t, 256> m_table{};
+    // For reflected widths: m_slices[k][b] is entry b followed by k + 1 zero bytes, so four bytes
+    // go through in one step (bulk CRCs over the whole image).
+    std::array<std::array<uint32_t, 256>, 3> m_slices{};
 };
 
 // The standard CRC-32: width 32, polynomial 0x04C11DB7, initial 0xFFFFFFFF, reflected, no swap,
