@@ -4,6 +4,7 @@
 #include "cli/byte_text.h"
 #include "cli/cli_context.h"
 #include "cli/protocol_json.h"
+#include "cli/variable_value.h"
 #include "exchange/answer_matcher.h"
 #include "exchange/frame_builder.h"
 #include "protocol/atomic_file.h"
@@ -52,36 +53,6 @@ std::unique_ptr<Loaded> load(const std::string& path, const char* command) {
     return l;
 }
 
-// A variable value: decimal, or an integer after 0x, x or $ taken in full (32 bits and more).
-bool parseValue(const std::string& text, long double& value) {
-    if (protocol::parseDecimalLiteral(text, value))
-        return true;
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0)
-        i += 2;
-    else if (i < text.size() && (text[i] == 'x' || text[i] == 'X' || text[i] == '$'))
-        ++i;
-    else
-        return false;
-    if (i == text.size() || text.size() - i > 16)
-        return false;
-    uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-        if (c >= '0' && c <= '9')
-            v = v * 16 + static_cast<uint64_t>(c - '0');
-        else if (c >= 'A' && c <= 'F')
-            v = v * 16 + static_cast<uint64_t>(c - 'A' + 10);
-        else
-            return false;
-    }
-    value = negative ? -static_cast<long double>(v) : static_cast<long double>(v);
-    return true;
-}
-
 bool setVariables(protocol::TFunctionEvaluator& ev, const std::vector<std::string>& assignments,
                   const char* command) {
     for (const std::string& a : assignments) {
@@ -92,7 +63,7 @@ bool setVariables(protocol::TFunctionEvaluator& ev, const std::vector<std::strin
             std::fprintf(stderr, "protocol %s: '%s' is not NAME=VALUE\n", command, a.c_str());
             return false;
         }
-        if (!parseValue(a.substr(eq + 1), value)) {
+        if (!parseVariableValue(a.substr(eq + 1), value)) {
             std::fprintf(stderr,
                          "protocol %s: '%s' is not a number (decimal, or hexadecimal after 0x, x or $)\n",
                          command, a.substr(eq + 1).c_str());
@@ -232,7 +203,7 @@ struct FrameOptions {
 // The image-like buffer a data block is taken from or stored into: the --data file at --at.
 bool imageBuffer(const FrameOptions& o, std::vector<uint8_t>& image, int64_t& at, const char* command) {
     long double atValue = 0;
-    if (!parseValue(o.at, atValue) || atValue < 0 || atValue >= kImageBufferSize ||
+    if (!parseVariableValue(o.at, atValue) || atValue < 0 || atValue >= kImageBufferSize ||
         atValue != static_cast<int64_t>(atValue)) {
         std::fprintf(stderr, "protocol %s: --at '%s' is not an address below 0x800001\n", command,
                      o.at.c_str());
