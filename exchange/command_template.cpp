@@ -67,37 +67,30 @@ bool anyEmpty(const TFunctionEvaluator::CallArgs& args, int count) {
 
 // The DATABLOCK and BYTES forms shared by commands and answers. Returns false when the text is
 // neither form.
-bool compileBlockForms(TFunctionEvaluator& ev, TCompiledField& field) {
+// A keyword form with an argument list: records its kind and count, refuses a count the form does
+// not allow or an empty argument, and compiles each argument. False when the field is not this form.
+bool compileKeywordForm(TFunctionEvaluator& ev, TCompiledField& field, std::string_view keyword,
+                        FieldKind kind, int minArgs, int maxArgs) {
     TFunctionEvaluator::CallArgs args;
-    int count = splitKeyword(field.text, "DATABLOCK", args);
-    if (count >= 0) {
-        field.kind = FieldKind::DataBlock;
-        field.argCount = count;
-        if (count > 2 || anyEmpty(args, count)) {
-            field.kind = FieldKind::BadForm;
-            field.faulty = true;
-            return true;
-        }
-        for (int i = 0; i < count; ++i)
-            if (!compileInto(ev, args[static_cast<size_t>(i)], field))
-                field.faulty = true;
+    const int count = splitKeyword(field.text, keyword, args);
+    if (count < 0)
+        return false;
+    field.kind = kind;
+    field.argCount = count;
+    if (count < minArgs || count > maxArgs || anyEmpty(args, count)) {
+        field.kind = FieldKind::BadForm;
+        field.faulty = true;
         return true;
     }
-    count = splitKeyword(field.text, "BYTES", args);
-    if (count >= 0) {
-        field.kind = FieldKind::Bytes;
-        field.argCount = count;
-        if (count != 2 || anyEmpty(args, count)) {
-            field.kind = FieldKind::BadForm;
+    for (int i = 0; i < count; ++i)
+        if (!compileInto(ev, args[static_cast<size_t>(i)], field))
             field.faulty = true;
-            return true;
-        }
-        for (int i = 0; i < count; ++i)
-            if (!compileInto(ev, args[static_cast<size_t>(i)], field))
-                field.faulty = true;
-        return true;
-    }
-    return false;
+    return true;
+}
+
+bool compileBlockForms(TFunctionEvaluator& ev, TCompiledField& field) {
+    return compileKeywordForm(ev, field, "DATABLOCK", FieldKind::DataBlock, 0, 2) ||
+           compileKeywordForm(ev, field, "BYTES", FieldKind::Bytes, 2, 2);
 }
 
 bool containsPackCrc(std::string_view text) {
@@ -142,20 +135,8 @@ TCompiledField compileAnswerField(TFunctionEvaluator& ev, std::string text) {
             field.argCount = count;
             return field;
         }
-        count = splitKeyword(field.text, "DATABLOCK", args);
-        if (count >= 0) {
-            field.kind = FieldKind::StoreDataBlock;
-            field.argCount = count;
-            if (count > 2 || anyEmpty(args, count)) {
-                field.kind = FieldKind::BadForm;
-                field.faulty = true;
-                return field;
-            }
-            for (int i = 0; i < count; ++i)
-                if (!compileInto(ev, args[static_cast<size_t>(i)], field))
-                    field.faulty = true;
+        if (compileKeywordForm(ev, field, "DATABLOCK", FieldKind::StoreDataBlock, 0, 2))
             return field;
-        }
         field.kind = FieldKind::BadBracketed;
         field.faulty = true;
         return field;
