@@ -38,6 +38,18 @@ std::string timeFault(int64_t value, const std::string& what) {
     return {};
 }
 
+const char* templateSubject(TemplateKind kind) {
+    switch (kind) {
+    case TemplateKind::Command:
+        return "комманды";
+    case TemplateKind::Answer:
+        return "ответа";
+    case TemplateKind::Exceptn:
+        return "исключения";
+    }
+    return "";
+}
+
 // The warning for a template check result; empty when the template is sound. Text after the last
 // ";" is reported on the line below the last field, where the display form shows it.
 std::string templateWarning(const exchange::TCompiledTemplate& t, const char* subject) {
@@ -54,6 +66,21 @@ exchange::TCompiledTemplate compileTemplate(TFunctionEvaluator& evaluator, Templ
     const std::string stored = NormalizeTemplateText(text);
     return kind == TemplateKind::Command ? exchange::CompileCommand(evaluator, stored)
                                          : exchange::CompileAnswer(evaluator, stored);
+}
+
+// The line on which the text after the `separators`-th ";" begins: blanks and line breaks before it
+// are skipped, as the stored form drops them. The last line when nothing follows.
+int32_t lineOfField(const std::string& text, size_t separators) {
+    size_t pos = 0;
+    for (size_t seen = 0; seen < separators && pos < text.size(); ++pos)
+        if (text[pos] == ';')
+            ++seen;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\r' || text[pos] == '\n'))
+        ++pos;
+    if (pos == text.size() && pos > 0)
+        --pos;
+    return static_cast<int32_t>(
+        std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(pos), '\n'));
 }
 
 } // namespace
@@ -213,13 +240,16 @@ ApplyResult ProtocolEditorModel::applyCommand(int32_t index, const CommandFields
     exchange::TprCOMMAND& command = commands[static_cast<size_t>(index)];
     command.Name = f.name;
     commands.setCommand(command, f.command);
-    if (std::string w = templateWarning(command.compiledCommand(), "комманды"); !w.empty())
+    if (std::string w = templateWarning(command.compiledCommand(), templateSubject(TemplateKind::Command));
+        !w.empty())
         r.warnings.push_back(std::move(w));
     commands.setAnswer(command, f.answer);
-    if (std::string w = templateWarning(command.compiledAnswer(), "ответа"); !w.empty())
+    if (std::string w = templateWarning(command.compiledAnswer(), templateSubject(TemplateKind::Answer));
+        !w.empty())
         r.warnings.push_back(std::move(w));
     commands.setExceptn(command, f.exceptn);
-    if (std::string w = templateWarning(command.compiledExceptn(), "исключения"); !w.empty())
+    if (std::string w = templateWarning(command.compiledExceptn(), templateSubject(TemplateKind::Exceptn));
+        !w.empty())
         r.warnings.push_back(std::move(w));
     command.AnswerTimeout = static_cast<int32_t>(f.answerTimeout);
     command.FrameInterval = static_cast<int32_t>(f.frameInterval);
@@ -230,6 +260,23 @@ ApplyResult ProtocolEditorModel::applyCommand(int32_t index, const CommandFields
 
 int32_t ProtocolEditorModel::checkTemplate(TemplateKind kind, const std::string& text) {
     return compileTemplate(m_evaluator, kind, text).checkResult;
+}
+
+std::vector<TemplateFault> ProtocolEditorModel::templateFaults(TemplateKind kind, const std::string& text) {
+    const exchange::TCompiledTemplate t = compileTemplate(m_evaluator, kind, text);
+    std::vector<TemplateFault> faults;
+    auto add = [&](size_t separators, int32_t field) {
+        const int32_t line = lineOfField(text, separators);
+        faults.push_back({line, field,
+                          std::string("Ошибка в описнии ") + templateSubject(kind) + " (стр " +
+                              std::to_string(line + 1) + ")"});
+    };
+    for (size_t i = 0; i < t.fields.size(); ++i)
+        if (t.fields[i].faulty)
+            add(i, static_cast<int32_t>(i) + 1);
+    if (kind == TemplateKind::Command && t.trailingText)
+        add(t.fields.size(), 0);
+    return faults;
 }
 
 // --- Steps ---

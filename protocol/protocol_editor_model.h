@@ -44,6 +44,14 @@ struct ApplyResult {
 
 enum class TemplateKind { Command, Answer, Exceptn };
 
+// A fault of the live template check, placed in the text as typed.
+struct TemplateFault {
+    int32_t line = 0;    // line of the typed text where the field starts, from 0
+    int32_t field = 0;   // the faulty field, from 1; 0 for text after the last ";" of a command
+    std::string message; // "Ошибка в описнии ... (стр n)" with the line n counted from 1
+    bool operator==(const TemplateFault&) const = default;
+};
+
 // A result that is either fine or refused with a message.
 struct EditResult {
     bool ok = false;
@@ -114,6 +122,10 @@ class ProtocolEditorModel {
     // The live check of a template being typed: 0 when fine, the faulty line (from 1), or −1 when
     // text follows the last ";" of a command template. Uses only this model's evaluator.
     int32_t checkTemplate(TemplateKind kind, const std::string& text);
+    // The same check, every fault placed on the line of `text` (lines end at "\n") where its field
+    // starts, since a user may type several fields on one line or leave blank lines. Empty when the
+    // template is sound.
+    std::vector<TemplateFault> templateFaults(TemplateKind kind, const std::string& text);
 
     // --- Action list steps (list index 0..10) ---
     // Removes the list's steps whose command does not exist; false for a list out of range.

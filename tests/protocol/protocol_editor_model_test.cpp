@@ -187,6 +187,32 @@ TEST(ProtocolEditorModel, LiveCheckUsesItsOwnEvaluator) {
     EXPECT_EQ(m.checkTemplate(protocol::TemplateKind::Answer, "<SIZE>;<BAD>;"), 2);
 }
 
+TEST(ProtocolEditorModel, LiveCheckPlacesFaultsOnTheTypedLines) {
+    using protocol::TemplateFault;
+    using protocol::TemplateKind;
+    const struct {
+        TemplateKind kind;
+        std::string text;
+        std::vector<TemplateFault> faults;
+    } cases[] = {
+        {TemplateKind::Command, "RECIPIENT;\nHIGH(ADDRESS);\n", {}},
+        {TemplateKind::Command, "1;\n2+;\n", {{1, 2, "Ошибка в описнии комманды (стр 2)"}}},
+        // Several fields on one line, a blank line, blanks before the faulty field.
+        {TemplateKind::Command, "1;2;\n\n   3*;4;", {{2, 3, "Ошибка в описнии комманды (стр 3)"}}},
+        {TemplateKind::Command, "1;\n2", {{1, 0, "Ошибка в описнии комманды (стр 2)"}}},
+        {TemplateKind::Command,
+         "(;\n1;\n)",
+         {{0, 1, "Ошибка в описнии комманды (стр 1)"}, {2, 0, "Ошибка в описнии комманды (стр 3)"}}},
+        {TemplateKind::Answer, "<SIZE>;\n<BAD>;\n", {{1, 2, "Ошибка в описнии ответа (стр 2)"}}},
+        {TemplateKind::Exceptn, "<BAD>;<ERRORCODE>;", {{0, 1, "Ошибка в описнии исключения (стр 1)"}}},
+        // Text after the last ";" is no fault of an answer.
+        {TemplateKind::Answer, "1;\n2", {}},
+    };
+    ProtocolEditorModel m;
+    for (const auto& c : cases)
+        EXPECT_EQ(m.templateFaults(c.kind, c.text), c.faults) << c.text;
+}
+
 TEST(ProtocolEditorModel, StepLimitsAndMoves) {
     ProtocolEditorModel m;
     m.addCommand();
