@@ -103,7 +103,6 @@ void CommandsPage::fill() {
     m_list->setCurrentRow(-1);
     m_filling = false;
     clearFields();
-    m_delete->setEnabled(false);
 }
 
 void CommandsPage::selectCommand(int index) {
@@ -125,6 +124,7 @@ void CommandsPage::clearFields() {
     m_exceptionMode->setCurrentIndex(-1);
     m_tabs->setCurrentIndex(0);
     m_apply->setEnabled(false);
+    m_delete->setEnabled(false);
 }
 
 void CommandsPage::showCommand(int index) {
@@ -143,12 +143,12 @@ void CommandsPage::showCommand(int index) {
     m_exceptionMode->setCurrentIndex(c.ExceptionMode <= 2 ? c.ExceptionMode : -1);
     m_tabs->setCurrentIndex(0);
     m_apply->setEnabled(true);
+    m_delete->setEnabled(true);
 }
 
 void CommandsPage::addCommand() {
     const int index = m_model.addCommand();
     selectCommand(index);
-    m_delete->setEnabled(true);
 }
 
 void CommandsPage::deleteCommand() {

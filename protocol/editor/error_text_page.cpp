@@ -22,6 +22,7 @@ ErrorTextPage::ErrorTextPage(ProtocolEditorModel& model, QWidget* parent)
     m_table->setColumnWidth(1, kTextWidth);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_table);

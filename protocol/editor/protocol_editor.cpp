@@ -99,7 +99,7 @@ ProtocolEditor::ProtocolEditor(app::MessageSink& messages, QWidget* parent)
     layout->addLayout(pageButtons);
     layout->addWidget(m_pages, 1);
     layout->addLayout(bottom);
-    resize(680, 500);
+    resize(760, 520);
     fillPages();
 }
 

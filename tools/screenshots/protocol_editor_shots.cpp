@@ -1,0 +1,60 @@
+// The protocol editor with the simulator's description loaded: each of its five pages, and the live
+// template check marking a faulty line.
+
+#include "shots.h"
+
+#include "app/ui/crc_panel.h"
+#include "protocol/editor/actions_page.h"
+#include "protocol/editor/commands_page.h"
+#include "protocol/editor/protocol_editor.h"
+#include "protocol/editor/template_edit.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+namespace {
+
+struct NoBoxes : app::MessageSink {
+    bool showMessage(std::string_view, std::string_view, app::MessageKind) override { return true; }
+};
+
+using protocol::editor::ProtocolEditor;
+
+void protocolEditorShots(const shots::Context& ctx) {
+    NoBoxes boxes;
+    ProtocolEditor e(boxes);
+    e.LoadIntoEditor(QDir(ctx.buildDir).filePath("examples/sim.vpdf"));
+    shots::save(e, "protocol-editor-general", ctx);
+
+    e.showPage(ProtocolEditor::Commands);
+    protocol::editor::CommandsPage* commands = e.commandsPage();
+    commands->commandList()->setCurrentRow(4);
+    shots::save(e, "protocol-editor-commands", ctx);
+
+    // A closing bracket missing on the third line.
+    protocol::editor::TemplateEdit* command = commands->templateEdit(protocol::TemplateKind::Command);
+    QString text = command->toPlainText();
+    text.replace(QStringLiteral("BYTE2(ADDRESS)"), QStringLiteral("BYTE2(ADDRESS"));
+    command->setPlainText(text);
+    shots::save(e, "protocol-editor-live-check", ctx);
+
+    e.showPage(ProtocolEditor::Actions);
+    protocol::editor::ActionsPage* actions = e.actionsPage();
+    actions->selectRow(6);
+    actions->stepList()->setCurrentRow(0);
+    shots::save(e, "protocol-editor-actions", ctx);
+
+    e.showPage(ProtocolEditor::Crc);
+    e.crcPanel()->calculate();
+    shots::save(e, "protocol-editor-crc", ctx);
+
+    e.showPage(ProtocolEditor::Exceptions);
+    shots::save(e, "protocol-editor-exceptions", ctx);
+    e.reject();
+}
+
+} // namespace
+
+static shots::Registration reg("editor", &protocolEditorShots);
