@@ -512,9 +512,27 @@ void ProtocolEditorTest::errorGridRowRules() {
     type(1, 1, QString());
     QCOMPARE(rows(), QStringList({"5|Тест", "|"}));
 
-    // Edits through the table's own editor reach the grid after the edit is done.
-    t->item(1, 0)->setText(QStringLiteral("9"));
+    // Typing into the table's own cell editor: the rows are rebuilt once the edit is done.
+    e.show();
+    e.showPage(ProtocolEditor::Exceptions);
+    auto typeInCell = [&](int row, int column, const QString& text) {
+        t->setCurrentCell(row, column);
+        t->editItem(t->item(row, column));
+        auto* cell = qobject_cast<QLineEdit*>(t->indexWidget(t->model()->index(row, column)));
+        QVERIFY(cell);
+        typeInto(cell, text);
+        QTest::keyClick(cell, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    typeInCell(1, 0, QStringLiteral("9"));
     QTRY_COMPARE(t->rowCount(), 3);
+    typeInCell(1, 1, QStringLiteral("Девять"));
+    typeInCell(1, 1, QString());
+    typeInCell(1, 0, QString());
+    QTRY_COMPARE(rows(), QStringList({"5|Тест", "|"}));
+    typeInCell(1, 0, QStringLiteral("9"));
+    QTRY_COMPARE(rows(), QStringList({"5|Тест", "9|", "|"}));
 
     // The action page offers the codes the grid holds; a row with one empty cell is no entry.
     e.showPage(ProtocolEditor::Actions);
