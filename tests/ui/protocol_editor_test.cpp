@@ -22,7 +22,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include <fstream>
@@ -109,7 +108,6 @@ class ProtocolEditorTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void pagesAndCaptions();
     void commandsAreNamedAndDeleted();
     void deletingACommandRenumbersSteps();
     void applyRefusesOrWarns_data();
@@ -125,35 +123,6 @@ class ProtocolEditorTest : public QObject {
     void damagedFileIsReported();
     void builtFromScratchReadsTheSimulator();
 };
-
-void ProtocolEditorTest::pagesAndCaptions() {
-    Recorded messages;
-    ProtocolEditor e(messages);
-    QCOMPARE(e.windowTitle(), QStringLiteral("Настройки программы"));
-    const QStringList pages = {QStringLiteral("Общие"), QStringLiteral("Комманды"),
-                               QStringLiteral("Действия"), QStringLiteral("CRC фрейма"),
-                               QStringLiteral("Исключения")};
-    for (int i = 0; i < pages.size(); ++i)
-        QCOMPARE(e.pageButton(static_cast<ProtocolEditor::Page>(i))->text(), pages[i]);
-    QCOMPARE(e.currentPage(), ProtocolEditor::General);
-    e.pageButton(ProtocolEditor::Exceptions)->click();
-    QCOMPARE(e.currentPage(), ProtocolEditor::Exceptions);
-    QTableWidget* grid = e.errorTextPage()->table();
-    QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("Код"));
-    QCOMPARE(grid->horizontalHeaderItem(1)->text(), QStringLiteral("Описание"));
-    QCOMPARE(grid->rowCount(), 1);
-
-    // A new description frames with MODBUS RTU.
-    QCOMPARE(e.crcPanel()->presetBox()->currentIndex(), 4);
-    QCOMPARE(e.crcPanel()->polynomField()->text(), QStringLiteral("0x8005"));
-
-    QTreeWidget* tree = e.actionsPage()->tree();
-    QCOMPARE(tree->topLevelItemCount(), 6);
-    QCOMPARE(tree->topLevelItem(1)->child(1)->text(0), QStringLiteral("Чтение сектора"));
-    QCOMPARE(tree->topLevelItem(5)->text(0), QStringLiteral("Сброс"));
-    QVERIFY(!e.saveButton()->isEnabled());
-    QVERIFY(e.saveButton()->isDefault());
-}
 
 void ProtocolEditorTest::commandsAreNamedAndDeleted() {
     Recorded messages;
@@ -556,6 +525,9 @@ void ProtocolEditorTest::newDescriptionOnlyWithSaveAs() {
     ProtocolEditor e(messages);
     QCOMPARE(e.LoadIntoEditor(missing), -2);
     QVERIFY(!e.saveButton()->isEnabled());
+    QVERIFY(e.saveButton()->isDefault());
+    // A new description frames with MODBUS RTU.
+    QCOMPARE(e.crcPanel()->presetBox()->currentIndex(), 4);
     QVERIFY(!e.save());
     QVERIFY(!messages.texts.empty());
     QVERIFY(!std::filesystem::exists(dir / "missing.vpdf"));
