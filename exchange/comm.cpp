@@ -54,6 +54,11 @@ std::string defaultDevicePath(int comNo) {
 
 TComm::TComm(std::unique_ptr<SerialLine> line) : m_line(std::move(line)) {}
 
+void TComm::setWaitHook(SerialLine::WaitHook hook) {
+    if (m_line)
+        m_line->setWaitHook(std::move(hook));
+}
+
 TComm::~TComm() {
     Close();
 }

@@ -110,6 +110,8 @@ class TComm {
     Notification OnActivate;   // raised after a successful open
     Notification OnDeActivate; // raised before the port is closed
     void setLogSink(LogSink sink) { m_log = std::move(sink); }
+    // Called while a read or write waits for the line (see SerialLine::setWaitHook).
+    void setWaitHook(SerialLine::WaitHook hook);
 
   private:
     void applyFormat();

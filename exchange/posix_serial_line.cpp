@@ -11,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -170,19 +171,29 @@ bool PosixSerialLine::setModemLines(bool dtr, bool rts) {
     return ok;
 }
 
+int PosixSerialLine::sliced(int timeoutMs) const {
+    if (!hasWaitHook())
+        return timeoutMs;
+    return std::min(timeoutMs, static_cast<int>(kWaitSlice.count()));
+}
+
 std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits limits) {
     if (m_fd < 0 || buffer.empty())
         return 0;
-    const auto start = SteadyClock::now();
-    const Deadline total = Deadline::after(limits.total, start);
+    const Deadline total = Deadline::after(limits.total);
+    SteadyClock::time_point lastByte{};
     std::size_t got = 0;
     while (got < buffer.size()) {
-        const auto now = SteadyClock::now();
-        const Deadline wait = got == 0 ? total : total.capped(limits.interByte, now);
+        // The inter-byte wait counts from the last byte, not from each turn of this loop.
+        const Deadline wait = got == 0 ? total : total.capped(limits.interByte, lastByte);
         pollfd p{m_fd, POLLIN, 0};
-        int r = ::poll(&p, 1, wait.pollTimeout(now));
+        int r = ::poll(&p, 1, sliced(wait.pollTimeout()));
         if (r < 0 && errno == EINTR)
             continue;
+        if (r == 0 && !wait.expired()) {
+            waiting();
+            continue;
+        }
         if (r <= 0 || !(p.revents & POLLIN))
             break; // timeout, hang-up or error: the caller sees a short count
         ssize_t n = ::read(m_fd, buffer.data() + got, buffer.size() - got);
@@ -191,6 +202,7 @@ std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits lim
         if (n <= 0)
             break;
         got += static_cast<std::size_t>(n);
+        lastByte = SteadyClock::now();
     }
     return got;
 }
@@ -218,7 +230,11 @@ std::size_t PosixSerialLine::write(std::span<const std::uint8_t> bytes, std::chr
         if (deadline.expired())
             break;
         pollfd p{m_fd, POLLOUT, 0};
-        int r = ::poll(&p, 1, deadline.pollTimeout());
+        int r = ::poll(&p, 1, sliced(deadline.pollTimeout()));
+        if (r == 0 && !deadline.expired()) {
+            waiting();
+            continue;
+        }
         if (r == 0 || (r > 0 && !(p.revents & POLLOUT)))
             break;
     }

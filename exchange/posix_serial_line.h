@@ -34,6 +34,9 @@ class PosixSerialLine final : public SerialLine {
     void discard() override;
 
   private:
+    // A poll timeout cut to one wait slice when a wait hook is set.
+    int sliced(int timeoutMs) const;
+
     int m_fd = -1;
 };
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -65,6 +66,23 @@ class SerialLine {
     virtual void drain() = 0;
     // Discards both queues.
     virtual void discard() = 0;
+
+    // Called over and over while read() or write() waits for the line, at least every kWaitSlice, so a
+    // front end can keep its window painting during a long timeout. The hook must not use this line.
+    // The waits keep their limits: the hook's own time counts against them.
+    using WaitHook = std::function<void()>;
+    static constexpr std::chrono::milliseconds kWaitSlice{20};
+    void setWaitHook(WaitHook hook) { m_waitHook = std::move(hook); }
+
+  protected:
+    bool hasWaitHook() const { return static_cast<bool>(m_waitHook); }
+    void waiting() const {
+        if (m_waitHook)
+            m_waitHook();
+    }
+
+  private:
+    WaitHook m_waitHook;
 };
 
 } // namespace exchange

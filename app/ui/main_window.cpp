@@ -41,10 +41,29 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <chrono>
+#include <thread>
 
 namespace app::ui {
 
 namespace {
+
+// While the serial line waits (up to the answer timeout, several times over with repeats) the window
+// keeps painting and its timers run; the user's clicks and keys wait until the exchange has returned,
+// so nothing can start a second exchange and "Отмена" takes effect between two pages.
+void serveWindowEvents() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void sleepServingWindow(std::chrono::milliseconds span) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + span;
+    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+        serveWindowEvents();
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(end - Clock::now(), std::chrono::milliseconds(5)));
+    }
+}
 
 constexpr int kWindowWidth = 565;
 constexpr int kWatchPeriodMs = 1000;
@@ -142,6 +161,8 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     m_log.setDeviceAddressSource([this] { return m_state.deviceAddress; });
     m_ctx = std::make_unique<exchange::ExchangeContext>(m_comm, m_protocol, m_evaluator, m_image, m_store,
                                                         m_log, *this, m_state);
+    m_comm.setWaitHook(serveWindowEvents);
+    m_ctx->sleep = sleepServingWindow;
     m_profiles = std::make_unique<app::Profiles>(m_store, m_state, *this, m_protocolLoader, *this, m_view,
                                                  app::programDirectory());
     m_files = std::make_unique<app::FileWorkflow>(m_image, m_store, m_state, m_log, *this, m_view, *this);

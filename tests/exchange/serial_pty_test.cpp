@@ -119,39 +119,56 @@ TEST(SerialPty, AccessDeniedMentionsTheDialoutGroup) {
     EXPECT_NE(reason.find("dialout"), std::string::npos) << reason;
 }
 
+// Each wait holds its limits whether or not a front end serves its window during the waits.
 TEST(SerialPty, SingleByteReadWithNothingArrivingEndsWithinTwiceTheTimeout) {
-    PseudoTerminal pty;
-    auto comm = commOn(pty);
-    ASSERT_TRUE(comm->Open());
-    comm->setReadTimeout(20);
-    std::uint8_t byte = 0;
-    const auto t0 = Clock::now();
-    EXPECT_FALSE(comm->ReadByte(byte));
-    const auto took = Clock::now() - t0;
-    EXPECT_TRUE(comm->LastReadEmpty());
-    EXPECT_GE(took, 40ms);  // never gives up early
-    EXPECT_LT(took, 400ms); // and is bounded (loose: the machine is shared)
+    for (bool hooked : {false, true}) {
+        SCOPED_TRACE(hooked ? "with a wait hook" : "without a wait hook");
+        PseudoTerminal pty;
+        auto comm = commOn(pty);
+        int calls = 0;
+        if (hooked)
+            comm->setWaitHook([&] { ++calls; });
+        ASSERT_TRUE(comm->Open());
+        comm->setReadTimeout(50);
+        std::uint8_t byte = 0;
+        const auto t0 = Clock::now();
+        EXPECT_FALSE(comm->ReadByte(byte));
+        const auto took = Clock::now() - t0;
+        EXPECT_TRUE(comm->LastReadEmpty());
+        EXPECT_GE(took, 100ms); // never gives up early
+        EXPECT_LT(took, 600ms); // and is bounded (loose: the machine is shared)
+        EXPECT_EQ(calls > 0, hooked);
+    }
 }
 
 TEST(SerialPty, ReadEndsAtTheGapAfterTheLastByte) {
-    PseudoTerminal pty;
-    auto comm = commOn(pty);
-    ASSERT_TRUE(comm->Open());
-    comm->setReadTimeout(60);
-    Clock::time_point written;
-    std::thread peer([&] {
-        std::this_thread::sleep_for(30ms);
-        written = Clock::now();
-        pty.write(std::string_view("\x01\x02\x03", 3));
-    });
-    std::uint8_t buf[100] = {};
-    const auto t0 = Clock::now();
-    const int got = comm->Read(buf, 100); // the total budget alone would allow 6 s
-    const auto ended = Clock::now();
-    peer.join();
-    EXPECT_EQ(got, 3);
-    EXPECT_GE(ended - written, 50ms); // waited for the gap after the last byte
-    EXPECT_LT(ended - t0, 1500ms);
+    for (bool hooked : {false, true}) {
+        SCOPED_TRACE(hooked ? "with a wait hook" : "without a wait hook");
+        PseudoTerminal pty;
+        auto comm = commOn(pty);
+        int calls = 0;
+        if (hooked)
+            comm->setWaitHook([&] { ++calls; });
+        ASSERT_TRUE(comm->Open());
+        comm->setReadTimeout(60);
+        Clock::time_point written;
+        std::thread peer([&] {
+            std::this_thread::sleep_for(30ms);
+            pty.write(std::string_view("\x01\x02", 2));
+            std::this_thread::sleep_for(30ms); // less than the gap: the read goes on
+            written = Clock::now();
+            pty.write(std::string_view("\x03", 1));
+        });
+        std::uint8_t buf[100] = {};
+        const auto t0 = Clock::now();
+        const int got = comm->Read(buf, 100); // the total budget alone would allow 6 s
+        const auto ended = Clock::now();
+        peer.join();
+        EXPECT_EQ(got, 3);
+        EXPECT_GE(ended - written, 50ms); // waited for the gap after the last byte
+        EXPECT_LT(ended - t0, 1500ms);
+        EXPECT_EQ(calls > 0, hooked);
+    }
 }
 
 TEST(SerialPty, InputCountAndPurge) {

@@ -6,11 +6,13 @@
 #include "support/sim_process.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -21,6 +23,20 @@ struct Recorded : app::MessageSink {
         return true;
     }
 };
+
+// Runs `act` once `dialog` is on screen. Timers also run while the window waits for the device, so a
+// plain zero timer could fire before the dialog is shown.
+void whenShown(QDialog& dialog, std::function<void()> act) {
+    auto* poll = new QTimer(&dialog);
+    QObject::connect(poll, &QTimer::timeout, &dialog, [poll, &dialog, act] {
+        if (!dialog.isVisible())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        act();
+    });
+    poll->start(10);
+}
 
 uint8_t pattern(size_t a) {
     return static_cast<uint8_t>(a * 7 + 3);
@@ -78,6 +94,39 @@ class DeviceOperationsTest : public QObject {
         QVERIFY(w.action("FileOpen")->isEnabled());
         QVERIFY(!w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->isVisibleTo(&w));
         QCOMPARE(w.statusText(0), QStringLiteral("Нач. адр: 0x2100h  Кон. адр:0x3FFFh"));
+    }
+
+    void windowKeepsServingWhileTheDeviceThinks() {
+        // Each answer takes 700 ms; a timer of the window must keep firing meanwhile.
+        testsupport::SimProcess sim({"--image-in", memory(), "--reply-delay", "700"});
+        writeSettings(sim.linePath());
+        Recorded messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longestGap = 0;
+        int fired = 0;
+        QTimer probe;
+        probe.setInterval(20);
+        connect(&probe, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            longestGap = std::max(longestGap, now - last);
+            last = now;
+            ++fired;
+        });
+        clock.start();
+        probe.start();
+        w.action("DevRead")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w.sequencer().page() >= 3, 20000);
+        probe.stop();
+        w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 10000);
+        QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Cancelled));
+        QVERIFY2(fired > 50, qPrintable(QString::number(fired)));
+        QVERIFY2(longestGap < 400, qPrintable(QString::number(longestGap)));
+        // The pages read before the cancel arrived whole.
+        for (size_t a = 0x2100; a < 0x2100 + 3 * 128; ++a)
+            QCOMPARE(int(w.image().Data[a]), int(pattern(a)));
     }
 
     void cancelAndCloseEndTheRead() {
@@ -141,7 +190,7 @@ class DeviceOperationsTest : public QObject {
         exchange::dialogs::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
 
         exchange::IdentRecord seen;
-        QTimer::singleShot(0, &dialog, [&] {
+        whenShown(dialog, [&] {
             seen = dialog.record();
             exchange::IdentRecord edited = seen;
             edited.identString = "New"; // the room the record length leaves: three characters
@@ -154,7 +203,7 @@ class DeviceOperationsTest : public QObject {
         QCOMPARE(seen.identString, std::string("Old"));
         QVERIFY(!w.busy());
 
-        QTimer::singleShot(0, &dialog, [&] {
+        whenShown(dialog, [&] {
             seen = dialog.record();
             dialog.reject();
         });

@@ -56,7 +56,7 @@ void mainWindowShots(const shots::Context& ctx) {
         shots::settle(200);
 
         exchange::dialogs::DeviceSettingsDialog& options = w.deviceSettingsDialog();
-        QTimer::singleShot(0, &options, [&] {
+        shots::whenShown(options, [&] {
             shots::save(options, "device-settings", ctx);
             options.reject();
         });

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
@@ -29,6 +30,18 @@ void settle(int ms) {
     timer.start();
     while (timer.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void whenShown(QWidget& widget, std::function<void()> act) {
+    auto* poll = new QTimer(&widget);
+    QObject::connect(poll, &QTimer::timeout, &widget, [poll, &widget, act] {
+        if (!widget.isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act();
+    });
+    poll->start(10);
 }
 
 bool save(QWidget& widget, const QString& name, const Context& ctx) {

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace shots {
@@ -23,6 +25,10 @@ bool save(QWidget& widget, const QString& name, const Context& ctx);
 
 // Lets the event loop run for `ms` milliseconds (timers, repaints).
 void settle(int ms);
+
+// Runs `act` once `widget` is visible (for modal dialogs opened by an action; a zero timer could fire
+// too early, while the window still waits for a device).
+void whenShown(QWidget& widget, std::function<void()> act);
 
 using ShotFunction = void (*)(const Context&);
 
