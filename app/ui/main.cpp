@@ -5,6 +5,7 @@
 // configuration folder.
 
 #include "app/command_line.h"
+#include "app/program_version.h"
 #include "app/settings_location.h"
 #include "app/ui/main_window.h"
 #include "app/ui/splash_window.h"
@@ -33,7 +34,7 @@ int main(int argc, char* argv[]) {
         args.push_back(arg);
     }
 
-    auto* splash = new app::ui::SplashWindow(QStringLiteral(VELMORA_VERSION));
+    auto* splash = new app::ui::SplashWindow(QString::fromStdString(app::programVersionText()));
     splash->showNow();
 
     const app::CommandLine cmd(std::move(args));

@@ -3,6 +3,8 @@
 #include "app/action_states.h"
 #include "app/integer_text.h"
 #include "app/settings_location.h"
+#include "app/ui/about_box.h"
+#include "app/ui/address_dialog.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/version_panel.h"
 #include "exchange/device_options.h"
@@ -20,7 +22,6 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -174,6 +175,8 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     m_sequencer = std::make_unique<exchange::OperationSequencer>(*m_deviceHost);
     m_searchDialog = new exchange::dialogs::SearchDialog(*m_deviceHost, m_store, this);
     m_deviceSettings = new exchange::dialogs::DeviceSettingsDialog(this);
+    m_addressDialog = new AddressDialog(this);
+    m_aboutBox = new AboutBox(this);
     m_searchDialog->onAddressChosen = [this](std::int32_t address) { deviceAddressChanged(address); };
 
     createActions();
@@ -287,10 +290,7 @@ void MainWindow::createActions() {
     });
     connect(action("DevErase"), &QAction::triggered, this, [this] { m_sequencer->erase(); });
     connect(action("DevReset"), &QAction::triggered, this, [this] { m_sequencer->reset(); });
-    connect(action("HelpAbout"), &QAction::triggered, this, [this] {
-        QMessageBox::about(this, QStringLiteral("О программе"),
-                           QStringLiteral("Velmora\nversion %1").arg(QStringLiteral(VELMORA_VERSION)));
-    });
+    connect(action("HelpAbout"), &QAction::triggered, this, [this] { m_aboutBox->exec(); });
 }
 
 void MainWindow::createMenus() {
@@ -915,14 +915,10 @@ void MainWindow::fileSave() {
 }
 
 void MainWindow::bufferLoadAt() {
-    QInputDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Загрузка по адресу"));
-    dialog.setLabelText(QStringLiteral("Введите адрес:"));
-    dialog.setOkButtonText(QStringLiteral("Ok"));
-    dialog.setCancelButtonText(QStringLiteral("Отмена"));
-    if (dialog.exec() != QDialog::Accepted)
+    const std::optional<QString> text = m_addressDialog->ask(QStringLiteral("Загрузка по адресу"));
+    if (!text)
         return;
-    const std::optional<std::int32_t> address = m_files->loadAddress(dialog.textValue().toStdString());
+    const std::optional<std::int32_t> address = m_files->loadAddress(text->toStdString());
     if (!address)
         return;
     QString chosenFilter;
@@ -933,14 +929,10 @@ void MainWindow::bufferLoadAt() {
 }
 
 void MainWindow::bufferJumpAddress() {
-    QInputDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Перейти к адресу"));
-    dialog.setLabelText(QStringLiteral("Введите адрес:"));
-    dialog.setOkButtonText(QStringLiteral("Ok"));
-    dialog.setCancelButtonText(QStringLiteral("Отмена"));
-    if (dialog.exec() != QDialog::Accepted)
+    const std::optional<QString> text = m_addressDialog->ask(QStringLiteral("Перейти к адресу"));
+    if (!text)
         return;
-    if (const std::optional<std::int32_t> address = app::parseInteger(dialog.textValue().toStdString()))
+    if (const std::optional<std::int32_t> address = app::parseInteger(text->toStdString()))
         jumpTo(*address);
 }
 

@@ -49,6 +49,8 @@ class SearchDialog;
 
 namespace app::ui {
 
+class AboutBox;
+class AddressDialog;
 class DumpModel;
 class VersionPanel;
 
@@ -91,6 +93,8 @@ class MainWindow final : public QMainWindow,
     exchange::OperationSequencer& sequencer() { return *m_sequencer; }
     exchange::dialogs::SearchDialog& searchDialog() { return *m_searchDialog; }
     exchange::dialogs::DeviceSettingsDialog& deviceSettingsDialog() { return *m_deviceSettings; }
+    AddressDialog& addressDialog() { return *m_addressDialog; }
+    AboutBox& aboutBox() { return *m_aboutBox; }
     // Jumps to image address `address` when it lies in the rows shown.
     void jumpTo(int address);
 
@@ -201,6 +205,8 @@ class MainWindow final : public QMainWindow,
     QWidget* m_errorLogWindow = nullptr;
     exchange::dialogs::SearchDialog* m_searchDialog = nullptr;
     exchange::dialogs::DeviceSettingsDialog* m_deviceSettings = nullptr;
+    AddressDialog* m_addressDialog = nullptr;
+    AboutBox* m_aboutBox = nullptr;
     QPlainTextEdit* m_errorLogText = nullptr;
 };
 

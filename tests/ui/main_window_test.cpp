@@ -1,3 +1,6 @@
+#include "app/program_version.h"
+#include "app/ui/about_box.h"
+#include "app/ui/address_dialog.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/main_window.h"
 
@@ -210,6 +213,51 @@ class MainWindowTest : public QObject {
         w->log().AddLogLine("next");
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->currentRow(), 0);
+    }
+
+    void addressDialogStartsEmptyWithItsCallersCaption() {
+        const std::string fw = writeFirmware("fw.bin");
+        Recorded messages;
+        auto w = start({"/F" + fw}, messages);
+        w->resize(565, 400);
+        w->show();
+        app::ui::AddressDialog& dialog = w->addressDialog();
+        QStringList captions;
+        QStringList fieldsOnShow;
+        QList<bool> focusInField;
+        // Types an address into the dialog each time it comes up, then cancels or confirms.
+        auto answer = [&](const QString& typed, bool confirm) {
+            QTimer::singleShot(0, &dialog, [&, typed, confirm] {
+                captions << dialog.windowTitle();
+                fieldsOnShow << dialog.field().text();
+                focusInField << (dialog.focusWidget() == &dialog.field());
+                dialog.field().setText(typed);
+                confirm ? dialog.accept() : dialog.reject();
+            });
+        };
+        answer(QStringLiteral("0x3000"), true);
+        w->action("BufferJmpAddress")->trigger();
+        QCOMPARE(w->dumpView().rowAt(0), 0x300 - 0x210);
+        answer(QStringLiteral("0x10"), false); // cancelled: no file dialog follows
+        w->action("BufferLoadAt")->trigger();
+        answer(QStringLiteral("nonsense"), true);
+        w->action("BufferJmpAddress")->trigger();
+        QCOMPARE(w->dumpView().rowAt(0), 0x300 - 0x210);
+        QCOMPARE(captions,
+                 QStringList({QStringLiteral("Перейти к адресу"), QStringLiteral("Загрузка по адресу"),
+                              QStringLiteral("Перейти к адресу")}));
+        QCOMPARE(fieldsOnShow, QStringList({QString(), QString(), QString()}));
+        QCOMPARE(focusInField, QList<bool>({true, true, true}));
+    }
+
+    void aboutBoxNamesTheProgramVersion() {
+        Recorded messages;
+        auto w = start({}, messages);
+        const QString version = QString::fromStdString(app::programVersionText());
+        QVERIFY(version != QStringLiteral("NONE"));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\d(b\\d+)?$")).match(version).hasMatch());
+        QCOMPARE(w->aboutBox().titleText(), QStringLiteral("Velmora v") + version);
+        QCOMPARE(w->aboutBox().windowTitle(), QStringLiteral("О программе"));
     }
 
     void clearAndRecentFiles() {

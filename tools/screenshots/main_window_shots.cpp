@@ -3,6 +3,7 @@
 
 #include "shots.h"
 
+#include "app/ui/about_box.h"
 #include "app/ui/main_window.h"
 #include "exchange/dialogs/device_settings_dialog.h"
 #include "exchange/dialogs/search_dialog.h"
@@ -61,6 +62,13 @@ void mainWindowShots(const shots::Context& ctx) {
             options.reject();
         });
         w.action("DevOpts")->trigger();
+
+        app::ui::AboutBox& about = w.aboutBox();
+        shots::whenShown(about, [&] {
+            shots::save(about, "about-box", ctx);
+            about.accept();
+        });
+        w.action("HelpAbout")->trigger();
     }
     {
         testsupport::SimProcess low({"--address", "5", "--serial", "7", "--ident", "Насос 1"});
