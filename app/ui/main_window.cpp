@@ -465,6 +465,9 @@ void MainWindow::createCentralArea() {
     m_progressAddress = new QLabel(m_progressPanel);
     m_progressErrors = new QLabel(m_progressPanel);
     m_progressElapsed = new QLabel(m_progressPanel);
+    m_progressAddress->setObjectName(QStringLiteral("ProgressAddress"));
+    m_progressErrors->setObjectName(QStringLiteral("ProgressErrors"));
+    m_progressElapsed->setObjectName(QStringLiteral("ProgressElapsed"));
     progressLayout->addWidget(m_progressAddress);
     progressLayout->addWidget(m_progressErrors);
     progressLayout->addWidget(m_progressElapsed);

@@ -1,13 +1,16 @@
 #include "app/ui/main_window.h"
 #include "exchange/dialogs/device_settings_dialog.h"
 #include "exchange/dialogs/search_dialog.h"
+#include "image/file_type.h"
 #include "support/bus_relay.h"
 #include "support/paths.h"
 #include "support/sim_process.h"
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -65,6 +68,15 @@ class DeviceOperationsTest : public QObject {
         std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return p;
     }
+    // The pattern inside the FLASH window only, 0xFF around it, as a binary file from address 0.
+    std::string firmware() {
+        const std::string p = (m_dir / "fw.bin").string();
+        std::vector<char> bytes(0x4000, '\xFF');
+        for (size_t a = 0x2100; a < bytes.size(); ++a)
+            bytes[a] = static_cast<char>(pattern(a));
+        std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
     bool logHas(app::ui::MainWindow& w, std::string_view text) {
         for (const std::string& line : w.log().lines())
             if (line.find(text) != std::string::npos)
@@ -94,6 +106,42 @@ class DeviceOperationsTest : public QObject {
         QVERIFY(w.action("FileOpen")->isEnabled());
         QVERIFY(!w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->isVisibleTo(&w));
         QCOMPARE(w.statusText(0), QStringLiteral("Нач. адр: 0x2100h  Кон. адр:0x3FFFh"));
+    }
+
+    void writesTheImageWithProgressTexts() {
+        const std::string out = (m_dir / "written.bin").string();
+        {
+            testsupport::SimProcess sim({"--image-out", out});
+            writeSettings(sim.linePath());
+            Recorded messages;
+            app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+            QVERIFY(w.files().LoadFile(image::kFileTypeBinary, 0, firmware(), false));
+            w.action("DevWrite")->trigger();
+            QVERIFY(w.sequencer().paging());
+            auto label = [&](const char* name) { return w.findChild<QLabel*>(QLatin1String(name))->text(); };
+            // Texts while the write runs: address and page, errors, elapsed seconds.
+            QTRY_VERIFY_WITH_TIMEOUT(w.sequencer().page() >= 2, 30000);
+            const QRegularExpression address(
+                QStringLiteral("^Адрес доступа: 0x0000[0-9A-F]{4} \\(P:\\d+\\)$"));
+            QVERIFY2(address.match(label("ProgressAddress")).hasMatch(),
+                     qPrintable(label("ProgressAddress")));
+            QCOMPARE(label("ProgressErrors"), QStringLiteral("Ошибок связи: 0"));
+            QVERIFY2(QRegularExpression(QStringLiteral("^Прошло времени: \\d+ сек$"))
+                         .match(label("ProgressElapsed"))
+                         .hasMatch(),
+                     qPrintable(label("ProgressElapsed")));
+            QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 120000);
+            QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Completed));
+            QVERIFY(!w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->isVisibleTo(&w));
+            QVERIFY(w.action("FileOpen")->isEnabled());
+            sim.stop(); // writes its memory out
+        }
+        std::ifstream f(out, std::ios::binary);
+        const std::vector<char> written((std::istreambuf_iterator<char>(f)),
+                                        std::istreambuf_iterator<char>());
+        QVERIFY(written.size() >= 0x4000);
+        for (size_t a = 0x2100; a < 0x4000; ++a)
+            QCOMPARE(int(uint8_t(written[a])), int(pattern(a)));
     }
 
     void windowKeepsServingWhileTheDeviceThinks() {
