@@ -13,6 +13,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -258,6 +260,28 @@ class MainWindowTest : public QObject {
         QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\d(b\\d+)?$")).match(version).hasMatch());
         QCOMPARE(w->aboutBox().titleText(), QStringLiteral("Velmora v") + version);
         QCOMPARE(w->aboutBox().windowTitle(), QStringLiteral("О программе"));
+    }
+
+    void watchedFileIsReloadedAfterTheUserAgrees() {
+        {
+            std::ofstream(settingsFile()) << "[Profiles]\nactive=default\ncount=1\nprofile1=default\n"
+                                          << "[default\\Options]\nCheck file update=1\nConfirm reload=1\n";
+        }
+        const std::string fw = writeFirmware("watched.bin");
+        Recorded messages;
+        auto w = start({}, messages);
+        QVERIFY(w->files().openFile(fw));
+        QCOMPARE(int(w->image().Data[0x2100]), 0x00);
+        const size_t asked = messages.texts.size();
+        {
+            std::fstream f(fw, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(0x2100);
+            f.put('\x5A');
+        }
+        // A distinct time stamp even on file systems with coarse times.
+        std::filesystem::last_write_time(fw, std::filesystem::last_write_time(fw) + std::chrono::seconds(2));
+        QTRY_COMPARE_WITH_TIMEOUT(int(w->image().Data[0x2100]), 0x5A, 5000);
+        QCOMPARE(messages.texts.size(), asked + 1); // the question before the reload
     }
 
     void clearAndRecentFiles() {
