@@ -6,6 +6,7 @@
 #include "app/ui/about_box.h"
 #include "app/ui/address_dialog.h"
 #include "app/ui/dump_model.h"
+#include "app/ui/settings_dialog.h"
 #include "app/ui/version_panel.h"
 #include "exchange/device_options.h"
 #include "exchange/dialogs/device_settings_dialog.h"
@@ -192,6 +193,11 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     connect(m_pageTimer, &QTimer::timeout, this, &MainWindow::pageTick);
 
     startUp(cmd);
+
+    // Created after the window itself, hidden until FileOptions opens it.
+    m_settingsDialog = new SettingsDialog(m_store, *m_profiles, m_state, *this, m_view, *this, this);
+    connect(m_settingsDialog, &SettingsDialog::settingsApplied, this, &MainWindow::fillProfileBox);
+    connect(m_settingsDialog, &SettingsDialog::editProtocolRequested, this, &MainWindow::editProtocol);
 }
 
 MainWindow::~MainWindow() {
@@ -282,6 +288,7 @@ void MainWindow::createActions() {
     connect(action("DevWrite"), &QAction::triggered, this,
             [this] { startPaging(m_sequencer->startWrite()); });
     connect(action("DevOpts"), &QAction::triggered, this, &MainWindow::deviceOptions);
+    connect(action("FileOptions"), &QAction::triggered, this, &MainWindow::fileOptions);
     connect(action("DevFind"), &QAction::triggered, this, [this] {
         if (m_searchDialog->isVisible())
             m_searchDialog->raise();
@@ -747,6 +754,14 @@ void MainWindow::deviceOptions() {
         if (options.writeRecord(m_deviceSettings->record()) != exchange::DeviceOptions::WriteResult::Retry)
             return;
     }
+}
+
+void MainWindow::fileOptions() {
+    m_settingsDialog->execute();
+}
+
+void MainWindow::editProtocol(const QString& path) {
+    (void)path;
 }
 
 void MainWindow::pageTick() {

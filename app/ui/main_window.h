@@ -52,6 +52,7 @@ namespace app::ui {
 class AboutBox;
 class AddressDialog;
 class DumpModel;
+class SettingsDialog;
 class VersionPanel;
 
 // Bits of the panel set.
@@ -95,6 +96,7 @@ class MainWindow final : public QMainWindow,
     exchange::dialogs::DeviceSettingsDialog& deviceSettingsDialog() { return *m_deviceSettings; }
     AddressDialog& addressDialog() { return *m_addressDialog; }
     AboutBox& aboutBox() { return *m_aboutBox; }
+    SettingsDialog& settingsDialog() { return *m_settingsDialog; }
     // Jumps to image address `address` when it lies in the rows shown.
     void jumpTo(int address);
 
@@ -125,6 +127,10 @@ class MainWindow final : public QMainWindow,
     // MessageSink
     bool showMessage(std::string_view title, std::string_view text, app::MessageKind kind) override;
 
+  public slots:
+    // The settings dialog's edit button: opens the protocol editor on `path`.
+    void editProtocol(const QString& path);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -152,6 +158,7 @@ class MainWindow final : public QMainWindow,
     void watchTimer();
     void startPaging(bool started);
     void deviceOptions();
+    void fileOptions();
     void pageTick();
     void updateProgressPanel();
 
@@ -207,6 +214,7 @@ class MainWindow final : public QMainWindow,
     exchange::dialogs::DeviceSettingsDialog* m_deviceSettings = nullptr;
     AddressDialog* m_addressDialog = nullptr;
     AboutBox* m_aboutBox = nullptr;
+    SettingsDialog* m_settingsDialog = nullptr;
     QPlainTextEdit* m_errorLogText = nullptr;
 };
 

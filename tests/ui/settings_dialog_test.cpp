@@ -1,10 +1,12 @@
 #include "app/protocol_file_loader.h"
 #include "app/ui/crc_panel.h"
+#include "app/ui/main_window.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/value_edit.h"
 #include "protocol/vpdf_writer.h"
 #include "support/paths.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +18,8 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -555,6 +559,31 @@ class SettingsDialogTest : public QObject {
                             : edit == "pageSize" ? Setting::PageSize
                                                  : Setting::CtrlArea;
         QCOMPARE(b.store.readInteger(key, "default"), written);
+    }
+
+    void mainWindowOpensTheDialogModally() {
+        testsupport::TempDir dir;
+        Recorded messages;
+        app::ui::MainWindow w(app::CommandLine(std::vector<std::string>{}), dir / "prog.ini", &messages);
+        bool wasModal = false;
+        QTimer::singleShot(0, &w, [&] {
+            auto* d = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d == &w.settingsDialog());
+            wasModal = d->isModal() && d->windowTitle() == QStringLiteral("Настройки программы");
+            d->profileBox()->setEditText(QStringLiteral("Стенд"));
+            d->okButton()->click();
+        });
+        w.action("FileOptions")->trigger();
+        QVERIFY(wasModal);
+        QCOMPARE(w.state().activeProfile, std::string("Стенд"));
+        // The main window's profile box was refilled with the new profile selected.
+        QComboBox* mainBox = nullptr;
+        for (QComboBox* box : w.findChildren<QComboBox*>())
+            if (qobject_cast<QToolBar*>(box->parent()))
+                mainBox = box;
+        QVERIFY(mainBox);
+        QCOMPARE(mainBox->count(), 1);
+        QCOMPARE(mainBox->currentText(), QStringLiteral("Стенд"));
     }
 };
 
