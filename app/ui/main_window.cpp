@@ -14,6 +14,7 @@
 #include "exchange/exchange_errors.h"
 #include "exchange/posix_serial_line.h"
 #include "exchange/protocol_variables.h"
+#include "protocol/editor/protocol_editor.h"
 #include "protocol/evaluator_setup.h"
 
 #include <QApplication>
@@ -761,7 +762,9 @@ void MainWindow::fileOptions() {
 }
 
 void MainWindow::editProtocol(const QString& path) {
-    (void)path;
+    // The editor works on its own copy; the running description changes only when the settings are
+    // applied and the profile loads the saved file again.
+    protocol::editor::ProtocolEditor::editFile(path, *this, m_settingsDialog);
 }
 
 void MainWindow::pageTick() {

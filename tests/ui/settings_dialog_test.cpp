@@ -3,6 +3,7 @@
 #include "app/ui/main_window.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/value_edit.h"
+#include "protocol/editor/protocol_editor.h"
 #include "protocol/vpdf_writer.h"
 #include "support/paths.h"
 
@@ -584,6 +585,36 @@ class SettingsDialogTest : public QObject {
         QVERIFY(mainBox);
         QCOMPARE(mainBox->count(), 1);
         QCOMPARE(mainBox->currentText(), QStringLiteral("Стенд"));
+    }
+
+    void editButtonOpensTheChosenDescriptionInTheEditor() {
+        testsupport::TempDir dir;
+        const std::filesystem::path description = dir / "bus.vpdf";
+        std::filesystem::copy_file(testsupport::binaryDir() / "examples" / "sim.vpdf", description);
+        std::ofstream(dir / "prog.ini")
+            << "[Profiles]\nactive=default\ncount=1\nprofile1=default\n"
+            << "[default\\Connection]\nprotocolFile=" << description.string() << "\n";
+        Recorded messages;
+        app::ui::MainWindow w(app::CommandLine(std::vector<std::string>{}), dir / "prog.ini", &messages);
+        QString editorPath;
+        std::size_t editorCommands = 0;
+        QTimer::singleShot(0, &w, [&] {
+            SettingsDialog& d = w.settingsDialog();
+            QTimer::singleShot(0, &d, [&] {
+                auto* editor =
+                    qobject_cast<protocol::editor::ProtocolEditor*>(QApplication::activeModalWidget());
+                if (editor) {
+                    editorPath = QString::fromStdString(editor->model().currentPath().string());
+                    editorCommands = editor->model().description().Commands.Count();
+                    editor->reject();
+                }
+            });
+            d.editProtocolButton()->click();
+            d.cancelButton()->click();
+        });
+        w.action("FileOptions")->trigger();
+        QCOMPARE(editorPath, QString::fromStdString(description.string()));
+        QVERIFY(editorCommands > 0);
     }
 };
 
