@@ -123,6 +123,11 @@ SettingsDialog::SettingsDialog(app::SettingsStore& store, app::Profiles& profile
         m_confirmReload->setEnabled(on);
     });
     connect(m_protocolFile, &QComboBox::activated, this, &SettingsDialog::protocolFileChosen);
+    // A path typed by hand shows its file's description once the user leaves the field.
+    connect(m_protocolFile->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        m_protocolDescription->setPlainText(QString::fromStdString(
+            app::protocolFileDescription(m_protocolFile->currentText().toStdString())));
+    });
     connect(m_browseProtocol, &QToolButton::clicked, this, &SettingsDialog::browseProtocolFile);
     connect(m_editProtocol, &QPushButton::clicked, this, &SettingsDialog::editProtocolFile);
     connect(m_ok, &QPushButton::clicked, this, &SettingsDialog::confirm);

@@ -522,6 +522,15 @@ class SettingsDialogTest : public QObject {
         b.open();
         choose(b.dialog.protocolFileBox(), QString::fromStdString(other.string()));
         compareControls(b.dialog, {"description=Другой"});
+
+        // A path typed by hand shows its description when the field is left.
+        QLineEdit* typed = b.dialog.protocolFileBox()->lineEdit();
+        typed->setText(QString::fromStdString(file.string()));
+        emit typed->editingFinished();
+        compareControls(b.dialog, {"description=Стенд: запись"});
+        typed->setText(QString::fromStdString((b.dir / "missing.vpdf").string()));
+        emit typed->editingFinished();
+        compareControls(b.dialog, {"description="});
     }
 
     void valueEditsHoldTheirLimits_data() {
