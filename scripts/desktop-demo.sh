@@ -24,6 +24,7 @@ count=1
 profile1=default
 [Port settings]
 device=$line
+Stop bits=0
 [Data]
 File=$root/examples/sample-firmware.hex
 [default\\Connection]

@@ -28,7 +28,7 @@ struct NoBoxes : app::MessageSink {
 std::string writeSettings(const shots::Context& ctx, const std::string& port, bool expandedVersion) {
     const std::string path = QDir(ctx.workDir).filePath("velmora.ini").toStdString();
     std::ofstream f(path);
-    f << "[Profiles]\nactive=Демо\ncount=1\nprofile1=Демо\n[Port settings]\nbaudrate=12\ndevice=" << port
+    f << "[Profiles]\nactive=Демо\ncount=1\nprofile1=Демо\n[Port settings]\nbaudrate=12\nStop bits=0\ndevice=" << port
       << "\n"
       << "[View]\nShowVerMaximized=" << (expandedVersion ? 1 : 0) << "\n"
       << "[Демо\\Connection]\nprotocolFile=" << QDir(ctx.buildDir).filePath("examples/sim.vpdf").toStdString()
