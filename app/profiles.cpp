@@ -1,6 +1,7 @@
 #include "app/profiles.h"
 
 #include "app/protocol_path.h"
+#include "protocol/text_utils.h"
 
 #include <algorithm>
 
@@ -23,18 +24,6 @@ constexpr std::string_view kBadProfileName =
     "\"[\", \"]\" и управляющие символы.";
 constexpr std::string_view kSettingsNotSaved = "Не удалось сохранить настройки.\r";
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 int listCount(const SettingsStore& store, Setting countKey) {
     return std::clamp(store.readInteger(countKey), 0, kMaxListEntries);
 }
@@ -42,7 +31,7 @@ int listCount(const SettingsStore& store, Setting countKey) {
 } // namespace
 
 std::optional<std::string> validProfileName(std::string_view name) {
-    const std::string_view t = trim(name);
+    const std::string_view t = protocol::TrimmedBlanks(name);
     if (t.empty())
         return std::nullopt;
     for (const char c : t) {
@@ -230,7 +219,7 @@ const std::vector<std::string>& Profiles::readProtocolFileList() {
 
 bool Profiles::saveProtocolFileList(std::string_view chosen) {
     std::vector<std::string>& list = m_state.protocolFileList;
-    const std::string entry(trim(chosen));
+    const std::string entry(protocol::TrimmedBlanks(chosen));
     if (!entry.empty() && std::find(list.begin(), list.end(), entry) == list.end())
         list.push_back(entry);
     const int oldCount = listCount(m_store, Setting::ProtocolCount);

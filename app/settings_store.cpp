@@ -2,6 +2,7 @@
 
 #include "app/integer_text.h"
 #include "protocol/codepage.h"
+#include "protocol/text_utils.h"
 
 #include <atomic>
 #include <cerrno>
@@ -20,17 +21,7 @@ namespace {
 constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
+using protocol::TrimmedBlanks;
 
 bool hasControl(std::string_view s) {
     for (const char c : s) {
@@ -77,28 +68,29 @@ struct ParsedLine {
 
 ParsedLine parseLine(std::string_view line) {
     ParsedLine p;
-    const std::string_view t = trim(line);
+    const std::string_view t = TrimmedBlanks(line);
     if (t.empty() || t.front() == ';' || t.front() == '#')
         return p;
     if (t.front() == '[') {
         const size_t close = t.find(']');
         p.kind = ParsedLine::Kind::Section;
-        p.name = trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+        p.name =
+            TrimmedBlanks(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
         return p;
     }
     const size_t eq = t.find('=');
     if (eq == std::string_view::npos || eq == 0)
         return p;
     p.kind = ParsedLine::Kind::Key;
-    p.name = trim(t.substr(0, eq));
-    p.value = trim(t.substr(eq + 1));
+    p.name = TrimmedBlanks(t.substr(0, eq));
+    p.value = TrimmedBlanks(t.substr(eq + 1));
     if (p.value.size() >= 2 && p.value.front() == '"' && p.value.back() == '"')
         p.value = p.value.substr(1, p.value.size() - 2);
     return p;
 }
 
 std::string encodeValue(std::string_view value) {
-    const bool quote = (!value.empty() && (isBlank(value.front()) || isBlank(value.back()))) ||
+    const bool quote = TrimmedBlanks(value).size() != value.size() ||
                        (value.size() >= 2 && value.front() == '"' && value.back() == '"');
     return quote ? "\"" + std::string(value) + "\"" : std::string(value);
 }
@@ -136,8 +128,8 @@ void SettingsStore::reindex() const {
 }
 
 SettingsStore::KeyPlace SettingsStore::locate(std::string_view section, std::string_view key) const {
-    const std::string wantSection = foldCase(trim(section));
-    const std::string wantKey = foldCase(trim(key));
+    const std::string wantSection = foldCase(TrimmedBlanks(section));
+    const std::string wantKey = foldCase(TrimmedBlanks(key));
     KeyPlace place;
     bool inSection = false;
     bool inFirst = false;
@@ -346,8 +338,8 @@ bool SettingsStore::readBool(std::string_view section, std::string_view key, boo
 }
 
 bool SettingsStore::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string_view s = trim(section);
-    const std::string_view k = trim(key);
+    const std::string_view s = TrimmedBlanks(section);
+    const std::string_view k = TrimmedBlanks(key);
     if (s.empty() || s.find(']') != std::string_view::npos || hasControl(s)) {
         m_error = "Недопустимое имя раздела настроек: \"" + std::string(section) + "\"";
         return false;
@@ -373,7 +365,7 @@ bool SettingsStore::writeString(std::string_view section, std::string_view key, 
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(place.insertAt),
                      std::string(k) + "=" + encodeValue(value));
     } else {
-        if (!lines.empty() && !trim(lines.back()).empty())
+        if (!lines.empty() && !TrimmedBlanks(lines.back()).empty())
             lines.emplace_back();
         lines.push_back("[" + std::string(s) + "]");
         lines.push_back(std::string(k) + "=" + encodeValue(value));
@@ -392,8 +384,8 @@ bool SettingsStore::writeBool(std::string_view section, std::string_view key, bo
 bool SettingsStore::deleteKey(std::string_view section, std::string_view key) {
     if (!writable())
         return false;
-    const std::string wantSection = foldCase(trim(section));
-    const std::string wantKey = foldCase(trim(key));
+    const std::string wantSection = foldCase(TrimmedBlanks(section));
+    const std::string wantKey = foldCase(TrimmedBlanks(key));
     std::vector<std::string> lines;
     lines.reserve(m_lines.size());
     bool inSection = false;
@@ -414,7 +406,7 @@ bool SettingsStore::deleteKey(std::string_view section, std::string_view key) {
 bool SettingsStore::eraseSection(std::string_view section) {
     if (!writable())
         return false;
-    const std::string wantSection = foldCase(trim(section));
+    const std::string wantSection = foldCase(TrimmedBlanks(section));
     std::vector<std::string> lines;
     lines.reserve(m_lines.size());
     bool inSection = false;

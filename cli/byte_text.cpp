@@ -1,22 +1,12 @@
 #include "cli/byte_text.h"
 
+#include "protocol/text_utils.h"
+
 #include <fstream>
 #include <iterator>
 
 namespace cli {
-namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
+using protocol::HexDigitValue;
 
 std::optional<std::vector<uint8_t>> parseHexBytes(std::string_view text) {
     std::vector<uint8_t> out;
@@ -35,7 +25,7 @@ std::optional<std::vector<uint8_t>> parseHexBytes(std::string_view text) {
         if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X'))
             token.remove_prefix(2);
         if (token.size() == 1) {
-            const int d = hexDigit(token[0]);
+            const int d = HexDigitValue(token[0]);
             if (d < 0)
                 return std::nullopt;
             out.push_back(static_cast<uint8_t>(d));
@@ -43,8 +33,8 @@ std::optional<std::vector<uint8_t>> parseHexBytes(std::string_view text) {
             if (token.size() % 2 != 0)
                 return std::nullopt;
             for (size_t k = 0; k < token.size(); k += 2) {
-                const int hi = hexDigit(token[k]);
-                const int lo = hexDigit(token[k + 1]);
+                const int hi = HexDigitValue(token[k]);
+                const int lo = HexDigitValue(token[k + 1]);
                 if (hi < 0 || lo < 0)
                     return std::nullopt;
                 out.push_back(static_cast<uint8_t>(hi * 16 + lo));

@@ -1,5 +1,7 @@
 #include "image/hex_text.h"
 
+#include "protocol/text_utils.h"
+
 namespace image {
 
 namespace {
@@ -20,16 +22,6 @@ bool isBlank(char c) {
 }
 
 } // namespace
-
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string ByteToHex(uint8_t value) {
     return toHex(value, 2);
@@ -58,8 +50,8 @@ std::string AddrToHex0x(uint32_t value) {
 }
 
 uint8_t HexToByte(std::string_view text) {
-    int high = text.size() > 0 ? hexDigitValue(text[0]) : -1;
-    int low = text.size() > 1 ? hexDigitValue(text[1]) : -1;
+    int high = text.size() > 0 ? protocol::HexDigitValue(text[0]) : -1;
+    int low = text.size() > 1 ? protocol::HexDigitValue(text[1]) : -1;
     return static_cast<uint8_t>(high * 16 + low);
 }
 
@@ -70,7 +62,7 @@ uint32_t HexToInt(std::string_view text) {
         text.remove_suffix(1);
     uint32_t value = 0;
     for (char c : text)
-        value = value * 16 + static_cast<uint32_t>(hexDigitValue(c));
+        value = value * 16 + static_cast<uint32_t>(protocol::HexDigitValue(c));
     return value;
 }
 

@@ -25,7 +25,4 @@ uint8_t HexToByte(std::string_view text);
 // Upper-cases and trims blanks, then value := value * 16 + digit for each character, in 32 bits.
 uint32_t HexToInt(std::string_view text);
 
-// Value of one hexadecimal digit (either case), or -1.
-int hexDigitValue(char c);
-
 } // namespace image

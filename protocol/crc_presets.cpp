@@ -1,17 +1,11 @@
 #include "protocol/crc_presets.h"
 
+#include "protocol/text_utils.h"
+
 #include <cstdio>
 
 namespace protocol {
 namespace {
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // The preset texts are ASCII, so ASCII upper-casing decides equality; other characters never match.
 std::string upperAscii(std::string_view s) {
@@ -23,17 +17,7 @@ std::string upperAscii(std::string_view s) {
 }
 
 bool sameText(std::string_view typed, std::string_view preset) {
-    return upperAscii(trimBlanks(typed)) == upperAscii(preset);
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return upperAscii(TrimmedBlanks(typed)) == upperAscii(preset);
 }
 
 } // namespace
@@ -57,7 +41,7 @@ std::optional<CrcPanelValues> crcPresetValues(int index) {
 }
 
 std::optional<uint32_t> parseCrcNumber(std::string_view text) {
-    std::string_view s = trimBlanks(text);
+    std::string_view s = TrimmedBlanks(text);
     if (s.empty())
         return std::nullopt;
     size_t prefix = 0;
@@ -71,7 +55,7 @@ std::optional<uint32_t> parseCrcNumber(std::string_view text) {
             return std::nullopt;
         uint32_t value = 0;
         for (char c : s) {
-            const int d = hexDigit(c);
+            const int d = HexDigitValue(c);
             if (d < 0)
                 return std::nullopt;
             value = (value << 4) | static_cast<uint32_t>(d);

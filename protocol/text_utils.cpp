@@ -29,14 +29,26 @@ size_t byteOffsetOfChar(std::string_view text, size_t index) {
 
 } // namespace
 
+std::string_view TrimmedBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 std::string TrimBlanks(std::string_view text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && isBlank(text[first]))
-        ++first;
-    while (last > first && isBlank(text[last - 1]))
-        --last;
-    return std::string(text.substr(first, last - first));
+    return std::string(TrimmedBlanks(text));
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 char32_t UpperCaseChar(char32_t ch) {

@@ -15,6 +15,11 @@ namespace protocol {
 
 // Removes spaces and tab characters from both ends.
 std::string TrimBlanks(std::string_view text);
+// The same, as a view into `text`.
+std::string_view TrimmedBlanks(std::string_view text);
+
+// Value of one hexadecimal digit (either case), or -1 for any other character.
+int HexDigitValue(char c);
 
 // Upper case of one character: Latin a-z become A-Z, Cyrillic а-я become А-Я and ё becomes Ё;
 // every other character is returned unchanged.
