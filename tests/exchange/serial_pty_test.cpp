@@ -120,55 +120,52 @@ TEST(SerialPty, AccessDeniedMentionsTheDialoutGroup) {
 }
 
 // Each wait holds its limits whether or not a front end serves its window during the waits.
-TEST(SerialPty, SingleByteReadWithNothingArrivingEndsWithinTwiceTheTimeout) {
-    for (bool hooked : {false, true}) {
-        SCOPED_TRACE(hooked ? "with a wait hook" : "without a wait hook");
-        PseudoTerminal pty;
-        auto comm = commOn(pty);
-        int calls = 0;
-        if (hooked)
-            comm->setWaitHook([&] { ++calls; });
+class SerialPtyWait : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        if (GetParam())
+            comm->setWaitHook([this] { ++hookCalls; });
         ASSERT_TRUE(comm->Open());
-        comm->setReadTimeout(50);
-        std::uint8_t byte = 0;
-        const auto t0 = Clock::now();
-        EXPECT_FALSE(comm->ReadByte(byte));
-        const auto took = Clock::now() - t0;
-        EXPECT_TRUE(comm->LastReadEmpty());
-        EXPECT_GE(took, 100ms); // never gives up early
-        EXPECT_LT(took, 600ms); // and is bounded (loose: the machine is shared)
-        EXPECT_EQ(calls > 0, hooked);
     }
+    void TearDown() override { EXPECT_EQ(hookCalls > 0, GetParam()); }
+
+    PseudoTerminal pty;
+    std::unique_ptr<TComm> comm = commOn(pty);
+    int hookCalls = 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(HookedOrNot, SerialPtyWait, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "WithWaitHook" : "WithoutWaitHook"; });
+
+TEST_P(SerialPtyWait, SingleByteReadWithNothingArrivingEndsWithinTwiceTheTimeout) {
+    comm->setReadTimeout(50);
+    std::uint8_t byte = 0;
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(comm->ReadByte(byte));
+    const auto took = Clock::now() - t0;
+    EXPECT_TRUE(comm->LastReadEmpty());
+    EXPECT_GE(took, 100ms); // never gives up early
+    EXPECT_LT(took, 600ms); // and is bounded (loose: the machine is shared)
 }
 
-TEST(SerialPty, ReadEndsAtTheGapAfterTheLastByte) {
-    for (bool hooked : {false, true}) {
-        SCOPED_TRACE(hooked ? "with a wait hook" : "without a wait hook");
-        PseudoTerminal pty;
-        auto comm = commOn(pty);
-        int calls = 0;
-        if (hooked)
-            comm->setWaitHook([&] { ++calls; });
-        ASSERT_TRUE(comm->Open());
-        comm->setReadTimeout(60);
-        Clock::time_point written;
-        std::thread peer([&] {
-            std::this_thread::sleep_for(30ms);
-            pty.write(std::string_view("\x01\x02", 2));
-            std::this_thread::sleep_for(30ms); // less than the gap: the read goes on
-            written = Clock::now();
-            pty.write(std::string_view("\x03", 1));
-        });
-        std::uint8_t buf[100] = {};
-        const auto t0 = Clock::now();
-        const int got = comm->Read(buf, 100); // the total budget alone would allow 6 s
-        const auto ended = Clock::now();
-        peer.join();
-        EXPECT_EQ(got, 3);
-        EXPECT_GE(ended - written, 50ms); // waited for the gap after the last byte
-        EXPECT_LT(ended - t0, 1500ms);
-        EXPECT_EQ(calls > 0, hooked);
-    }
+TEST_P(SerialPtyWait, ReadEndsAtTheGapAfterTheLastByte) {
+    comm->setReadTimeout(60);
+    Clock::time_point written;
+    std::thread peer([&] {
+        std::this_thread::sleep_for(30ms);
+        pty.write(std::string_view("\x01\x02", 2));
+        std::this_thread::sleep_for(30ms); // less than the gap: the read goes on
+        written = Clock::now();
+        pty.write(std::string_view("\x03", 1));
+    });
+    std::uint8_t buf[100] = {};
+    const auto t0 = Clock::now();
+    const int got = comm->Read(buf, 100); // the total budget alone would allow 6 s
+    const auto ended = Clock::now();
+    peer.join();
+    EXPECT_EQ(got, 3);
+    EXPECT_GE(ended - written, 50ms); // waited for the gap after the last byte
+    EXPECT_LT(ended - t0, 1500ms);
 }
 
 TEST(SerialPty, InputCountAndPurge) {
