@@ -1,5 +1,6 @@
 #include "app/profiles.h"
 #include "app/protocol_path.h"
+#include "support/files.h"
 #include "support/paths.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::Setting;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
 
 const std::string kHowToFix = "Все комуникационные функции отключены.\r\r"
                               "   1. Вызовете диалог \"Настройки программы\"\r"
@@ -101,8 +89,8 @@ class ProfilesTest : public ::testing::Test {
                 std::make_unique<app::Profiles>(store, state, host, protocol, messages, view, programDir);
         return *m_profiles;
     }
-    void writeIni(const std::string& text) { writeFile(dir / "prog.ini", text); }
-    std::string ini() const { return readFile(dir / "prog.ini"); }
+    void writeIni(const std::string& text) { testsupport::writeText(dir / "prog.ini", text); }
+    std::string ini() const { return testsupport::readText(dir / "prog.ini"); }
 
     testsupport::TempDir dir;
     fs::path programDir = dir.path();
@@ -144,7 +132,7 @@ TEST_F(ProfilesTest, FirstStartWithoutSettingsFile) {
 }
 
 TEST_F(ProfilesTest, AppliesProfileValues) {
-    writeFile(dir / "p/main.vpdf", "x");
+    testsupport::writeText(dir / "p/main.vpdf", "x");
     writeIni("[Profiles]\nReload last file=0\n"
              "[Bench\\Connection]\nDev address=0x105\nPassword=secret\nprotocolFile=\\p\\main.vpdf\n"
              "[Bench\\Options]\nUse profile address=1\nCheck file update=1\n"
@@ -180,9 +168,9 @@ TEST_F(ProfilesTest, DeviceAddressKeptUnlessProfileSaysSo) {
 }
 
 TEST_F(ProfilesTest, ProtocolOutcomes) {
-    writeFile(dir / "good.vpdf", "x");
-    writeFile(dir / "bad.vpdf", "x");
-    writeFile(dir / "torn.vpdf", "x");
+    testsupport::writeText(dir / "good.vpdf", "x");
+    testsupport::writeText(dir / "bad.vpdf", "x");
+    testsupport::writeText(dir / "torn.vpdf", "x");
     fs::create_directory(dir / "folder.vpdf");
     protocol.damaged.insert((dir / "torn.vpdf").string());
     protocol.readResults[(dir / "bad.vpdf").string()] = -1;
@@ -370,7 +358,7 @@ TEST(ProtocolPath, StoredAndExpandedForms) {
 
 TEST_F(ProfilesTest, ProtocolFileInsideTheProgramFolderFollowsAMove) {
     const fs::path before = dir / "install";
-    writeFile(before / "protocols/Прибор.vpdf", "x");
+    testsupport::writeText(before / "protocols/Прибор.vpdf", "x");
     {
         app::Profiles p(store, state, host, protocol, messages, view, before);
         const std::string stored = p.StoreProtocolPath((before / "protocols/Прибор.vpdf").string());
@@ -386,8 +374,8 @@ TEST_F(ProfilesTest, ProtocolFileInsideTheProgramFolderFollowsAMove) {
 }
 
 TEST_F(ProfilesTest, ProtocolFileList) {
-    writeFile(dir / "a.vpdf", "x");
-    writeFile(dir / "c.vpdf", "x");
+    testsupport::writeText(dir / "a.vpdf", "x");
+    testsupport::writeText(dir / "c.vpdf", "x");
     const std::string a = (dir / "a.vpdf").string(), b = (dir / "b.vpdf").string(),
                       c = (dir / "c.vpdf").string();
     writeIni("[Protocols]\ncount=4\nProtocol_0=" + a + "\nProtocol_1=" + b + "\nProtocol_2=" + c +

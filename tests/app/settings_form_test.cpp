@@ -1,5 +1,6 @@
 #include "app/settings_form.h"
 #include "protocol/vpdf_writer.h"
+#include "support/files.h"
 #include "support/paths.h"
 
 #include <gtest/gtest.h>
@@ -11,19 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::Setting;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
 
 struct RecordingMessages : app::MessageSink {
     std::vector<std::string> shown;
@@ -75,8 +63,8 @@ class SettingsFormTest : public ::testing::Test {
         view.attach(&viewListener);
         state.activeProfile = "default";
     }
-    void writeIni(const std::string& text) { writeFile(dir / "prog.ini", text); }
-    std::string ini() const { return readFile(dir / "prog.ini"); }
+    void writeIni(const std::string& text) { testsupport::writeText(dir / "prog.ini", text); }
+    std::string ini() const { return testsupport::readText(dir / "prog.ini"); }
 
     testsupport::TempDir dir;
     app::SettingsStore store;
@@ -127,7 +115,7 @@ TEST_F(SettingsFormTest, FillsFromDefaultsOnFirstStart) {
 }
 
 TEST_F(SettingsFormTest, FillsFromHandWrittenFile) {
-    writeFile(dir / "p" / "x.vpdf", "not a description");
+    testsupport::writeText(dir / "p" / "x.vpdf", "not a description");
     writeIni("[Profiles]\ncount=2\nprofile1=Стенд\nprofile2=Alpha\nactive=Стенд\nReload last file=1\n"
              "[Port settings]\nport=25\nbaudrate=12\nStop bits=2\nEcho=1\ndevice= /dev/ttyUSB3 \n"
              "[Errors]\nDontShowErrMsgs=1\n[View]\nMemory window=0\n"
@@ -369,7 +357,7 @@ TEST_F(SettingsFormTest, DevicePathIsWrittenAndNumberedPortClearsIt) {
 
 TEST_F(SettingsFormTest, AfterStepsReapplyTheProfileOnCancelAndOk) {
     const fs::path file = dir / "p.vpdf";
-    writeFile(file, "first");
+    testsupport::writeText(file, "first");
     writeIni("[Profiles]\ncount=1\nprofile1=default\n[default\\Connection]\nprotocolFile=" + file.string() +
              "\n");
 
@@ -381,7 +369,8 @@ TEST_F(SettingsFormTest, AfterStepsReapplyTheProfileOnCancelAndOk) {
         int refreshes;
     } steps[] = {
         {"cancel, nothing changed", [](app::SettingsForm&) {}, false, 1, 0},
-        {"cancel, file changed", [&](app::SettingsForm&) { writeFile(file, "second"); }, false, 2, 0},
+        {"cancel, file changed", [&](app::SettingsForm&) { testsupport::writeText(file, "second"); }, false,
+         2, 0},
         {"ok, flash end changed", [](app::SettingsForm& f) { f.flashEnd = 0x7FFF; }, true, 1, 1},
     };
     for (const Step& s : steps) {
@@ -422,7 +411,7 @@ TEST_F(SettingsFormTest, ProtocolFileDescriptionAndChecksum) {
     std::string error;
     const fs::path good = dir / "good.vpdf";
     ASSERT_TRUE(protocol::WriteProtocolFile(description, good, error)) << error;
-    writeFile(dir / "garbage.vpdf", "PRTCX garbage");
+    testsupport::writeText(dir / "garbage.vpdf", "PRTCX garbage");
 
     const struct {
         std::string path;
@@ -447,7 +436,7 @@ TEST(SerialDevices, ListsNumberedDevicesInNaturalOrder) {
     testsupport::TempDir dev;
     for (const char* name : {"ttyS10", "ttyS2", "ttyS", "ttyUSB0", "ttyACM1", "ttyACM0", "tty0", "null",
                              "serial/by-id/usb-FTDI_A-if00"})
-        writeFile(dev / name, "");
+        testsupport::writeText(dev / name, "");
     const std::vector<std::string> expected{
         (dev / "ttyS2").string(),   (dev / "ttyS10").string(),
         (dev / "ttyUSB0").string(), (dev / "ttyACM0").string(),

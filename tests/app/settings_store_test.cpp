@@ -1,6 +1,7 @@
 #include "app/integer_text.h"
 #include "app/settings_store.h"
 #include "protocol/codepage.h"
+#include "support/files.h"
 #include "support/paths.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using app::Setting;
 using app::SettingsStore;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
 
 TEST(IntegerText, AcceptsDecimalAndHexOverTheUnsigned32BitRange) {
     struct Case {
@@ -93,32 +82,32 @@ TEST(SettingsStore, FirstStartReadsEveryDefaultAndCreatesNothing) {
     EXPECT_FALSE(fs::exists(file));
 
     ASSERT_TRUE(store.writeInteger(Setting::WindowHeight, 700)) << store.lastError();
-    EXPECT_EQ(readFile(file), "[Window]\nHight=700\n");
+    EXPECT_EQ(testsupport::readText(file), "[Window]\nHight=700\n");
 }
 
 TEST(SettingsStore, HandWrittenFileWithOddSpacingCommentsAndDuplicates) {
     testsupport::TempDir dir;
     const fs::path file = dir / "prog.ini";
-    writeFile(file, "stray=before any section\n"
-                    "; a comment\n"
-                    "  [ Port Settings ]  \n"
-                    "BAUDRATE   =   12   \n"
-                    "baudrate=3\n"
-                    "# another comment\n"
-                    "Echo=1\n"
-                    "not a key line\n"
-                    "[default\\Connection]\n"
-                    "Password=\"  spaced  \"\n"
-                    "protocolFile=\\p\\x.vpdf\n"
-                    "FLASH start=  0x4000\n"
-                    "FLASH end=junk\n"
-                    "[port settings]\n"
-                    "Stop bits=2\n"
-                    "baudrate=5\n"
-                    "[Errors]\n"
-                    "DontShowErrMsgs=\n"
-                    "[ПРОФИЛЬ\\Connection]\n"
-                    "Dev address=5\n");
+    testsupport::writeText(file, "stray=before any section\n"
+                                 "; a comment\n"
+                                 "  [ Port Settings ]  \n"
+                                 "BAUDRATE   =   12   \n"
+                                 "baudrate=3\n"
+                                 "# another comment\n"
+                                 "Echo=1\n"
+                                 "not a key line\n"
+                                 "[default\\Connection]\n"
+                                 "Password=\"  spaced  \"\n"
+                                 "protocolFile=\\p\\x.vpdf\n"
+                                 "FLASH start=  0x4000\n"
+                                 "FLASH end=junk\n"
+                                 "[port settings]\n"
+                                 "Stop bits=2\n"
+                                 "baudrate=5\n"
+                                 "[Errors]\n"
+                                 "DontShowErrMsgs=\n"
+                                 "[ПРОФИЛЬ\\Connection]\n"
+                                 "Dev address=5\n");
     SettingsStore store(file);
     struct Case {
         const char* section;
@@ -155,37 +144,37 @@ TEST(SettingsStore, HandWrittenFileWithOddSpacingCommentsAndDuplicates) {
 TEST(SettingsStore, RewritesKeepCommentsUnknownKeysAndLayout) {
     testsupport::TempDir dir;
     const fs::path file = dir / "prog.ini";
-    writeFile(file, "; settings\n"
-                    "[View]\n"
-                    "ShowDump = 0\n"
-                    "Mystery=42\n"
-                    "\n"
-                    "; about the port\n"
-                    "[Port settings]\n"
-                    "baudrate=3\n"
-                    "BaudRate=4\n"
-                    "[port settings]\n"
-                    "baudrate=9\n");
+    testsupport::writeText(file, "; settings\n"
+                                 "[View]\n"
+                                 "ShowDump = 0\n"
+                                 "Mystery=42\n"
+                                 "\n"
+                                 "; about the port\n"
+                                 "[Port settings]\n"
+                                 "baudrate=3\n"
+                                 "BaudRate=4\n"
+                                 "[port settings]\n"
+                                 "baudrate=9\n");
     SettingsStore store(file);
     ASSERT_TRUE(store.writeInteger("port settings", "BAUDRATE", 7));
     ASSERT_TRUE(store.writeBool("View", "ShowInfo", false));
     ASSERT_TRUE(store.writeString("View", "ShowDump", "1"));
     ASSERT_TRUE(store.writeString("Data", "File", " /tmp/a b.hex"));
-    EXPECT_EQ(readFile(file), "; settings\n"
-                              "[View]\n"
-                              "ShowDump=1\n"
-                              "Mystery=42\n"
-                              "ShowInfo=0\n"
-                              "\n"
-                              "; about the port\n"
-                              "[Port settings]\n"
-                              "baudrate=7\n"
-                              "BaudRate=4\n"
-                              "[port settings]\n"
-                              "baudrate=9\n"
-                              "\n"
-                              "[Data]\n"
-                              "File=\" /tmp/a b.hex\"\n");
+    EXPECT_EQ(testsupport::readText(file), "; settings\n"
+                                           "[View]\n"
+                                           "ShowDump=1\n"
+                                           "Mystery=42\n"
+                                           "ShowInfo=0\n"
+                                           "\n"
+                                           "; about the port\n"
+                                           "[Port settings]\n"
+                                           "baudrate=7\n"
+                                           "BaudRate=4\n"
+                                           "[port settings]\n"
+                                           "baudrate=9\n"
+                                           "\n"
+                                           "[Data]\n"
+                                           "File=\" /tmp/a b.hex\"\n");
     EXPECT_EQ(store.readInteger(Setting::BaudRateIndex), 7);
     EXPECT_EQ(store.readString(Setting::LastFile), " /tmp/a b.hex");
 
@@ -193,15 +182,15 @@ TEST(SettingsStore, RewritesKeepCommentsUnknownKeysAndLayout) {
     ASSERT_TRUE(store.deleteKey(Setting::BaudRateIndex));
     EXPECT_EQ(store.readInteger(Setting::BaudRateIndex), 8);
     ASSERT_TRUE(store.eraseSection("PORT SETTINGS"));
-    EXPECT_EQ(readFile(file), "; settings\n"
-                              "[View]\n"
-                              "ShowDump=1\n"
-                              "Mystery=42\n"
-                              "ShowInfo=0\n"
-                              "\n"
-                              "; about the port\n"
-                              "[Data]\n"
-                              "File=\" /tmp/a b.hex\"\n");
+    EXPECT_EQ(testsupport::readText(file), "; settings\n"
+                                           "[View]\n"
+                                           "ShowDump=1\n"
+                                           "Mystery=42\n"
+                                           "ShowInfo=0\n"
+                                           "\n"
+                                           "; about the port\n"
+                                           "[Data]\n"
+                                           "File=\" /tmp/a b.hex\"\n");
 }
 
 TEST(SettingsStore, ValuesReadBackExactly) {
@@ -222,7 +211,7 @@ TEST(SettingsStore, RefusesWhatCannotBeStoredAndKeepsTheFile) {
     const fs::path file = dir / "prog.ini";
     SettingsStore store(file);
     ASSERT_TRUE(store.writeString("A", "k", "v"));
-    const std::string before = readFile(file);
+    const std::string before = testsupport::readText(file);
     struct Case {
         std::string section, key, value;
     };
@@ -243,7 +232,7 @@ TEST(SettingsStore, RefusesWhatCannotBeStoredAndKeepsTheFile) {
         EXPECT_FALSE(store.writeString(c.section, c.key, c.value)) << c.section << "/" << c.key;
         EXPECT_FALSE(store.lastError().empty());
     }
-    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(testsupport::readText(file), before);
     EXPECT_EQ(store.readString("A", "k", ""), "v");
 }
 
@@ -260,7 +249,7 @@ TEST(SettingsStore, UnreadableFileIsNeverOverwritten) {
 
 TEST(SettingsStore, UnwritableFolderReportsAndKeepsState) {
     testsupport::TempDir dir;
-    writeFile(dir / "blocker", "a file where a folder should be");
+    testsupport::writeText(dir / "blocker", "a file where a folder should be");
     SettingsStore store(dir / "blocker/prog.ini");
     EXPECT_FALSE(store.writeInteger(Setting::WindowHeight, 1));
     EXPECT_FALSE(store.lastError().empty());
@@ -272,13 +261,13 @@ TEST(SettingsStore, CodePage1251FileIsReadAndRewrittenAsUtf8) {
     const fs::path file = dir / "prog.ini";
     const std::string utf8 = "; Настройки\r\n[Profiles]\r\ncount=1\r\nprofile1=Стенд\r\nactive=Стенд\r\n"
                              "[Стенд\\Connection]\r\nprotocolFile=\\протоколы\\МВ.vpdf\r\n";
-    writeFile(file, *protocol::utf8ToCp1251(utf8));
+    testsupport::writeText(file, *protocol::utf8ToCp1251(utf8));
     SettingsStore store(file);
     EXPECT_EQ(store.readString(Setting::ActiveProfile), "Стенд");
     EXPECT_EQ(store.readString(Setting::ProtocolPath, "стенд"), "\\протоколы\\МВ.vpdf");
 
     ASSERT_TRUE(store.writeInteger(Setting::PageSize, 256, "Стенд"));
-    const std::string after = readFile(file);
+    const std::string after = testsupport::readText(file);
     EXPECT_TRUE(protocol::isValidUtf8(after));
     EXPECT_EQ(after, utf8 + "\r\n[Стенд\\Protocol]\r\nPagesize=256\r\n");
 }
@@ -299,13 +288,13 @@ TEST(SettingsStore, ChangesByAnotherProgramAreSeen) {
 TEST(SettingsStore, KeepsModeAndSymbolicLink) {
     testsupport::TempDir dir;
     const fs::path real = dir / "real.ini";
-    writeFile(real, "[A]\nk=1\n");
+    testsupport::writeText(real, "[A]\nk=1\n");
     ::chmod(real.c_str(), 0600);
     fs::create_symlink(real, dir / "prog.ini");
     SettingsStore store(dir / "prog.ini");
     ASSERT_TRUE(store.writeString("A", "k", "2")) << store.lastError();
     EXPECT_TRUE(fs::is_symlink(dir / "prog.ini"));
-    EXPECT_EQ(readFile(real), "[A]\nk=2\n");
+    EXPECT_EQ(testsupport::readText(real), "[A]\nk=2\n");
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -353,7 +342,7 @@ TEST(SettingsStore, KilledWriterLosesNothingWrittenBefore) {
                                             "k" + std::to_string(r) + "_" + std::to_string(i), -1),
                           i);
         }
-        const std::string text = readFile(file);
+        const std::string text = testsupport::readText(file);
         ASSERT_FALSE(text.empty());
         EXPECT_EQ(text.back(), '\n');
     }

@@ -3,6 +3,7 @@
 
 #include "support/background_process.h"
 #include "support/bus_relay.h"
+#include "support/files.h"
 #include "support/modbus_server.h"
 #include "support/paths.h"
 #include "support/process.h"
@@ -25,16 +26,6 @@ using testsupport::runCli;
 using testsupport::SimProcess;
 using testsupport::TempDir;
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 uint8_t pattern(size_t address) {
     return static_cast<uint8_t>(address * 7 + 3 + (address >> 8));
@@ -125,12 +116,12 @@ TEST(DeviceCliRead, ReadsThePagesOfTheWindow) {
         SCOPED_TRACE(c.name);
         Rig rig;
         rig.settings({{"FLASH start", c.flashStart}});
-        writeFile(rig.path("mem.bin"), patternImage(0x4000, 0x2000));
+        testsupport::writeBytes(rig.path("mem.bin"), patternImage(0x4000, 0x2000));
         SimProcess sim({"--image-in", rig.path("mem.bin").string()});
         auto r = rig.cli(sim.linePath(), {"read", rig.path("out.bin").string()});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_NE(r.err.find("Чтение завершено("), std::string::npos) << r.err;
-        auto out = readFile(rig.path("out.bin"));
+        auto out = testsupport::readBytes(rig.path("out.bin"));
         ASSERT_EQ(out.size(), 0x4000u); // up to the last byte of the last page, 0x3FFF
         EXPECT_EQ(out[c.firstRead - 1], 0xFF);
         for (size_t a = c.firstRead; a < 0x4000; ++a)
@@ -151,7 +142,7 @@ TEST(DeviceCliRead, DeviceFailingTheThirdPage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        writeFile(rig.path("mem.bin"), patternImage(0x4000, 0x2100));
+        testsupport::writeBytes(rig.path("mem.bin"), patternImage(0x4000, 0x2100));
         std::vector<std::string> args = {"--image-in", rig.path("mem.bin").string()};
         args.insert(args.end(), c.fault.begin(), c.fault.end());
         SimProcess sim(args);
@@ -160,7 +151,7 @@ TEST(DeviceCliRead, DeviceFailingTheThirdPage) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Чтение завершено"), std::string::npos);
         // the first two pages are kept
-        auto out = readFile(rig.path("out.bin"));
+        auto out = testsupport::readBytes(rig.path("out.bin"));
         ASSERT_EQ(out.size(), 0x2200u);
         for (size_t a = 0x2100; a < 0x2200; ++a)
             ASSERT_EQ(out[a], pattern(a));
@@ -169,7 +160,7 @@ TEST(DeviceCliRead, DeviceFailingTheThirdPage) {
 
 TEST(DeviceCliRead, CtrlCCancelsKeepsThePagesAndFreesThePort) {
     Rig rig;
-    writeFile(rig.path("mem.bin"), patternImage(0x4000, 0x2100));
+    testsupport::writeBytes(rig.path("mem.bin"), patternImage(0x4000, 0x2100));
     SimProcess sim({"--image-in", rig.path("mem.bin").string(), "--baud", "9600"});
     auto cli = rig.background(sim.linePath(), {"read", rig.path("out.bin").string()});
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -177,7 +168,7 @@ TEST(DeviceCliRead, CtrlCCancelsKeepsThePagesAndFreesThePort) {
     auto r = cli->wait();
     EXPECT_EQ(r.exitCode, 130) << r.err;
     EXPECT_NE(r.err.find("Операция прервана пользователем"), std::string::npos) << r.err;
-    auto out = readFile(rig.path("out.bin"));
+    auto out = testsupport::readBytes(rig.path("out.bin"));
     ASSERT_GT(out.size(), 0x2100u);
     EXPECT_LT(out.size(), 0x4000u);
     for (size_t a = 0x2100; a < out.size(); ++a)
@@ -202,13 +193,13 @@ TEST(DeviceCliWrite, WritesOnlyTheFilledPagesOfTheWindow) {
         SCOPED_TRACE(c.name);
         Rig rig;
         auto image = patternImage(c.fileSize, 0);
-        writeFile(rig.path("in.bin"), image);
+        testsupport::writeBytes(rig.path("in.bin"), image);
         SimProcess sim({"--image-out", rig.path("mem.bin").string()});
         auto r = rig.cli(sim.linePath(), {"write", rig.path("in.bin").string()});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_NE(r.err.find("Программирование завершено ("), std::string::npos) << r.err;
         ASSERT_EQ(sim.stop(), 0);
-        auto mem = readFile(rig.path("mem.bin"));
+        auto mem = testsupport::readBytes(rig.path("mem.bin"));
         ASSERT_GE(mem.size(), c.lastWritten + 1);
         for (size_t a = 0x2000; a < c.firstWritten; ++a)
             ASSERT_EQ(mem[a], 0xFF) << std::hex << a;
@@ -230,9 +221,9 @@ TEST(DeviceCliWrite, RefusalsAndFailures) {
     };
     Rig probe;
     const std::string outside = probe.path("outside.bin").string();
-    writeFile(outside, patternImage(0x100, 0)); // 0x000..0x0FF: nothing in the window
+    testsupport::writeBytes(outside, patternImage(0x100, 0)); // 0x000..0x0FF: nothing in the window
     const std::string inside = probe.path("inside.bin").string();
-    writeFile(inside, patternImage(0x2180, 0x2100));
+    testsupport::writeBytes(inside, patternImage(0x2180, 0x2100));
     const Case cases[] = {
         {"nothing in the window", {}, {"write", outside}, false, 1, "нет данных для записи"},
         {"page size 0", {{"Pagesize", "0"}}, {"write", inside}, false, 1, "Размер страницы равен 0"},
@@ -348,7 +339,7 @@ TEST(DeviceCliIdent, RecordLayoutByLength) {
         EXPECT_EQ(j["ident_string"], c.ident);
         EXPECT_EQ(j["version_text"], c.version);
         ASSERT_EQ(sim.stop(), 0);
-        auto mem = readFile(rig.path("mem.bin"));
+        auto mem = testsupport::readBytes(rig.path("mem.bin"));
         ASSERT_GE(mem.size(), 0xF00u + 256);
         EXPECT_EQ(mem[0xF00 + 5], c.length);
         EXPECT_EQ(mem[0xF00 + 10], 0x12);
@@ -391,7 +382,7 @@ TEST(DeviceCliModbus, ReadAndWriteHoldingRegisters) {
     ASSERT_EQ(read.exitCode, 0) << read.err;
     auto conv = runCli({"convert", rig.path("out.hex").string(), rig.path("out.bin").string()});
     ASSERT_EQ(conv.exitCode, 0) << conv.err;
-    auto out = readFile(rig.path("out.bin"));
+    auto out = testsupport::readBytes(rig.path("out.bin"));
     ASSERT_EQ(out.size(), 0x2200u);
     for (size_t a = 0x2100; a < 0x2200; ++a)
         ASSERT_EQ(out[a], pattern(a)) << std::hex << a;
@@ -399,7 +390,7 @@ TEST(DeviceCliModbus, ReadAndWriteHoldingRegisters) {
     std::vector<uint8_t> image(0x2200, 0xFF);
     for (size_t a = 0x2100; a < 0x2200; ++a)
         image[a] = static_cast<uint8_t>(~pattern(a));
-    writeFile(rig.path("in.bin"), image);
+    testsupport::writeBytes(rig.path("in.bin"), image);
     auto write = rig.cli(pty.slavePath(), {"write", rig.path("in.bin").string(), "--verify"});
     ASSERT_EQ(write.exitCode, 0) << write.err;
     for (size_t a = 0x2100; a < 0x2200; a += 2)
@@ -411,7 +402,7 @@ TEST(DeviceCliWrite, OneMebibyteWithVerify) {
     Rig rig;
     rig.settings({{"FLASH start", "0x10000"}, {"FLASH end", "0x10FFFF"}, {"Pagesize", "256"}});
     auto image = patternImage(0x110000, 0x10000);
-    writeFile(rig.path("big.bin"), image);
+    testsupport::writeBytes(rig.path("big.bin"), image);
     SimProcess sim({"--flash-start", "0x10000", "--flash-end", "0x10FFFF", "--page-size", "256"});
     auto r = rig.cli(sim.linePath(), {"write", rig.path("big.bin").string(), "--verify"}, true);
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -4,6 +4,7 @@
 #include "image/compat_list.h"
 #include "image/hex_file.h"
 #include "image/version_record.h"
+#include "support/files.h"
 
 #include <cstring>
 #include <filesystem>
@@ -106,15 +107,13 @@ inline std::unique_ptr<image::THEXFile> makePlainImage(std::vector<uint8_t> firm
 }
 
 inline void writeFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    testsupport::writeText(path, text);
 }
 inline void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    testsupport::writeBytes(path, bytes);
 }
 inline std::vector<uint8_t> readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return testsupport::readBytes(path);
 }
 
 } // namespace imagetest

@@ -3,6 +3,7 @@
 
 #include "image/lh5_decoder.h"
 #include "image/lh5_encoder.h"
+#include "support/files.h"
 #include "support/lha_archive.h"
 #include "support/paths.h"
 #include "support/process.h"
@@ -37,19 +38,9 @@ std::string findTool(const std::string& name) {
     return {};
 }
 
-void writeFile(const fs::path& path, std::span<const uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Real machine code: the leading part of this test program's own file.
 std::vector<uint8_t> ownBinary(size_t size) {
-    std::vector<uint8_t> bytes = readFile("/proc/self/exe");
+    std::vector<uint8_t> bytes = testsupport::readBytes("/proc/self/exe");
     if (bytes.size() > size)
         bytes.resize(size);
     return bytes;
@@ -92,7 +83,8 @@ TEST(Lh5Peer, LhasaTestsAndExtractsOurStreams) {
         for (int level : {0, 1, 2}) {
             SCOPED_TRACE(s.name + ", header level " + std::to_string(level));
             const fs::path archive = dir / ("l" + std::to_string(level) + ".lzh");
-            writeFile(archive, testsupport::makeLhaArchive(level, "data.bin", "-lh5-", s.data, stream));
+            testsupport::writeBytes(archive,
+                                    testsupport::makeLhaArchive(level, "data.bin", "-lh5-", s.data, stream));
 
             const auto tested = testsupport::runProcess(lhasa, {"t", archive.string()});
             EXPECT_NE(tested.out.find("Tested"), std::string::npos) << tested.out << tested.err;
@@ -101,7 +93,7 @@ TEST(Lh5Peer, LhasaTestsAndExtractsOurStreams) {
             const fs::path outDir = dir / ("x" + std::to_string(level));
             fs::create_directory(outDir);
             testsupport::runProcess(lhasa, {"xw=" + outDir.string(), archive.string()});
-            EXPECT_TRUE(readFile(outDir / "data.bin") == s.data);
+            EXPECT_TRUE(testsupport::readBytes(outDir / "data.bin") == s.data);
             fs::remove_all(outDir);
         }
     }
@@ -123,9 +115,9 @@ TEST(Lh5Peer, WeDecodeJlhaStreams) {
         const fs::path input = dir / "in.bin";
         const fs::path archive = dir / "out.lzh";
         fs::remove(archive);
-        writeFile(input, s.data);
+        testsupport::writeBytes(input, s.data);
         const auto made = testsupport::runProcess(jlha, {"co5", archive.string(), input.string()});
-        const std::vector<uint8_t> bytes = readFile(archive);
+        const std::vector<uint8_t> bytes = testsupport::readBytes(archive);
         const auto member = testsupport::readFirstLhaMember(bytes);
         ASSERT_TRUE(member) << made.out << made.err;
         ASSERT_EQ(member->method, "-lh5-");

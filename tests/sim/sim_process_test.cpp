@@ -1,6 +1,7 @@
 // velmora-sim as a process: its line is a real pseudo-terminal that the test opens as a serial port.
 
 #include "sim/modbus_rtu.h"
+#include "support/files.h"
 #include "support/paths.h"
 #include "support/process.h"
 #include "support/sim_process.h"
@@ -77,11 +78,6 @@ Bytes withCrc(Bytes frame) {
     return frame;
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 } // namespace
 
 TEST(SimProcess, ProgramsReadsAndSavesItsImageAtTermination) {
@@ -113,7 +109,7 @@ TEST(SimProcess, ProgramsReadsAndSavesItsImageAtTermination) {
     }
     EXPECT_EQ(simulator.stop(SIGTERM), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
-    const std::string saved = readFile(out);
+    const std::string saved = testsupport::readText(out);
     ASSERT_EQ(saved.size(), 0x2102u);
     EXPECT_EQ(static_cast<std::uint8_t>(saved[0x2100]), 0xAB);
     EXPECT_EQ(saved.substr(0xF00, 4), "VSIM");
@@ -210,5 +206,5 @@ TEST(SimProcess, RefusesBadOptionsWithAMessage) {
         EXPECT_NE(result.err.find(c.mention), std::string::npos) << c.args[0] << ": " << result.err;
         EXPECT_TRUE(result.out.empty()) << c.args[0];
     }
-    EXPECT_EQ(readFile(dir / "regular"), "x");
+    EXPECT_EQ(testsupport::readText(dir / "regular"), "x");
 }
