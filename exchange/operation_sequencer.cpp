@@ -74,6 +74,18 @@ ListOutcome OperationSequencer::runList(int list, const ListBuffers& buffers) {
     return out;
 }
 
+bool OperationSequencer::runBeforeList(int list) {
+    ListBuffers buffers;
+    buffers.send = m_host.imageData();
+    const ListOutcome before = runList(list, buffers);
+    if (before.result == 0)
+        return true;
+    m_lastResult = before.result;
+    m_outcome = Outcome::Failed;
+    stopExchange();
+    return false;
+}
+
 bool OperationSequencer::startRead() {
     if (m_host.busy() || m_state != State::Idle)
         return refuse({});
@@ -91,15 +103,8 @@ bool OperationSequencer::startRead() {
     showPanel(true);
     m_address = alignDown(m_window.start, m_pageSize);
 
-    ListBuffers buffers;
-    buffers.send = m_host.imageData();
-    ListOutcome before = runList(kListBeforeRead, buffers);
-    if (before.result != 0) {
-        m_lastResult = before.result;
-        m_outcome = Outcome::Failed;
-        stopExchange();
+    if (!runBeforeList(kListBeforeRead))
         return false;
-    }
     m_state = State::Paging;
     m_page = 0;
     return afterExchange();
@@ -127,15 +132,8 @@ bool OperationSequencer::startWrite() {
     m_appEnd = m_host.imageEndAddr();
     m_address = alignDown(m_host.imageStartAddr(), m_pageSize);
 
-    ListBuffers buffers;
-    buffers.send = m_host.imageData();
-    ListOutcome before = runList(kListBeforeWrite, buffers);
-    if (before.result != 0) {
-        m_lastResult = before.result;
-        m_outcome = Outcome::Failed;
-        stopExchange();
+    if (!runBeforeList(kListBeforeWrite))
         return false;
-    }
     m_state = State::Paging;
     m_startPage = static_cast<int32_t>((static_cast<int64_t>(m_address) - m_window.start) / m_pageSize);
     m_page = m_startPage;

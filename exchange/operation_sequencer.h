@@ -92,6 +92,8 @@ class OperationSequencer {
   private:
     bool commonStart(bool needPages);
     ListOutcome runList(int list, const ListBuffers& buffers);
+    // The list run before the first page; on failure the operation ends as failed.
+    bool runBeforeList(int list);
     bool afterExchange();
     bool refuse(std::string_view text);
     void showPanel(bool show);
