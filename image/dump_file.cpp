@@ -1,7 +1,7 @@
 #include "image/dump_file.h"
 
-#include "image/file_reader.h"
 #include "protocol/atomic_file.h"
+#include "protocol/file_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -196,7 +196,8 @@ FileResult TDUMPFile::LoadBinaryFile(const std::string& fileName, int32_t addres
         Clear();
     address = std::max(address, 0);
     std::vector<uint8_t> bytes;
-    if (readFileBytes(fileName, static_cast<uint64_t>(kMaxImageSize - address), bytes) != ReadStatus::Ok)
+    if (protocol::readFileBytes(fileName, static_cast<uint64_t>(kMaxImageSize - address), bytes) !=
+        protocol::ReadStatus::Ok)
         return FileResult::failure(cannotOpenMessage(fileName));
     placeBytes(address, bytes.data(), bytes.size());
     if (!append)

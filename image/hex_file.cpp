@@ -1,9 +1,9 @@
 #include "image/hex_file.h"
 
-#include "image/file_reader.h"
 #include "image/intel_hex_reader.h"
 #include "image/intel_hex_writer.h"
 #include "protocol/atomic_file.h"
+#include "protocol/file_reader.h"
 
 #include <memory>
 
@@ -76,11 +76,11 @@ FileResult THEXFile::LoadHexFile(int32_t address, const std::string& fileName, b
         FileName = fileName;
     }
     std::vector<uint8_t> text;
-    const ReadStatus status = readFileBytes(fileName, kMaxHexFileSize, text);
+    const protocol::ReadStatus status = protocol::readFileBytes(fileName, kMaxHexFileSize, text);
     FileType = kFileTypeHex;
-    if (status != ReadStatus::Ok) {
+    if (status != protocol::ReadStatus::Ok) {
         Update();
-        return loadFailure(fileName, status == ReadStatus::TooLarge ? "файл слишком велик" : "");
+        return loadFailure(fileName, status == protocol::ReadStatus::TooLarge ? "файл слишком велик" : "");
     }
     const IntelHexReadResult read =
         readIntelHex({reinterpret_cast<const char*>(text.data()), text.size()}, address,

@@ -2,10 +2,9 @@
 
 #include "protocol/codepage.h"
 #include "protocol/crc_generator.h"
+#include "protocol/file_reader.h"
 #include "protocol/vpdf_format.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -160,12 +159,17 @@ bool readCrc(Cursor& in, TCRCGenerator& generator) {
     return true;
 }
 
-std::optional<std::vector<uint8_t>> loadFile(const std::filesystem::path& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-        return std::nullopt;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (f.bad())
+// Far above the largest description the format can hold in practice; a bigger file is not read into
+// memory but taken as damaged.
+constexpr uint64_t kMaxDescriptionFileSize = 64u << 20;
+
+// The file's bytes; empty when it cannot be read (missing, not a regular file). `tooLarge` is set for a
+// file over the limit.
+std::optional<std::vector<uint8_t>> loadFile(const std::filesystem::path& path, bool& tooLarge) {
+    std::vector<uint8_t> bytes;
+    const ReadStatus status = readFileBytes(path, kMaxDescriptionFileSize, bytes);
+    tooLarge = status == ReadStatus::TooLarge;
+    if (status != ReadStatus::Ok)
         return std::nullopt;
     return bytes;
 }
@@ -188,9 +192,10 @@ int ReadProtocolBytes(TProtocol& protocol, std::span<const uint8_t> bytes) {
 }
 
 int ReadProtocolFile(TProtocol& protocol, const std::filesystem::path& path) {
-    auto bytes = loadFile(path);
+    bool tooLarge = false;
+    auto bytes = loadFile(path, tooLarge);
     if (!bytes)
-        return kReadMissing;
+        return tooLarge ? kReadDamaged : kReadMissing;
     return ReadProtocolBytes(protocol, *bytes);
 }
 
@@ -204,9 +209,10 @@ int ReadProtocolCommentBytes(TProtocol& protocol, std::span<const uint8_t> bytes
 }
 
 int ReadProtocolComment(TProtocol& protocol, const std::filesystem::path& path) {
-    auto bytes = loadFile(path);
+    bool tooLarge = false;
+    auto bytes = loadFile(path, tooLarge);
     if (!bytes)
-        return kReadMissing;
+        return tooLarge ? kReadDamaged : kReadMissing;
     return ReadProtocolCommentBytes(protocol, *bytes);
 }
 
@@ -228,7 +234,8 @@ bool CheckProtocolFileCRC(const std::filesystem::path& path, uint32_t& computed)
     std::error_code ec;
     if (!std::filesystem::exists(path, ec) && !ec)
         return true;
-    auto bytes = loadFile(path);
+    bool tooLarge = false;
+    auto bytes = loadFile(path, tooLarge);
     if (!bytes)
         return false;
     return CheckProtocolBytesCRC(*bytes, computed);

@@ -14,8 +14,8 @@ namespace protocol {
 
 // Results of the readers.
 inline constexpr int kReadOk = 0;
-inline constexpr int kReadDamaged = -1; // wrong magic or tag, or the file ends inside a field
-inline constexpr int kReadMissing = -2; // the file does not exist or cannot be opened
+inline constexpr int kReadDamaged = -1; // wrong magic or tag, the file ends inside a field, or over 64 MiB
+inline constexpr int kReadMissing = -2; // the file does not exist, cannot be opened or is no regular file
 
 // Reads a whole description into `protocol`. Commands, Exceptions and IgnoreLists are replaced by
 // the file's; ActionLists grows to the file's count but never shrinks (lists beyond the file's

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -196,6 +198,34 @@ TEST(ProtocolFile, DamagedFilesAreRejectedAndLoseNothing) {
     wrongMagic[5] = 'X';
     TProtocol target;
     EXPECT_EQ(protocol::ReadProtocolBytes(target, asBytes(wrongMagic)), protocol::kReadDamaged);
+}
+
+// Paths that are no description file are refused at once: nothing waits for a writer, nothing huge
+// is read into memory, and the caller's description stays as it was.
+TEST(ProtocolFile, PathsThatAreNoDescriptionFile) {
+    testsupport::TempDir dir;
+    const std::filesystem::path fifo = dir / "pipe.vpdf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path huge = dir / "huge.vpdf";
+    std::ofstream(huge).close();
+    std::filesystem::resize_file(huge, (64u << 20) + 1); // sparse: takes no room on disk
+    const struct {
+        std::filesystem::path path;
+        int expected;
+    } cases[] = {
+        {fifo, protocol::kReadMissing},
+        {dir.path(), protocol::kReadMissing},
+        {dir / "absent.vpdf", protocol::kReadMissing},
+        {huge, protocol::kReadDamaged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        TProtocol target;
+        target.Comment = "unchanged";
+        EXPECT_EQ(protocol::ReadProtocolFile(target, c.path), c.expected);
+        EXPECT_EQ(protocol::ReadProtocolComment(target, c.path), c.expected);
+        EXPECT_EQ(target.Comment, "unchanged");
+    }
 }
 
 TEST(ProtocolFile, WriterRefusesWhatTheFormatCannotHold) {

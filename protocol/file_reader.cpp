@@ -1,15 +1,16 @@
-#include "image/file_reader.h"
+#include "protocol/file_reader.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace image {
+namespace protocol {
 
 ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
     bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that opening a FIFO does not wait for a writer; reads of a regular file ignore it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return ReadStatus::CannotOpen;
     struct stat st {};
@@ -37,4 +38,4 @@ ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, st
     return ReadStatus::Ok;
 }
 
-} // namespace image
+} // namespace protocol

@@ -1,0 +1,19 @@
+#pragma once
+// Whole-file reading for the loaders (memory images, protocol descriptions), with a size limit checked
+// before anything is read. Only regular files are read: a folder, a FIFO or a device is refused at once,
+// without waiting for a writer.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace protocol {
+
+enum class ReadStatus { Ok, CannotOpen, TooLarge };
+
+// Reads the whole file into `bytes`. Fails with TooLarge, reading nothing, when the file holds more
+// than `maxSize` bytes; with CannotOpen when it cannot be opened or read or is not a regular file.
+ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, std::vector<uint8_t>& bytes);
+
+} // namespace protocol
