@@ -27,7 +27,8 @@ ActionStates computeActionStates(const ActionStateInput& input) {
     };
 
     ActionStates s;
-    s.profileBox = s.addressField = s.fileOptions = s.fileOpen = s.bufferClear = s.fileSave = idle;
+    s.profileBox = s.addressField = s.fileOptions = s.fileOpen = s.bufferClear = s.bufferLoadAt = s.fileSave =
+        idle;
     s.fileUpdate = idle && input.currentFileExists;
     s.devOpts = ready && hasSteps(kDevOptsList);
     s.devRead = ready && hasSteps(kDevReadList);

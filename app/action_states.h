@@ -28,6 +28,7 @@ struct ActionStates {
     bool fileOptions = false;
     bool fileOpen = false;
     bool bufferClear = false;
+    bool bufferLoadAt = false; // also the dump's cell editing: both change the image a device operation uses
     bool fileSave = false;
     bool fileUpdate = false;
     bool devOpts = false;

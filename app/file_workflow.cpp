@@ -275,6 +275,9 @@ std::optional<std::int32_t> FileWorkflow::loadAddress(std::string_view text) {
 }
 
 bool FileWorkflow::loadAt(std::int32_t address, const std::string& fileName, int filterPosition) {
+    // Adding to the image while a device reads or writes it would mix two images.
+    if (m_host.deviceBusy())
+        return false;
     rememberFolder(fileName);
     return LoadFile(openFilterFileType(filterPosition), address, fileName, true);
 }

@@ -111,7 +111,7 @@ class FileWorkflow {
     // is no number shows an error box and gives nothing.
     std::optional<std::int32_t> loadAddress(std::string_view text);
     // Loads `fileName` on top of the image at `address` (type from the filter position); caption, stamp
-    // and recent list stay.
+    // and recent list stay. Refused (false, nothing changed) while a device operation runs.
     bool loadAt(std::int32_t address, const std::string& fileName, int filterPosition);
 
     // One tick of the file watch (the window calls it every second while "Check file update" is on).

@@ -53,6 +53,13 @@ void DumpModel::setEditable(bool editable) {
     refresh();
 }
 
+void DumpModel::setLocked(bool locked) {
+    if (locked == m_locked)
+        return;
+    m_locked = locked;
+    refresh();
+}
+
 void DumpModel::refresh() {
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
@@ -126,14 +133,14 @@ Qt::ItemFlags DumpModel::flags(const QModelIndex& index) const {
     if (addressOf(index) < 0)
         return Qt::ItemIsEnabled;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_editable)
+    if (m_editable && !m_locked)
         f |= Qt::ItemIsEditable;
     return f;
 }
 
 bool DumpModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     const int address = addressOf(index);
-    if (role != Qt::EditRole || address < 0 || !m_editable)
+    if (role != Qt::EditRole || address < 0 || !m_editable || m_locked)
         return false;
     const QString text = value.toString().trimmed();
     if (text.isEmpty() || text.size() > 2)

@@ -33,6 +33,8 @@ class DumpModel : public QAbstractTableModel {
     // Byte cells become editable.
     void setEditable(bool editable);
     bool editable() const { return m_editable; }
+    // While locked (a device operation runs) no cell can be edited, whatever setEditable said.
+    void setLocked(bool locked);
     // The image changed: repaint every cell.
     void refresh();
 
@@ -53,6 +55,7 @@ class DumpModel : public QAbstractTableModel {
     int m_first = 0;
     int m_last = 0;
     bool m_editable = false;
+    bool m_locked = false;
 };
 
 // The character the text column shows for a byte.

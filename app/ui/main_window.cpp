@@ -721,6 +721,8 @@ void MainWindow::UpdateActionStates() {
     action("FileOptions")->setEnabled(s.fileOptions);
     action("FileOpen")->setEnabled(s.fileOpen);
     action("BufferClear")->setEnabled(s.bufferClear);
+    action("BufferLoadAt")->setEnabled(s.bufferLoadAt);
+    m_dumpModel->setLocked(!s.bufferLoadAt);
     action("FileSave")->setEnabled(s.fileSave);
     action("FileUpdate")->setEnabled(s.fileUpdate);
     action("DevOpts")->setEnabled(s.devOpts);

@@ -81,7 +81,8 @@ TEST(ActionStatesTest, BusyDisabledAndWriteBlocked) {
         SCOPED_TRACE(c.name);
         const app::ActionStates s =
             app::computeActionStates({c.busy, c.disabled, c.blocked, c.fileExists, &p});
-        for (bool b : {s.profileBox, s.addressField, s.fileOptions, s.fileOpen, s.bufferClear, s.fileSave})
+        for (bool b : {s.profileBox, s.addressField, s.fileOptions, s.fileOpen, s.bufferClear, s.bufferLoadAt,
+                       s.fileSave})
             EXPECT_EQ(b, c.fileActions);
         EXPECT_EQ(s.fileUpdate, c.reload);
         EXPECT_EQ(s.devRead, c.read);

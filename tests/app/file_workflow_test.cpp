@@ -211,6 +211,12 @@ TEST_F(FileWorkflowTest, LoadAtAddressKeepsTheFirstFile) {
     EXPECT_FALSE(workflow.loadAt(0x4000, badHex, 1));
     EXPECT_EQ(image.Data[0x2100], 1);
     EXPECT_EQ(image.Data[0x3000], 0x5A);
+
+    // Nothing is added while a device reads or writes the image.
+    host.busy = true;
+    EXPECT_FALSE(workflow.loadAt(0x2100, small, 3));
+    host.busy = false;
+    EXPECT_EQ(image.Data[0x2100], 1);
 }
 
 TEST_F(FileWorkflowTest, LoadAddressText) {

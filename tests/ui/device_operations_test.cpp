@@ -1,3 +1,4 @@
+#include "app/ui/dump_model.h"
 #include "app/ui/main_window.h"
 #include "exchange/dialogs/device_settings_dialog.h"
 #include "exchange/dialogs/search_dialog.h"
@@ -92,10 +93,17 @@ class DeviceOperationsTest : public QObject {
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QVERIFY(!w.state().communicationDisabled);
         QVERIFY(w.action("DevRead")->isEnabled());
+        w.action("BufferEditEnable")->setChecked(true);
+        const QModelIndex cell = w.dumpModel().index(0, 1);
+        QVERIFY(w.dumpModel().flags(cell) & Qt::ItemIsEditable);
         w.action("DevRead")->trigger();
         QVERIFY(w.sequencer().paging());
         QVERIFY(w.busy());
         QVERIFY(!w.action("FileOpen")->isEnabled());
+        // Nothing changes the image while the device is read into it.
+        QVERIFY(!w.action("BufferLoadAt")->isEnabled());
+        QVERIFY(!(w.dumpModel().flags(cell) & Qt::ItemIsEditable));
+        QVERIFY(!w.dumpModel().setData(cell, QStringLiteral("5A"), Qt::EditRole));
         QVERIFY(w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->isVisibleTo(&w));
         QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 60000);
         QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Completed));
@@ -104,6 +112,8 @@ class DeviceOperationsTest : public QObject {
             QCOMPARE(int(w.image().Data[a]), int(pattern(a)));
         QVERIFY(!w.busy());
         QVERIFY(w.action("FileOpen")->isEnabled());
+        QVERIFY(w.action("BufferLoadAt")->isEnabled());
+        QVERIFY(w.dumpModel().flags(cell) & Qt::ItemIsEditable);
         QVERIFY(!w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"))->isVisibleTo(&w));
         QCOMPARE(w.statusText(0), QStringLiteral("Нач. адр: 0x2100h  Кон. адр:0x3FFFh"));
     }
