@@ -138,6 +138,10 @@ void FileWorkflow::reportLoadFailure(const image::FileResult& result, const std:
 
 bool FileWorkflow::LoadFile(std::uint8_t fileType, std::int32_t address, const std::string& fileName,
                             bool append) {
+    // A load while a device reads or writes the image would mix two images; the window disables every
+    // way to get here meanwhile, this keeps it so.
+    if (m_host.deviceBusy())
+        return false;
     const image::FileResult result = m_image.LoadFromFile(fileType, address, append, fileName);
 
     // A file that could not be read is reported as such; the version-record rule applies to files that
@@ -275,9 +279,6 @@ std::optional<std::int32_t> FileWorkflow::loadAddress(std::string_view text) {
 }
 
 bool FileWorkflow::loadAt(std::int32_t address, const std::string& fileName, int filterPosition) {
-    // Adding to the image while a device reads or writes it would mix two images.
-    if (m_host.deviceBusy())
-        return false;
     rememberFolder(fileName);
     return LoadFile(openFilterFileType(filterPosition), address, fileName, true);
 }

@@ -91,7 +91,7 @@ class FileWorkflow {
     // On success: range narrowed to the profile's FLASH window, "Программа не умещается в памяти" logged
     // when filled bytes lie outside it, "Открыт файл: " + name logged, caption and file stamp set (not
     // when appending), view refreshed, and the first profile whose "Assign file type" matches offered
-    // to the host.
+    // to the host. While the host says a device operation runs, nothing is loaded and false returned.
     bool LoadFile(std::uint8_t fileType, std::int32_t address, const std::string& fileName, bool append);
 
     // The open dialog chose `fileName`: load it (type detected) and on success record it as the current
@@ -111,7 +111,7 @@ class FileWorkflow {
     // is no number shows an error box and gives nothing.
     std::optional<std::int32_t> loadAddress(std::string_view text);
     // Loads `fileName` on top of the image at `address` (type from the filter position); caption, stamp
-    // and recent list stay. Refused (false, nothing changed) while a device operation runs.
+    // and recent list stay.
     bool loadAt(std::int32_t address, const std::string& fileName, int filterPosition);
 
     // One tick of the file watch (the window calls it every second while "Check file update" is on).

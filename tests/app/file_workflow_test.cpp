@@ -212,10 +212,13 @@ TEST_F(FileWorkflowTest, LoadAtAddressKeepsTheFirstFile) {
     EXPECT_EQ(image.Data[0x2100], 1);
     EXPECT_EQ(image.Data[0x3000], 0x5A);
 
-    // Nothing is added while a device reads or writes the image.
+    // Nothing is loaded while a device reads or writes the image, by any path.
     host.busy = true;
     EXPECT_FALSE(workflow.loadAt(0x2100, small, 3));
+    EXPECT_FALSE(workflow.openFile(small));
+    EXPECT_FALSE(workflow.reload());
     host.busy = false;
+    EXPECT_EQ(image.Data[0x3000], 0x5A);
     EXPECT_EQ(image.Data[0x2100], 1);
 }
 
