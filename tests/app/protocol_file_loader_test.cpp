@@ -3,6 +3,7 @@
 #include "protocol/vpdf_reader.h"
 #include "protocol/vpdf_writer.h"
 #include "support/paths.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::Setting;
-
-struct Messages : app::MessageSink {
-    std::vector<std::string> texts;
-    bool showMessage(std::string_view, std::string_view text, app::MessageKind) override {
-        texts.emplace_back(text);
-        return true;
-    }
-};
 
 struct Host : app::ProfileHost {
     void setImageCrcParams(const protocol::CrcParameters&) override {}
@@ -71,7 +64,7 @@ TEST(ProtocolFileLoader, ProfileOpensRealDescriptionFiles) {
     app::SettingsStore store(dir / "prog.ini");
     app::MainState state;
     Host host;
-    Messages messages;
+    testsupport::RecordedMessages messages;
     app::ViewNotifications view;
     protocol::TProtocol loaded;
     app::ProtocolFileLoader loader(loaded);

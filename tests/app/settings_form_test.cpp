@@ -2,6 +2,7 @@
 #include "protocol/vpdf_writer.h"
 #include "support/files.h"
 #include "support/paths.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::Setting;
-
-struct RecordingMessages : app::MessageSink {
-    std::vector<std::string> shown;
-    bool showMessage(std::string_view, std::string_view text, app::MessageKind) override {
-        shown.emplace_back(text);
-        return true;
-    }
-};
 
 struct CountingView : app::ViewListener {
     int refresh = 0, layout = 0;
@@ -71,7 +64,7 @@ class SettingsFormTest : public ::testing::Test {
     app::MainState state;
     RecordingHost host;
     CountingProtocol protocol;
-    RecordingMessages messages;
+    testsupport::RecordedMessages messages;
     CountingView viewListener;
     app::ViewNotifications view;
     app::Profiles profiles;

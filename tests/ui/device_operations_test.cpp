@@ -5,6 +5,7 @@
 #include "image/file_type.h"
 #include "support/bus_relay.h"
 #include "support/paths.h"
+#include "support/recorded_messages.h"
 #include "support/sim_process.h"
 
 #include <QAction>
@@ -19,14 +20,6 @@
 #include <functional>
 
 namespace {
-
-struct Recorded : app::MessageSink {
-    std::vector<std::string> texts;
-    bool showMessage(std::string_view, std::string_view text, app::MessageKind) override {
-        texts.emplace_back(text);
-        return true;
-    }
-};
 
 // Runs `act` once `dialog` is on screen. Timers also run while the window waits for the device, so a
 // plain zero timer could fire before the dialog is shown.
@@ -89,7 +82,7 @@ class DeviceOperationsTest : public QObject {
     void readsTheDeviceWithProgress() {
         testsupport::SimProcess sim({"--image-in", memory()});
         writeSettings(sim.linePath());
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QVERIFY(!w.state().communicationDisabled);
         QVERIFY(w.action("DevRead")->isEnabled());
@@ -123,7 +116,7 @@ class DeviceOperationsTest : public QObject {
         {
             testsupport::SimProcess sim({"--image-out", out});
             writeSettings(sim.linePath());
-            Recorded messages;
+            testsupport::RecordedMessages messages;
             app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
             QVERIFY(w.files().LoadFile(image::kFileTypeBinary, 0, firmware(), false));
             w.action("DevWrite")->trigger();
@@ -158,7 +151,7 @@ class DeviceOperationsTest : public QObject {
         // Each answer takes 700 ms; a timer of the window must keep firing meanwhile.
         testsupport::SimProcess sim({"--image-in", memory(), "--reply-delay", "700"});
         writeSettings(sim.linePath());
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QElapsedTimer clock;
         qint64 last = 0;
@@ -190,7 +183,7 @@ class DeviceOperationsTest : public QObject {
     void cancelAndCloseEndTheRead() {
         testsupport::SimProcess sim({"--image-in", memory()});
         writeSettings(sim.linePath());
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         {
             app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
             w.action("DevRead")->trigger();
@@ -215,7 +208,7 @@ class DeviceOperationsTest : public QObject {
         testsupport::SimProcess high({"--address", "240", "--serial", "8", "--ident", "High"});
         testsupport::BusRelay bus({low.linePath(), high.linePath()});
         writeSettings(bus.busPath());
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QVERIFY(w.action("DevFind")->isEnabled());
         w.action("DevFind")->trigger();
@@ -242,7 +235,7 @@ class DeviceOperationsTest : public QObject {
     void deviceOptionsRoundTrip() {
         testsupport::SimProcess sim({"--serial", "4660", "--ident", "Old"});
         writeSettings(sim.linePath());
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QVERIFY(w.action("DevOpts")->isEnabled());
         exchange::dialogs::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();

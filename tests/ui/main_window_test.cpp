@@ -3,6 +3,7 @@
 #include "app/ui/address_dialog.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/main_window.h"
+#include "support/recorded_messages.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -18,14 +19,6 @@
 #include <fstream>
 
 namespace {
-
-struct Recorded : app::MessageSink {
-    std::vector<std::string> texts;
-    bool showMessage(std::string_view, std::string_view text, app::MessageKind) override {
-        texts.emplace_back(text);
-        return true;
-    }
-};
 
 std::vector<uint8_t> firmwareAt(int at, int count) {
     std::vector<uint8_t> bytes(static_cast<size_t>(at + count), 0xFF);
@@ -48,7 +41,8 @@ class MainWindowTest : public QObject {
         std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return p;
     }
-    std::unique_ptr<app::ui::MainWindow> start(std::vector<std::string> args, Recorded& messages) {
+    std::unique_ptr<app::ui::MainWindow> start(std::vector<std::string> args,
+                                               testsupport::RecordedMessages& messages) {
         return std::make_unique<app::ui::MainWindow>(app::CommandLine(std::move(args)), settingsFile(),
                                                      &messages);
     }
@@ -57,7 +51,7 @@ class MainWindowTest : public QObject {
     void init() { QFile::remove(QString::fromStdString(settingsFile())); }
 
     void startsWithNothing() {
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({}, messages);
         QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
         QVERIFY(!messages.texts.empty()); // no protocol description: communication is switched off
@@ -84,7 +78,7 @@ class MainWindowTest : public QObject {
     void actionLetters() {
         QFETCH(QString, arg);
         QFETCH(QStringList, visible);
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         std::vector<std::string> args;
         if (!arg.isEmpty())
             args.push_back(arg.toStdString());
@@ -102,7 +96,7 @@ class MainWindowTest : public QObject {
             app::SettingsStore store(settingsFile());
             store.writeString(app::Setting::LastFile, fw);
         }
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         {
             auto w = start({}, messages);
             QCOMPARE(w->windowTitle(), QString::fromStdString("Velmora    [ " + fw + " ]"));
@@ -130,7 +124,7 @@ class MainWindowTest : public QObject {
     }
 
     void deviceAddressAndClose() {
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         {
             auto w = start({"/A0x1F"}, messages);
             QCOMPARE(w->state().deviceAddress, 31);
@@ -164,7 +158,7 @@ class MainWindowTest : public QObject {
             store.writeBool(app::Setting::ShowDump, false);
             store.writeBool(app::Setting::MemoryWindow, false);
         }
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({}, messages);
         QCOMPARE(w->panelFlags(), 0x76);
         QVERIFY(!w->action("ViewDumpPanel")->isChecked());
@@ -177,7 +171,7 @@ class MainWindowTest : public QObject {
 
     void editsMarkTheImage() {
         const std::string fw = writeFirmware("fw.bin");
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({"/F" + fw}, messages);
         w->action("BufferEditEnable")->setChecked(true);
         const QModelIndex cell = w->dumpModel().index(0x30, 1); // address 0x2400, outside the file
@@ -189,7 +183,7 @@ class MainWindowTest : public QObject {
 
     void jumpsAndLog() {
         const std::string fw = writeFirmware("fw.bin");
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({"/F" + fw}, messages);
         w->resize(565, 400);
         w->show();
@@ -219,7 +213,7 @@ class MainWindowTest : public QObject {
 
     void addressDialogStartsEmptyWithItsCallersCaption() {
         const std::string fw = writeFirmware("fw.bin");
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({"/F" + fw}, messages);
         w->resize(565, 400);
         w->show();
@@ -253,7 +247,7 @@ class MainWindowTest : public QObject {
     }
 
     void aboutBoxNamesTheProgramVersion() {
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({}, messages);
         const QString version = QString::fromStdString(app::programVersionText());
         QVERIFY(version != QStringLiteral("NONE"));
@@ -268,7 +262,7 @@ class MainWindowTest : public QObject {
                                           << "[default\\Options]\nCheck file update=1\nConfirm reload=1\n";
         }
         const std::string fw = writeFirmware("watched.bin");
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({}, messages);
         QVERIFY(w->files().openFile(fw));
         QCOMPARE(int(w->image().Data[0x2100]), 0x00);
@@ -286,7 +280,7 @@ class MainWindowTest : public QObject {
 
     void clearAndRecentFiles() {
         const std::string fw = writeFirmware("fw.bin");
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         auto w = start({}, messages);
         QVERIFY(w->files().openFile(fw));
         QCOMPARE(w->windowTitle(), QString::fromStdString("Velmora    [ " + fw + " ]"));

@@ -9,6 +9,7 @@
 #include "protocol/vpdf_reader.h"
 #include "protocol/vpdf_writer.h"
 #include "support/paths.h"
+#include "support/recorded_messages.h"
 #include "support/sim_process.h"
 
 #include <QAction>
@@ -32,18 +33,6 @@ using protocol::editor::ProtocolEditor;
 namespace {
 
 // Collects the messages; questions are answered with `answer`.
-struct Recorded : app::MessageSink {
-    std::vector<std::string> texts;
-    std::vector<app::MessageKind> kinds;
-    bool answer = true;
-    bool showMessage(std::string_view, std::string_view text, app::MessageKind kind) override {
-        texts.emplace_back(text);
-        kinds.push_back(kind);
-        return kind == app::MessageKind::Question ? answer : true;
-    }
-    std::string last() const { return texts.empty() ? std::string() : texts.back(); }
-};
-
 QStringList listTexts(const QListWidget& list) {
     QStringList out;
     for (int i = 0; i < list.count(); ++i)
@@ -125,7 +114,7 @@ class ProtocolEditorTest : public QObject {
 };
 
 void ProtocolEditorTest::commandsAreNamedAndDeleted() {
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     protocol::editor::CommandsPage* page = e.commandsPage();
     QVERIFY(!page->deleteButton()->isEnabled());
@@ -169,7 +158,7 @@ void ProtocolEditorTest::commandsAreNamedAndDeleted() {
 }
 
 void ProtocolEditorTest::deletingACommandRenumbersSteps() {
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     for (int i = 0; i < 4; ++i)
         e.commandsPage()->addButton()->click();
@@ -234,7 +223,7 @@ void ProtocolEditorTest::applyRefusesOrWarns() {
     QFETCH(bool, applied);
     QFETCH(QStringList, messages);
 
-    Recorded sink;
+    testsupport::RecordedMessages sink;
     ProtocolEditor e(sink);
     protocol::editor::CommandsPage* page = e.commandsPage();
     page->addButton()->click();
@@ -273,7 +262,7 @@ void ProtocolEditorTest::applyRefusesOrWarns() {
 }
 
 void ProtocolEditorTest::liveCheckMarksTheFaultyLine() {
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     e.show();
     protocol::editor::CommandsPage* page = e.commandsPage();
@@ -317,7 +306,7 @@ void ProtocolEditorTest::liveCheckMarksTheFaultyLine() {
 void ProtocolEditorTest::removingAStepKeepsSharedIgnoreLists() {
     testsupport::TempDir dir;
     writeSharedListsFile(dir / "shared.vpdf");
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     QCOMPARE(e.LoadIntoEditor(QString::fromStdString((dir / "shared.vpdf").string())), 0);
     e.showPage(ProtocolEditor::Actions);
@@ -356,7 +345,7 @@ void ProtocolEditorTest::removingAStepKeepsSharedIgnoreLists() {
 void ProtocolEditorTest::stepsWithout65535ListGetANewOne() {
     testsupport::TempDir dir;
     writeSharedListsFile(dir / "shared.vpdf");
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     QCOMPARE(e.LoadIntoEditor(QString::fromStdString((dir / "shared.vpdf").string())), 0);
     const protocol::TProtocol& p = e.model().description();
@@ -381,7 +370,7 @@ void ProtocolEditorTest::stepsWithout65535ListGetANewOne() {
 void ProtocolEditorTest::stepButtonsFollowTheTree() {
     testsupport::TempDir dir;
     writeSharedListsFile(dir / "shared.vpdf");
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     e.LoadIntoEditor(QString::fromStdString((dir / "shared.vpdf").string()));
     e.showPage(ProtocolEditor::Actions);
@@ -427,7 +416,7 @@ void ProtocolEditorTest::stepButtonsFollowTheTree() {
 }
 
 void ProtocolEditorTest::the256thStepIsRefused() {
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     e.commandsPage()->addButton()->click();
     e.showPage(ProtocolEditor::Actions);
@@ -444,7 +433,7 @@ void ProtocolEditorTest::the256thStepIsRefused() {
 }
 
 void ProtocolEditorTest::errorGridRowRules() {
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     protocol::editor::ErrorTextPage* page = e.errorTextPage();
     QTableWidget* t = page->table();
@@ -521,7 +510,7 @@ void ProtocolEditorTest::errorGridRowRules() {
 void ProtocolEditorTest::newDescriptionOnlyWithSaveAs() {
     testsupport::TempDir dir;
     const QString missing = QString::fromStdString((dir / "missing.vpdf").string());
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     QCOMPARE(e.LoadIntoEditor(missing), -2);
     QVERIFY(!e.saveButton()->isEnabled());
@@ -572,7 +561,7 @@ void ProtocolEditorTest::newDescriptionOnlyWithSaveAs() {
 
 void ProtocolEditorTest::failedSaveKeepsTheEditorOpen() {
     testsupport::TempDir dir;
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     const std::filesystem::path good = dir / "good.vpdf";
     e.setPathChooser([&] { return QString::fromStdString(good.string()); });
@@ -608,7 +597,7 @@ void ProtocolEditorTest::damagedFileIsReported() {
     testsupport::TempDir dir;
     const std::filesystem::path damaged = dir / "damaged.vpdf";
     std::ofstream(damaged, std::ios::binary) << "not a protocol description";
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     QCOMPARE(ProtocolEditor::editFile(QString::fromStdString(damaged.string()), messages), -1);
     QCOMPARE(messages.texts, std::vector<std::string>({"Испорчен файл описания протокола"}));
     QCOMPARE(messages.kinds, std::vector<app::MessageKind>({app::MessageKind::Error}));
@@ -631,7 +620,7 @@ void ProtocolEditorTest::damagedFileIsReported() {
 
 void ProtocolEditorTest::builtFromScratchReadsTheSimulator() {
     testsupport::TempDir dir;
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     e.show();
     QCOMPARE(e.LoadIntoEditor(QString::fromStdString((dir / "absent.vpdf").string())), -2);
@@ -705,7 +694,7 @@ void ProtocolEditorTest::builtFromScratchReadsTheSimulator() {
           << "[default\\Connection]\nprotocolFile=" << built.string()
           << "\nFLASH start=0x2100\nFLASH end=0x3FFF\n[default\\Protocol]\nPagesize=128\n";
     }
-    Recorded windowMessages;
+    testsupport::RecordedMessages windowMessages;
     app::ui::MainWindow w(app::CommandLine({}), ini, &windowMessages);
     QVERIFY2(!w.state().communicationDisabled, windowMessages.last().c_str());
     w.action("DevRead")->trigger();

@@ -6,6 +6,7 @@
 #include "protocol/editor/protocol_editor.h"
 #include "protocol/vpdf_writer.h"
 #include "support/paths.h"
+#include "support/recorded_messages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,20 +52,6 @@ bool writeDescription(const fs::path& p, const std::string& comment) {
     return protocol::WriteProtocolFile(description, p, error);
 }
 
-struct Recorded : app::MessageSink {
-    std::vector<std::string> texts;
-    bool showMessage(std::string_view, std::string_view text, app::MessageKind) override {
-        texts.emplace_back(text);
-        return true;
-    }
-    bool saw(const std::string& part) const {
-        for (const std::string& t : texts)
-            if (t.find(part) != std::string::npos)
-                return true;
-        return false;
-    }
-};
-
 struct Host : app::ProfileHost {
     std::optional<protocol::CrcParameters> crc;
     void setImageCrcParams(const protocol::CrcParameters& p) override { crc = p; }
@@ -83,7 +70,7 @@ struct Bench {
     Host host;
     protocol::TProtocol description;
     app::ProtocolFileLoader loader{description};
-    Recorded messages;
+    testsupport::RecordedMessages messages;
     app::ViewNotifications view;
     app::Profiles profiles{store, state, host, loader, messages, view, dir.path()};
     Devices devices;
@@ -573,7 +560,7 @@ class SettingsDialogTest : public QObject {
 
     void mainWindowOpensTheDialogModally() {
         testsupport::TempDir dir;
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine(std::vector<std::string>{}), dir / "prog.ini", &messages);
         bool wasModal = false;
         QTimer::singleShot(0, &w, [&] {
@@ -603,7 +590,7 @@ class SettingsDialogTest : public QObject {
         std::ofstream(dir / "prog.ini")
             << "[Profiles]\nactive=default\ncount=1\nprofile1=default\n"
             << "[default\\Connection]\nprotocolFile=" << description.string() << "\n";
-        Recorded messages;
+        testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine(std::vector<std::string>{}), dir / "prog.ini", &messages);
         QString editorPath;
         std::size_t editorCommands = 0;
