@@ -96,13 +96,16 @@ IntelHexReadResult readIntelHex(std::string_view text, int64_t relocateTo, const
         if (static_cast<uint8_t>(0x100 - (sum & 0xFF)) != checksum)
             return fail(IntelHexError::BadChecksum);
 
-        int64_t linear = extendedBase + addrHigh * 256 + addrLow;
+        int64_t recordAddress = addrHigh * 256 + addrLow;
         if (firstRecord < 0)
-            firstRecord = linear;
-        int64_t address = relocateTo >= 0 ? linear - firstRecord + relocateTo : linear;
+            firstRecord = recordAddress;
+        // Relocation moves the 16-bit record address and wraps within its 64 KiB; the extended base stays.
+        if (relocateTo >= 0)
+            recordAddress = (recordAddress - firstRecord + relocateTo) & 0xFFFF;
+        int64_t address = extendedBase + recordAddress;
         if (count == 0)
             continue;
-        if (address < 0 || address + count > kMaxImageSize)
+        if (address + count > kMaxImageSize)
             return fail(IntelHexError::AddressOutOfRange);
         sink(static_cast<uint32_t>(address), bytes.data(), static_cast<size_t>(count));
     }
@@ -122,7 +125,7 @@ const char* intelHexErrorText(IntelHexError error) {
     case IntelHexError::BadChecksum:
         return "неверная контрольная сумма";
     case IntelHexError::AddressOutOfRange:
-        return "адрес данных вне образа (0x800000 и выше)";
+        return "данные ложатся по адресу 0x800000 и выше, за концом образа";
     }
     return "";
 }
