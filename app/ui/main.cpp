@@ -13,9 +13,47 @@
 #include <QApplication>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: velmora [--settings FILE] [/Ffile] [/Aaddress] [/Eletters] [FILE]\n"
+    "\n"
+    "The desktop service tool for devices on a MODBUS-RTU serial line.\n"
+    "\n"
+    "  FILE, /Ffile      open this firmware file at start-up\n"
+    "  /Aaddress         device address to use (decimal, or hexadecimal after $, 0x or x)\n"
+    "  /Eletters         show only the actions whose letters are given\n"
+    "  --settings FILE   settings file to use instead of prog.ini\n"
+    "  --help            print this help and exit\n"
+    "  --version         print the program version and exit\n"
+    "\n"
+    "Started with any argument, the program keeps the device address and the last file unchanged.\n";
+
+// --help and --version answer on stdout without a window (and without a display). Returns whether
+// one of them was given.
+bool answerInformationOption(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velmora %s\n", VELMORA_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (answerInformationOption(argc, argv))
+        return EXIT_SUCCESS;
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Log timestamps follow the user's date and time formats.

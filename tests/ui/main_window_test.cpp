@@ -3,6 +3,7 @@
 #include "app/ui/address_dialog.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/main_window.h"
+#include "support/process.h"
 #include "support/recorded_messages.h"
 
 #include <QAction>
@@ -121,6 +122,25 @@ class MainWindowTest : public QObject {
             QCOMPARE(store.readString(app::Setting::LastFile), std::string());
             QVERIFY(!w->action("FileUpdate")->isEnabled());
         }
+    }
+
+    // --help and --version answer on stdout without a display and leave the settings alone (a bare
+    // path argument would clear the last file).
+    void informationOptionsNeedNoWindow() {
+        {
+            app::SettingsStore store(settingsFile());
+            store.writeString(app::Setting::LastFile, "/home/user/fw.hex");
+        }
+        const std::string program = VELMORA_BINARY_DIR "/app/ui/velmora";
+        for (const char* option : {"--help", "--version"}) {
+            const auto r =
+                testsupport::runProcess("/usr/bin/env", {"-u", "DISPLAY", "QT_QPA_PLATFORM=none", program,
+                                                         "--settings", settingsFile(), option});
+            QCOMPARE(r.exitCode, 0);
+            QVERIFY2(r.out.find("velmora") != std::string::npos, r.out.c_str());
+        }
+        app::SettingsStore store(settingsFile());
+        QCOMPARE(store.readString(app::Setting::LastFile), std::string("/home/user/fw.hex"));
     }
 
     void deviceAddressAndClose() {
