@@ -102,8 +102,12 @@ ImageStatusTexts imageStatusTexts(image::THEXFile& image, std::int32_t flashStar
     image.BlockCount = image.Length / page + (image.Length % page != 0 ? 1 : 0);
 
     ImageStatusTexts texts;
-    texts.range = "Нач. адр: " + image::AddrToHex0x(static_cast<std::uint32_t>(image.StartAddr)) + "h" +
-                  "  Кон. адр:" + image::AddrToHex0x(static_cast<std::uint32_t>(image.EndAddr)) + "h";
+    // Nothing in range: a dash instead of the -1 the image keeps for "no address".
+    if (image.StartAddr < 0 || image.EndAddr < 0)
+        texts.range = "Нач. адр: —  Кон. адр: —";
+    else
+        texts.range = "Нач. адр: " + image::AddrToHex0x(static_cast<std::uint32_t>(image.StartAddr)) + "h" +
+                      "  Кон. адр:" + image::AddrToHex0x(static_cast<std::uint32_t>(image.EndAddr)) + "h";
     texts.size = "Длина: " + image::AddrToHex0x(static_cast<std::uint32_t>(image.Length)) + "(" +
                  std::to_string(image.Length) + ")" + " байт [" + std::to_string(image.BlockCount) +
                  " блоков]";

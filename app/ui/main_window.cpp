@@ -492,6 +492,7 @@ void MainWindow::createCentralArea() {
     auto* errBar = new QToolBar(m_errorLogWindow);
     errBar->addAction(QStringLiteral("Очистить"), this, [this] { m_log.clearErrorLog(); });
     m_errorLogText = new QPlainTextEdit(m_errorLogWindow);
+    m_errorLogText->setObjectName(QStringLiteral("ErrorLogText"));
     m_errorLogText->setReadOnly(true);
     errLayout->addWidget(errBar);
     errLayout->addWidget(m_errorLogText);
@@ -888,8 +889,12 @@ void MainWindow::logCleared() {
 }
 
 void MainWindow::errorLogAdded(const std::string& block) {
-    m_errorLogText->setPlainText(qt(m_log.errorLogText()));
-    (void)block;
+    // Appending keeps a noisy bus linear and the newest block in view.
+    QString text = qt(block);
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    m_errorLogText->appendPlainText(text);
+    m_errorLogText->ensureCursorVisible();
     m_errorLogWindow->show();
 }
 

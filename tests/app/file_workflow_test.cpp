@@ -357,7 +357,7 @@ TEST_F(FileWorkflowTest, ReloadAndClear) {
     EXPECT_EQ(store.readString(Setting::ProfileFile, "default"), "");
     EXPECT_EQ(host.hwidClears, 1);
     const app::ImageStatusTexts status = app::imageStatusTexts(image, 0x2100, 0x3FFF, 128);
-    EXPECT_EQ(status.range, "Нач. адр: 0xFFFFFFFFh  Кон. адр:0xFFFFFFFFh");
+    EXPECT_EQ(status.range, "Нач. адр: —  Кон. адр: —");
 
     // Reload after clear: the file name is gone.
     EXPECT_FALSE(workflow.reload());

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -61,7 +63,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!w->action("FileUpdate")->isEnabled());
         QVERIFY(!w->action("DevRead")->isEnabled());
         QCOMPARE(w->dumpModel().rowCount(), 0x1F0);
-        QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0xFFFFFFFFh  Кон. адр:0xFFFFFFFFh"));
+        QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: —  Кон. адр: —"));
         QCOMPARE(w->panelFlags(), 0x77);
         QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("AddressField"))->text(), QStringLiteral("0x11"));
     }
@@ -229,6 +231,19 @@ class MainWindowTest : public QObject {
         w->log().AddLogLine("next");
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->currentRow(), 0);
+
+        // Raw answers are appended to the error log, the newest kept in view.
+        auto* errors = w->findChild<QPlainTextEdit*>(QStringLiteral("ErrorLogText"));
+        QVERIFY(errors);
+        const std::vector<std::uint8_t> answer(40, 0x5A);
+        for (int i = 0; i < 20; ++i)
+            w->log().ShowRawAnswer(answer);
+        QString expected = QString::fromStdString(w->log().errorLogText());
+        expected.chop(1);
+        QCOMPARE(errors->toPlainText(), expected);
+        QScrollBar* bar = errors->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void addressDialogStartsEmptyWithItsCallersCaption() {
@@ -311,7 +326,7 @@ class MainWindowTest : public QObject {
         w->action("BufferClear")->trigger();
         QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
         QVERIFY(!w->action("FileUpdate")->isEnabled());
-        QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: 0xFFFFFFFFh  Кон. адр:0xFFFFFFFFh"));
+        QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: —  Кон. адр: —"));
     }
 };
 
