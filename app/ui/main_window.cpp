@@ -6,6 +6,7 @@
 #include "app/ui/about_box.h"
 #include "app/ui/address_dialog.h"
 #include "app/ui/dump_model.h"
+#include "app/ui/profile_order.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/version_panel.h"
 #include "exchange/device_options.h"
@@ -366,6 +367,7 @@ void MainWindow::createToolBars() {
     m_profileBar = addToolBar(QStringLiteral("Профиль"));
     m_profileBar->addWidget(new QLabel(QStringLiteral("Профиль "), this));
     m_profileBox = new QComboBox(this);
+    m_profileBox->setObjectName(QStringLiteral("ProfileBox"));
     m_profileBox->setMinimumContentsLength(12);
     m_profileBar->addWidget(m_profileBox);
     connect(m_profileBox, &QComboBox::activated, this, [this](int index) {
@@ -653,9 +655,10 @@ void MainWindow::fillProfileBox() {
     const app::ProfileListFill fill = m_profiles->FillProfileList();
     const QSignalBlocker block(m_profileBox);
     m_profileBox->clear();
-    for (const std::string& name : fill.names)
-        m_profileBox->addItem(qt(name));
-    m_profileBox->setCurrentIndex(fill.selected);
+    m_profileBox->addItems(profileNamesInReadingOrder(fill.names));
+    if (fill.selected >= 0 && fill.selected < static_cast<int>(fill.names.size()))
+        m_profileBox->setCurrentIndex(
+            m_profileBox->findText(qt(fill.names[static_cast<size_t>(fill.selected)])));
 }
 
 void MainWindow::setDeviceAddressField(std::int32_t address) {

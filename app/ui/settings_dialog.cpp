@@ -1,6 +1,7 @@
 #include "app/ui/settings_dialog.h"
 
 #include "app/ui/crc_panel.h"
+#include "app/ui/profile_order.h"
 #include "app/ui/value_edit.h"
 
 #include <QButtonGroup>
@@ -430,8 +431,7 @@ void SettingsDialog::showForm(const app::SettingsForm& f) {
 
 void SettingsDialog::showProfileList(const app::SettingsForm& f) {
     m_profileBox->clear();
-    for (const std::string& name : f.profileNames)
-        m_profileBox->addItem(QString::fromStdString(name));
+    m_profileBox->addItems(profileNamesInReadingOrder(f.profileNames));
     m_profileBox->setEditText(QString::fromStdString(f.profileName));
     m_deleteProfile->setEnabled(app::profileDeleteEnabled(f));
 }

@@ -7,6 +7,7 @@
 #include "support/recorded_messages.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -143,6 +144,26 @@ class MainWindowTest : public QObject {
         }
         app::SettingsStore store(settingsFile());
         QCOMPARE(store.readString(app::Setting::LastFile), std::string("/home/user/fw.hex"));
+    }
+
+    void profileBoxInReadingOrder() {
+        const std::vector<std::string> stored = {"beta", "жук", "Ель", "Alpha", "Ёлка", "Ж"};
+        {
+            app::SettingsStore store(settingsFile());
+            for (size_t i = 0; i < stored.size(); ++i)
+                store.writeString(app::Setting::ProfileName, stored[i], {}, static_cast<int>(i + 1));
+            store.writeInteger(app::Setting::ProfileCount, static_cast<int>(stored.size()));
+            store.writeString(app::Setting::ActiveProfile, "жук");
+        }
+        testsupport::RecordedMessages messages;
+        auto w = start({}, messages);
+        auto* box = w->findChild<QComboBox*>(QStringLiteral("ProfileBox"));
+        QVERIFY(box);
+        QStringList shown;
+        for (int i = 0; i < box->count(); ++i)
+            shown << box->itemText(i);
+        QCOMPARE(shown, (QStringList{"Alpha", "beta", "Ёлка", "Ель", "Ж", "жук"}));
+        QCOMPARE(box->currentText(), QStringLiteral("жук"));
     }
 
     void deviceAddressAndClose() {
