@@ -217,16 +217,31 @@ void TDUMPq7rEncodedFile::CheckImage() {
     CalcCRC();
     Status &= static_cast<uint8_t>(~kStatusDamaged);
     const TVersionRecord& record = Packed ? EnvVersion : Version;
-    std::vector<uint8_t> list;
-    if (CListPos >= 0)
-        list = serializeCompatList(CList);
-    const uint32_t crc =
-        envelopeImageCrc({RawData.data(), static_cast<size_t>(std::max(RawLength, 0))}, Header, record, list);
-    if (crc != record.ImageCRC())
+    std::vector<uint8_t> coded;
+    std::vector<uint8_t> plain;
+    if (CListPos >= 0) {
+        coded = codedCompatList(CList);
+        plain = serializeCompatList(CList);
+    }
+    // Envelopes in the field carry the list block fed either coded or plain; either one holds.
+    const std::span<const uint8_t> raw(RawData.data(), static_cast<size_t>(std::max(RawLength, 0)));
+    if (envelopeImageCrc(raw, Header, record, coded) != record.ImageCRC() &&
+        envelopeImageCrc(raw, Header, record, plain) != record.ImageCRC())
         Status |= kStatusDamaged;
 }
 
 void TDUMPq7rEncodedFile::DropEnvelope() {
+    if (IsEnvelope && !Packed) {
+        // The firmware of an unpacked envelope is what lies between its fields and its list block.
+        // Left out bytes read as empty, so a binary save does not write them either.
+        std::memset(Filled.data(), 0, kEnvelopeFixedSize);
+        std::memset(Data.data(), kEmptyByte, kEnvelopeFixedSize);
+        if (RawLength < EndAddr + 1) {
+            const auto tail = static_cast<size_t>(EndAddr + 1 - RawLength);
+            std::memset(Filled.data() + RawLength, 0, tail);
+            std::memset(Data.data() + RawLength, kEmptyByte, tail);
+        }
+    }
     forgetEnvelope();
     m_containerDamaged = false;
     Rescan();

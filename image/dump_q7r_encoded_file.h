@@ -45,7 +45,8 @@ class TDUMPq7rEncodedFile : public TDUMPVersionedFile {
     // versioned write-back.
     void WriteVersion(std::span<uint8_t> target) override;
     // Treats the contents as a plain image from now on (the decoded firmware of a packed envelope,
-    // the whole envelope of an unpacked one); a save then writes the bytes as they stand.
+    // the bytes of an unpacked one between its fields and its list block, at their addresses); a save
+    // then writes the bytes as they stand.
     void DropEnvelope();
     // Runs AfterLoad again on the current contents.
     bool Redecode() { return AfterLoad(); }

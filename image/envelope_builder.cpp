@@ -15,12 +15,9 @@ bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& 
     const std::span<const uint8_t> firmware(image.Data.data(), firmwareSize);
     TVersionRecord record = image.VersionPos >= 0 ? image.Version : emptyVersionRecord();
     const EnvelopeHeader header = makeEnvelopeHeader(options.headerCp1251);
-    std::vector<uint8_t> plainList;
     std::vector<uint8_t> codedList;
-    if (image.CListPos >= 0) {
-        plainList = serializeCompatList(image.CList);
+    if (image.CListPos >= 0)
         codedList = codedCompatList(image.CList);
-    }
 
     out.clear();
     size_t crcEnd = 0; // the envelope CRC covers out[0 .. crcEnd - 1], list block excluded
@@ -35,9 +32,17 @@ bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& 
         crcEnd = out.size();
         record.setImageSize(static_cast<uint32_t>(firmwareSize));
     } else {
-        out.assign(kUnpackedFirmwareAt, 0);
+        const uint8_t* marks = image.Filled.data();
+        if (std::find(marks, marks + kEnvelopeFixedSize, 1) != marks + kEnvelopeFixedSize) {
+            error = "в образе есть данные по адресам 0x00..0x7B, где лежит заголовок несжатого конверта";
+            return false;
+        }
+        // Loaded back as it stands, so every firmware byte keeps its address.
+        out.assign(firmware.begin(), firmware.end());
+        if (out.size() < static_cast<size_t>(kEnvelopeFixedSize))
+            out.resize(kEnvelopeFixedSize);
+        std::fill(out.begin(), out.begin() + kEnvelopeFixedSize, 0);
         std::memcpy(out.data(), kEnvelopeMagic, sizeof kEnvelopeMagic);
-        out.insert(out.end(), firmware.begin(), firmware.end());
         writeLe32(out.data() + kEnvelopeSizeAt, static_cast<uint32_t>(out.size()));
         crcEnd = out.size();
         out.insert(out.end(), codedList.begin(), codedList.end());
@@ -49,7 +54,7 @@ bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& 
         out.clear();
         return false;
     }
-    record.setImageCRC(envelopeImageCrc({out.data(), crcEnd}, header, record, plainList));
+    record.setImageCRC(envelopeImageCrc({out.data(), crcEnd}, header, record, codedList));
     encodeInto(out.data() + kEnvelopeRecordAt, record.bytes.data(), record.bytes.size());
     encodeInto(out.data() + kEnvelopeHeaderAt, header.data(), header.size());
     return true;

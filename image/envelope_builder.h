@@ -16,8 +16,9 @@ struct EnvelopeBuildOptions {
 };
 
 // The envelope bytes in `out`. Fails (UTF-8 message in `error`) when the envelope would exceed
-// 0x800000 bytes. A record is always written: the image's, or the empty record when it has none.
-// An unpacked envelope holds the firmware from offset 128.
+// 0x800000 bytes, or for an unpacked envelope when the image has data below 124, where the
+// envelope's own fields lie (file offset = image address). A record is always written: the image's,
+// or the empty record when it has none. The ImageCRC is over the list block as coded in the file.
 bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& options,
                    std::vector<uint8_t>& out, std::string& error);
 

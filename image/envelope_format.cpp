@@ -78,7 +78,7 @@ std::vector<uint8_t> codedCompatList(const std::vector<uint16_t>& entries) {
 }
 
 uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header,
-                          const TVersionRecord& record, std::span<const uint8_t> plainListBlock) {
+                          const TVersionRecord& record, std::span<const uint8_t> listBlock) {
     static constexpr uint8_t kBlankCrc[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     uint32_t crc = 0xFFFFFFFFu;
     crc = protocol::CRC32Update(crc, raw.data(), std::min<size_t>(raw.size(), 4));
@@ -91,7 +91,7 @@ uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& he
     if (raw.size() > static_cast<size_t>(kEnvelopeContainerCrcAt))
         crc = protocol::CRC32Update(crc, raw.data() + kEnvelopeContainerCrcAt,
                                     raw.size() - kEnvelopeContainerCrcAt);
-    crc = protocol::CRC32Update(crc, plainListBlock.data(), plainListBlock.size());
+    crc = protocol::CRC32Update(crc, listBlock.data(), listBlock.size());
     return crc ^ 0xFFFFFFFFu;
 }
 

@@ -27,8 +27,9 @@ inline constexpr int32_t kEnvelopeSizeAt = 104;
 inline constexpr int32_t kEnvelopePackedAt = 112;
 inline constexpr int32_t kEnvelopeEntriesAt = 124;
 inline constexpr int32_t kEnvelopeListWindow = 256;
-// Where an unpacked envelope made by this program starts its firmware bytes.
-inline constexpr int32_t kUnpackedFirmwareAt = 128;
+// An unpacked envelope is its image as it stands: its own fields take addresses 0..123, the firmware
+// keeps its addresses above them, up to T.
+inline constexpr int32_t kEnvelopeFixedSize = 124;
 
 using EnvelopeHeader = std::array<uint8_t, kEnvelopeHeaderSize>;
 
@@ -58,9 +59,10 @@ void encodeInto(uint8_t* target, const uint8_t* plain, size_t size);
 std::vector<uint8_t> codedCompatList(const std::vector<uint16_t>& entries);
 
 // The CRC-32 the record's ImageCRC must hold for an envelope: over raw[0..3], the coded header,
-// the record with its CRC field read as FF FF FF FF, raw[100 ..] and the plain list block.
+// the record with its CRC field read as FF FF FF FF, raw[100 ..] and the list block. Writers differ
+// on whether the block is fed coded (as it stands in the file) or plain; the caller says which.
 uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header,
-                          const TVersionRecord& record, std::span<const uint8_t> plainListBlock);
+                          const TVersionRecord& record, std::span<const uint8_t> listBlock);
 
 // Checks that the fields of a packed envelope of `size` bytes (T, entry, data offset, data end,
 // original size) all point inside it and that the original size fits the image.

@@ -53,12 +53,19 @@ TEST(FileCli, InfoPackUnpackConvert) {
     EXPECT_EQ(j["version"]["damaged"], true); // its CRC field was never filled in
     EXPECT_EQ(j["clist"], nlohmann::json::array());
 
-    // pack fills in size and CRC: the envelope loads undamaged, with the header text.
-    for (const char* mode : {"packed", "unpacked"}) {
-        SCOPED_TRACE(mode);
+    // The firmware at 0x2100, where devices keep it: an unpacked envelope holds its own fields below.
+    const std::string firmware = (dir / "fw.hex").string();
+    ASSERT_EQ(runCli({"convert", sample, firmware, "--at", "0x2100"}).exitCode, 0);
+    const std::string sampleBytes = readText(sample);
+    const std::string expectedBin = std::string(0x2100, '\xFF') + sampleBytes;
+
+    // pack fills in size and CRC: the envelope loads undamaged, with the header text; every firmware
+    // byte is back at its address after unpack.
+    for (const bool packed : {true, false}) {
+        SCOPED_TRACE(packed ? "packed" : "unpacked");
         const std::string q7r = (dir / "s.q7r").string();
-        std::vector<std::string> args = {"pack", sample, q7r, "--header", "Прошивка 1"};
-        if (std::string(mode) == "unpacked")
+        std::vector<std::string> args = {"pack", firmware, q7r, "--header", "Прошивка 1"};
+        if (!packed)
             args.push_back("--unpacked");
         auto pack = runCli(args);
         ASSERT_EQ(pack.exitCode, 0) << pack.err;
@@ -66,28 +73,36 @@ TEST(FileCli, InfoPackUnpackConvert) {
         ASSERT_EQ(info.exitCode, 0) << info.err;
         j = nlohmann::json::parse(info.out);
         EXPECT_EQ(j["type"], "q7r");
-        EXPECT_EQ(j["packed"], std::string(mode) == "packed");
+        EXPECT_EQ(j["packed"], packed);
         EXPECT_EQ(j["header"], "Прошивка 1");
         EXPECT_EQ(j["version"]["damaged"], false);
         EXPECT_EQ(j["version"]["size_mismatch"], false);
         EXPECT_EQ(j["version"]["version"], "1.02b3");
+        if (!packed) {
+            // Loaded as it stands: file offset = image address.
+            const std::string envelope = readText(q7r);
+            ASSERT_GE(envelope.size(), 0x2300u);
+            EXPECT_TRUE(envelope.substr(0x2100, 0x200) == sampleBytes);
+        }
 
         // convert keeps an envelope an envelope.
         auto convert = runCli({"convert", q7r, (dir / "c.q7r").string()});
         ASSERT_EQ(convert.exitCode, 0) << convert.err;
         EXPECT_EQ(readText(dir / "c.q7r"), readText(q7r));
+
+        for (const char* out : {"u.bin", "u.hex"}) {
+            SCOPED_TRACE(out);
+            auto unpack = runCli({"unpack", q7r, (dir / out).string()});
+            ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
+            ASSERT_EQ(runCli({"convert", (dir / out).string(), (dir / "back.bin").string()}).exitCode, 0);
+            EXPECT_TRUE(readText(dir / "back.bin") == expectedBin);
+        }
     }
-
-    auto unpack = runCli({"unpack", (dir / "s.q7r").string(), (dir / "u.hex").string()});
-    ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
-    EXPECT_EQ(readText(dir / "u.hex").substr(0, 17), ":020000020000FC\r\n");
-    auto back = runCli({"convert", (dir / "u.hex").string(), (dir / "u.bin").string()});
-    ASSERT_EQ(back.exitCode, 0) << back.err;
-
-    // A packed envelope's firmware comes back byte for byte.
-    ASSERT_EQ(runCli({"pack", sample, (dir / "p.q7r").string()}).exitCode, 0);
-    ASSERT_EQ(runCli({"unpack", (dir / "p.q7r").string(), (dir / "p.bin").string()}).exitCode, 0);
-    EXPECT_EQ(readText(dir / "p.bin"), readText(sample));
+    // A plain binary starts at address 0, where an unpacked envelope keeps its fields: refused.
+    auto clash = runCli({"pack", sample, (dir / "x.q7r").string(), "--unpacked"});
+    EXPECT_NE(clash.exitCode, 0);
+    EXPECT_NE(clash.err.find("0x00..0x7B"), std::string::npos) << clash.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.q7r"));
 
     // Load at an address.
     auto at = runCli({"convert", sample, (dir / "at.hex").string(), "--at", "0x2100"});

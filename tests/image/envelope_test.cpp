@@ -35,6 +35,74 @@ bool sameContents(const THEXFile& a, const THEXFile& b) {
            std::equal(a.Filled.data(), a.Filled.data() + image::kImageBufferSize, b.Filled.data());
 }
 
+// The standard CRC-32, bit by bit, and the running-sum coder, both written from their definitions so
+// that the envelopes below do not lean on the code under test.
+uint32_t crc32Of(const std::vector<uint8_t>& bytes, uint32_t crc = 0xFFFFFFFFu) {
+    for (const uint8_t b : bytes) {
+        crc ^= b;
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return crc;
+}
+
+std::vector<uint8_t> runningSumCoded(std::vector<uint8_t> bytes) {
+    uint8_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = sum = static_cast<uint8_t>(sum + i + bytes[i]);
+    return bytes;
+}
+
+void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t le32At(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+// The record's ImageCRC for an unpacked envelope whose list block starts at T, fed the block coded
+// (as it stands in the file) or plain.
+uint32_t unpackedImageCrc(const std::vector<uint8_t>& file, const std::vector<uint8_t>& plainRecord, size_t t,
+                          bool listCoded) {
+    const std::vector<uint8_t> list(file.begin() + static_cast<ptrdiff_t>(t), file.end());
+    std::vector<uint8_t> plainList = list;
+    image::runningSumDecode(plainList);
+    uint32_t crc = crc32Of({file.begin(), file.begin() + 4});
+    crc = crc32Of({file.begin() + 4, file.begin() + 36}, crc);
+    crc = crc32Of({plainRecord.begin(), plainRecord.begin() + 54}, crc);
+    crc = crc32Of({0xFF, 0xFF, 0xFF, 0xFF}, crc);
+    crc = crc32Of({plainRecord.begin() + 58, plainRecord.end()}, crc);
+    crc = crc32Of({file.begin() + 100, file.begin() + static_cast<ptrdiff_t>(t)}, crc);
+    crc = crc32Of(listCoded ? list : plainList, crc);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+// An unpacked envelope laid out field by field: magic, coded header, coded record, T at 104, byte 112
+// zero, firmware bytes from 124 up to T, then the coded list block with two entries.
+std::vector<uint8_t> foreignUnpackedEnvelope(std::vector<uint8_t>& plainRecord, size_t t) {
+    std::vector<uint8_t> file(t, 0);
+    std::memcpy(file.data(), "KTLA", 4);
+    std::vector<uint8_t> header(32, ' ');
+    std::memcpy(header.data(), "FOREIGN", 7);
+    header = runningSumCoded(header);
+    std::copy(header.begin(), header.end(), file.begin() + 4);
+    putLe32(file, 104, static_cast<uint32_t>(t));
+    for (size_t i = 124; i < t; ++i)
+        file[i] = static_cast<uint8_t>(i * 7);
+    std::vector<uint8_t> list = {'<', 'C', 'L', 'I', 'S', 'T', '>', 2, 0x24, 0x01, 0x31, 0x01, 0, 0, 0, 0};
+    putLe32(list, 12, crc32Of({list.begin() + 7, list.begin() + 12}) ^ 0xFFFFFFFFu);
+    for (const char c : std::string("</CLIST>"))
+        list.push_back(static_cast<uint8_t>(c));
+    list = runningSumCoded(list);
+    file.insert(file.end(), list.begin(), list.end());
+    const image::TVersionRecord record = imagetest::makeRecord();
+    plainRecord.assign(record.bytes.begin(), record.bytes.end());
+    putLe32(plainRecord, 50, static_cast<uint32_t>(file.size()));
+    return file;
+}
+
 TEST(RunningSumCoder, EncodesAndDecodes) {
     std::vector<uint8_t> bytes = {0x41, 0x42, 0x43};
     image::runningSumEncode(bytes);
@@ -65,6 +133,44 @@ TEST(Envelope, MinimalUnpackedEnvelopeLoadsAsItStands) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), file->Data.data()));
 }
 
+// Envelopes from other writers feed the list block to the image CRC coded or plain: both load
+// undamaged, a CRC that matches neither is damaged. Ours feed it coded, as it stands in the file.
+TEST(Envelope, ImageCrcAcceptsTheListBlockCodedOrPlain) {
+    constexpr size_t kT = 0x200;
+    struct Case {
+        const char* name;
+        int reading; // 0 coded, 1 plain, 2 neither
+        bool damaged;
+    };
+    testsupport::TempDir dir;
+    for (const Case& c : std::vector<Case>{{"coded", 0, false}, {"plain", 1, false}, {"neither", 2, true}}) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> record;
+        std::vector<uint8_t> bytes = foreignUnpackedEnvelope(record, kT);
+        uint32_t crc = unpackedImageCrc(bytes, record, kT, c.reading != 1);
+        if (c.reading == 2)
+            crc ^= 1;
+        putLe32(record, 54, crc);
+        const std::vector<uint8_t> coded = runningSumCoded(record);
+        std::copy(coded.begin(), coded.end(), bytes.begin() + 36);
+        imagetest::writeFile(dir / "f.q7r", bytes);
+        image::FileResult result;
+        auto file = loaded(dir / "f.q7r", &result);
+        ASSERT_TRUE(result) << result.message;
+        EXPECT_TRUE(file->IsEnvelope);
+        EXPECT_EQ(file->CList, (std::vector<uint16_t>{0x0124, 0x0131}));
+        EXPECT_EQ(image::envelopeHeaderText(file->Header), "FOREIGN");
+        EXPECT_EQ(file->Damaged(), c.damaged);
+    }
+
+    auto plain = imagetest::makePlainImage(imagetest::randomBytes(0x300, 21), 0x2100);
+    const std::vector<uint8_t> ours = envelopeOf(*plain, false);
+    std::vector<uint8_t> record(ours.begin() + 36, ours.begin() + 100);
+    image::runningSumDecode(record);
+    const size_t t = le32At(ours, 104);
+    EXPECT_EQ(le32At(record, 54), unpackedImageCrc(ours, record, t, true));
+}
+
 // Pack a plain image, save the envelope, load it: same bytes from address 0, same record and list,
 // not damaged. Saving it again writes an envelope that loads the same, and leaves the image alone.
 TEST(Envelope, RoundTripsThroughFiles) {
@@ -86,7 +192,9 @@ TEST(Envelope, RoundTripsThroughFiles) {
     testsupport::TempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto plain = imagetest::makePlainImage(c.firmware);
+        // An unpacked envelope is its image as it stands: its firmware lies above the envelope's fields.
+        const int32_t at = c.packed ? 0 : 0x2100;
+        auto plain = imagetest::makePlainImage(c.firmware, at);
         const bool hasRecord = plain->VersionPos >= 0;
         imagetest::writeFile(dir / "a.q7r", envelopeOf(*plain, c.packed));
 
@@ -105,9 +213,10 @@ TEST(Envelope, RoundTripsThroughFiles) {
         if (c.packed) {
             EXPECT_EQ(file->StartAddr, c.firmware.empty() ? -1 : 0);
             EXPECT_EQ(file->FilledCount, static_cast<int32_t>(c.firmware.size()));
-            EXPECT_TRUE(
-                std::equal(plain->Data.data(), plain->Data.data() + c.firmware.size(), file->Data.data()));
         }
+        // Every firmware byte at its own address.
+        EXPECT_TRUE(std::equal(plain->Data.data() + at, plain->Data.data() + at + c.firmware.size(),
+                               file->Data.data() + at));
 
         // Saving re-encodes into the file but leaves the decoded image as it was.
         auto before = loaded(dir / "a.q7r");
@@ -222,7 +331,8 @@ TEST(Envelope, DamagedAndMalformedEnvelopesFailTheLoad) {
 TEST(Envelope, HostileInputIsRejectedSafely) {
     auto plain = imagetest::makePlainImage(imagetest::compressibleBytes(3000, 13));
     const std::vector<uint8_t> packed = envelopeOf(*plain, true);
-    const std::vector<uint8_t> unpacked = envelopeOf(*plain, false);
+    const std::vector<uint8_t> unpacked =
+        envelopeOf(*imagetest::makePlainImage(imagetest::compressibleBytes(3000, 13), 0x2100), false);
     auto file = std::make_unique<THEXFile>();
     file->SetAutoCRC(true);
     // A load that succeeds undamaged must have restored the original firmware.
