@@ -1,8 +1,10 @@
 #include "image/file_type.h"
 
+#include "protocol/file_reader.h"
+
 #include <cstring>
-#include <fstream>
 #include <string_view>
+#include <vector>
 
 namespace image {
 
@@ -20,14 +22,13 @@ bool isHexLine(std::string_view line) {
 } // namespace
 
 uint8_t detectFileType(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
+    // Only a regular file is looked into: a FIFO or a device would block the caller. What cannot be
+    // read is left to the binary loader, which refuses it with its message.
+    std::vector<uint8_t> prefix;
+    if (protocol::readFileStart(fileName, kPrefixSize, prefix) != protocol::ReadStatus::Ok)
         return kFileTypeBinary;
-    std::string prefix(kPrefixSize, '\0');
-    in.read(prefix.data(), static_cast<std::streamsize>(prefix.size()));
-    prefix.resize(static_cast<size_t>(in.gcount()));
 
-    const std::string_view text(prefix);
+    const std::string_view text(reinterpret_cast<const char*>(prefix.data()), prefix.size());
     const size_t firstEnd = text.find('\n');
     if (firstEnd != std::string_view::npos && firstEnd + 1 < text.size()) {
         const std::string_view first = text.substr(0, firstEnd);

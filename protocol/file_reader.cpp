@@ -1,5 +1,6 @@
 #include "protocol/file_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,34 +8,63 @@
 
 namespace protocol {
 
-ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    // Non-blocking so that opening a FIFO does not wait for a writer; reads of a regular file ignore it.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+namespace {
+
+// An open descriptor of a regular file, or -1. Non-blocking so that opening a FIFO does not wait for a
+// writer; reads of a regular file ignore the flag.
+int openRegularFile(const std::filesystem::path& path, struct stat& st) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return ReadStatus::CannotOpen;
-    struct stat st {};
+        return -1;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return ReadStatus::CannotOpen;
+        return -1;
     }
-    if (static_cast<uint64_t>(st.st_size) > maxSize) {
-        ::close(fd);
-        return ReadStatus::TooLarge;
-    }
-    bytes.resize(static_cast<size_t>(st.st_size));
+    return fd;
+}
+
+// Fills `bytes` from `fd` as far as the file goes; a file that shrank while being read is taken as it
+// was read.
+void readInto(int fd, std::vector<uint8_t>& bytes) {
     size_t got = 0;
     while (got < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         got += static_cast<size_t>(n);
     }
-    ::close(fd);
-    // A file that shrank while being read is taken as it was read.
     bytes.resize(got);
+}
+
+} // namespace
+
+ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    struct stat st {};
+    const int fd = openRegularFile(path, st);
+    if (fd < 0)
+        return ReadStatus::CannotOpen;
+    if (static_cast<uint64_t>(st.st_size) > maxSize) {
+        ::close(fd);
+        return ReadStatus::TooLarge;
+    }
+    bytes.resize(static_cast<size_t>(st.st_size));
+    readInto(fd, bytes);
+    ::close(fd);
+    return ReadStatus::Ok;
+}
+
+ReadStatus readFileStart(const std::filesystem::path& path, size_t count, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    struct stat st {};
+    const int fd = openRegularFile(path, st);
+    if (fd < 0)
+        return ReadStatus::CannotOpen;
+    bytes.resize(std::min<size_t>(count, static_cast<uint64_t>(st.st_size)));
+    readInto(fd, bytes);
+    ::close(fd);
     return ReadStatus::Ok;
 }
 

@@ -16,4 +16,8 @@ enum class ReadStatus { Ok, CannotOpen, TooLarge };
 // than `maxSize` bytes; with CannotOpen when it cannot be opened or read or is not a regular file.
 ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, std::vector<uint8_t>& bytes);
 
+// Reads at most `count` bytes from the start of the file into `bytes` (fewer when the file is shorter).
+// Fails with CannotOpen as readFileBytes does; never TooLarge.
+ReadStatus readFileStart(const std::filesystem::path& path, size_t count, std::vector<uint8_t>& bytes);
+
 } // namespace protocol

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 
 namespace {
 
@@ -131,6 +132,8 @@ TEST(FileCli, FailuresAndExitCodes) {
     std::ofstream(dir / "bad.hex", std::ios::binary) << ":020000040000FA\r\n:0100000055AB\r\n";
     std::ofstream(dir / "map.bin", std::ios::binary) << std::string("MAPBIN0\0........", 16);
     std::ofstream(dir / "plain.bin", std::ios::binary) << "abc";
+    // A FIFO without a writer would block a reader that opens it before looking at what it is.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -141,6 +144,8 @@ TEST(FileCli, FailuresAndExitCodes) {
         {{"info", bad}, 2, "Не могу открыть файл: " + bad},
         {{"info", (dir / "map.bin").string()}, 2, "Формат MAPBIN не поддерживается: "},
         {{"info", (dir / "missing").string()}, 2, "Не могу открыть файл: "},
+        {{"info", (dir / "fifo").string()}, 2, "Не могу открыть файл: "},
+        {{"info", dir.path().string()}, 2, "Не могу открыть файл: "},
         {{"unpack", (dir / "plain.bin").string(), (dir / "o.bin").string()}, 2, "is not an envelope"},
         {{"convert", (dir / "plain.bin").string(), (dir / "x" / "o.bin").string()},
          1,
