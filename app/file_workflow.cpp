@@ -134,10 +134,11 @@ std::string FileWorkflow::unmarkedText(const std::string& fileName) const {
 }
 
 void FileWorkflow::reportLoadFailure(const image::FileResult& result, const std::string& fileName) {
-    if (result.damaged)
-        m_host.showError(kErrorBoxTitle, "Файл поврежден :" + fileName + " ");
-    else
-        m_host.showError(kErrorBoxTitle, "Не могу открыть файл: " + fileName + " ");
+    std::string text = (result.damaged ? "Файл поврежден :" : "Не могу открыть файл: ") + fileName + " ";
+    if (!result.reason.empty())
+        text += "(" + result.reason + ")";
+    m_log.AddLogLine(text);
+    m_host.showError(kErrorBoxTitle, text);
 }
 
 bool FileWorkflow::LoadFile(std::uint8_t fileType, std::int32_t address, const std::string& fileName,

@@ -1,5 +1,6 @@
 #include "image/dump_file.h"
 
+#include "image/hex_text.h"
 #include "protocol/atomic_file.h"
 #include "protocol/file_reader.h"
 
@@ -52,6 +53,14 @@ int32_t findEmpty(const uint8_t* marks, int32_t from, int32_t to) {
 std::string cannotOpenMessage(const std::string& path) {
     return "Не могу открыть файл: " + path;
 }
+
+namespace {
+
+FileResult binaryLoadFailure(const std::string& path, const std::string& reason) {
+    return FileResult::failure(cannotOpenMessage(path) + " (" + reason + ")", reason);
+}
+
+} // namespace
 std::string cannotSaveMessage(const std::string& path) {
     return "Не могу сохранить файл: " + path;
 }
@@ -196,9 +205,15 @@ FileResult TDUMPFile::LoadBinaryFile(const std::string& fileName, int32_t addres
         Clear();
     address = std::max(address, 0);
     std::vector<uint8_t> bytes;
-    if (protocol::readFileBytes(fileName, static_cast<uint64_t>(kMaxImageSize - address), bytes) !=
-        protocol::ReadStatus::Ok)
-        return FileResult::failure(cannotOpenMessage(fileName));
+    switch (protocol::readFileBytes(fileName, static_cast<uint64_t>(kMaxImageSize - address), bytes)) {
+    case protocol::ReadStatus::Ok:
+        break;
+    case protocol::ReadStatus::TooLarge:
+        return binaryLoadFailure(fileName, "файл не помещается в образ выше адреса " +
+                                               AddrToHex0x(static_cast<uint32_t>(address)));
+    case protocol::ReadStatus::CannotOpen:
+        return binaryLoadFailure(fileName, "файла нет, он не читается или это не обычный файл");
+    }
     placeBytes(address, bytes.data(), bytes.size());
     if (!append)
         FileName = fileName;

@@ -11,10 +11,13 @@ struct FileResult {
     bool ok = true;
     std::string message;
     bool damaged = false; // a load failed because the packed envelope's CRC does not match
+    std::string reason; // why, without the file name ("строка 2: неверная контрольная сумма"); may be empty
 
     explicit operator bool() const { return ok; }
     static FileResult success() { return {}; }
-    static FileResult failure(std::string text) { return {false, std::move(text), false}; }
+    static FileResult failure(std::string text, std::string why = {}) {
+        return {false, std::move(text), false, std::move(why)};
+    }
 };
 
 } // namespace image

@@ -27,7 +27,7 @@ FileResult THEXFile::loadFailure(const std::string& fileName, const std::string&
     std::string message = cannotOpenMessage(fileName);
     if (!reason.empty())
         message += " (" + reason + ")";
-    return FileResult::failure(message);
+    return FileResult::failure(message, reason);
 }
 
 FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append,
@@ -54,15 +54,18 @@ FileResult THEXFile::loadInPlace(uint8_t fileType, int32_t address, bool append,
     case kFileTypeBinary:
     case kFileTypeEnvelope:
         result = LoadBinaryFile(fileName, address, append);
-        if (!result)
+        // A file that was read but failed to decode says why; one that was not read already does.
+        if (!result && (result.reason.empty() || containerDamaged()))
             result = loadFailure(fileName, decodeError());
         break;
     case kFileTypeMapBin:
         FileType = fileType;
-        return FileResult::failure("Формат MAPBIN не поддерживается: " + fileName);
+        return FileResult::failure("Формат MAPBIN не поддерживается: " + fileName,
+                                   "формат MAPBIN не поддерживается");
     default:
         FileType = fileType;
-        return FileResult::failure(cannotOpenMessage(fileName) + " (неизвестный тип файла)");
+        return FileResult::failure(cannotOpenMessage(fileName) + " (неизвестный тип файла)",
+                                   "неизвестный тип файла");
     }
     FileType = IsEnvelope ? kFileTypeEnvelope : fileType;
     return result;

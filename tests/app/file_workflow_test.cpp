@@ -179,12 +179,20 @@ TEST_F(FileWorkflowTest, FailedLoadsReportAndNeverLieAboutTheCause) {
     EXPECT_EQ(host.caption, "Velmora");
 
     // A file that cannot be read says so, even with "Prevent unmarked" on.
-    for (const std::string& path : {badHex, missing}) {
+    // The reason follows the message, in the box and in the log.
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {badHex, "(строка 1: неверная контрольная сумма)"},
+        {missing, "(файла нет, он не читается или это не обычный файл)"},
+        {dir.path().string(), "(файла нет, он не читается или это не обычный файл)"},
+    };
+    for (const auto& [path, reason] : failures) {
         host.errors.clear();
         EXPECT_FALSE(workflow.openFile(path));
         ASSERT_EQ(host.errors.size(), 1u) << path;
         EXPECT_EQ(host.errors[0].title, "ОШИБКА! ");
-        EXPECT_EQ(host.errors[0].text, "Не могу открыть файл: " + path + " ");
+        EXPECT_EQ(host.errors[0].text, "Не могу открыть файл: " + path + " " + reason);
+        ASSERT_FALSE(log.lines().empty());
+        EXPECT_NE(log.lines().back().find(host.errors[0].text), std::string::npos);
         EXPECT_EQ(image.EndAddr, -1);
     }
     EXPECT_TRUE(app::recentFiles(store).empty());
