@@ -189,13 +189,13 @@ bool protocolFromJson(const Json& json, protocol::TProtocol& p, std::string& err
         int64_t mode = 0, timeout = 0, interval = 0;
         if (!r.string(j, path, "name", name) || !r.string(j, path, "command", command) ||
             !r.string(j, path, "answer", answer) || !r.string(j, path, "exception", exceptn) ||
-            !r.integer(j, path, "exception_mode", 0, 255, mode) ||
+            !r.integer(j, path, "exception_mode", 0, 65535, mode) ||
             !r.integer(j, path, "answer_timeout", 0, 65535, timeout) ||
             !r.integer(j, path, "frame_interval", 0, 65535, interval))
             return false;
         exchange::TprCOMMAND& c = p.Commands.Add();
         c.Name = name;
-        c.ExceptionMode = static_cast<uint8_t>(mode);
+        c.ExceptionMode = static_cast<uint16_t>(mode);
         c.AnswerTimeout = static_cast<int32_t>(timeout);
         c.FrameInterval = static_cast<int32_t>(interval);
         p.Commands.setCommand(c, command);

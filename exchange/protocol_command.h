@@ -29,8 +29,9 @@ class TprCOMMANDS;
 
 class TprCOMMAND {
   public:
-    std::string Name;          // UTF-8
-    uint8_t ExceptionMode = 0; // 0 abort, 1 repeat three times, 2 ignore; see effectiveExceptionMode
+    std::string Name; // UTF-8
+    uint16_t ExceptionMode =
+        0; // 0 abort, 1 repeat three times, 2 ignore; kept as stored, see effectiveExceptionMode
     int32_t AnswerTimeout = 0; // ms to the first answer byte; 0 or less means 5000
     int32_t FrameInterval = 0; // kept for the editor; the exchange does not use it
 

@@ -253,7 +253,8 @@ ApplyResult ProtocolEditorModel::applyCommand(int32_t index, const CommandFields
         r.warnings.push_back(std::move(w));
     command.AnswerTimeout = static_cast<int32_t>(f.answerTimeout);
     command.FrameInterval = static_cast<int32_t>(f.frameInterval);
-    command.ExceptionMode = f.exceptionMode;
+    if (f.exceptionMode >= 0)
+        command.ExceptionMode = static_cast<uint16_t>(f.exceptionMode);
     r.applied = true;
     return r;
 }

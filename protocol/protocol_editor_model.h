@@ -29,7 +29,7 @@ struct CommandFields {
     std::string exceptn;
     int64_t answerTimeout = 0; // as typed; the file holds 0..65535
     int64_t frameInterval = 0;
-    uint8_t exceptionMode = 0; // 0 abort, 1 repeat, 2 ignore
+    int exceptionMode = -1; // 0 abort, 1 repeat, 2 ignore; -1 keeps the stored value (any 16-bit number)
 };
 
 // Which field a refusal concerns, so the window can focus it.

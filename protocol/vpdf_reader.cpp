@@ -86,7 +86,7 @@ bool readCommands(Cursor& in, exchange::TprCOMMANDS& commands) {
             return false;
         exchange::TprCOMMAND& c = commands.Add();
         c.Name = cp1251ToUtf8(name);
-        c.ExceptionMode = static_cast<uint8_t>(mode);
+        c.ExceptionMode = mode;
         c.AnswerTimeout = timeout;
         c.FrameInterval = interval;
         commands.setCommand(c, cp1251ToUtf8(command));

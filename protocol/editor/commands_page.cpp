@@ -177,7 +177,7 @@ void CommandsPage::applyCommand() {
     // The fields take any number; the model refuses what the file cannot hold.
     f.answerTimeout = m_answerTimeout->IValue();
     f.frameInterval = m_frameInterval->IValue();
-    f.exceptionMode = static_cast<uint8_t>(std::max(0, m_exceptionMode->currentIndex()));
+    f.exceptionMode = m_exceptionMode->currentIndex();
     const ApplyResult r = m_model.applyCommand(index, f);
     if (!r.applied) {
         warn(r.refusal);

@@ -145,6 +145,20 @@ TEST(ProtocolFile, LayoutDetails) {
     EXPECT_TRUE(back.CRCGenerator.Reflected());
     uint32_t crc = 0;
     EXPECT_FALSE(protocol::CheckProtocolBytesCRC(asBytes(bytes), crc));
+
+    // The exception mode is a 16-bit field: a value above 2 is kept as it is and acts as 0.
+    auto ev = protocol::makeMainEvaluator();
+    TProtocol modes = sampleProtocol(&ev);
+    modes.Commands[0].ExceptionMode = 0x0102;
+    ASSERT_TRUE(protocol::SerializeProtocol(modes, bytes, error));
+    TProtocol read;
+    read.Commands.setEvaluator(&ev);
+    ASSERT_EQ(protocol::ReadProtocolBytes(read, asBytes(bytes)), 0);
+    EXPECT_EQ(read.Commands[0].ExceptionMode, 0x0102);
+    EXPECT_EQ(read.Commands[0].effectiveExceptionMode(), 0);
+    std::string again;
+    ASSERT_TRUE(protocol::SerializeProtocol(read, again, error));
+    EXPECT_EQ(again, bytes);
 }
 
 TEST(ProtocolFile, ActionListsGrowButNeverShrink) {
