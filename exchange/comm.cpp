@@ -1,6 +1,7 @@
 #include "exchange/comm.h"
 
 #include "exchange/deadline.h"
+#include "exchange/wire_time.h"
 
 #include <array>
 #include <span>
@@ -115,7 +116,20 @@ int TComm::Write(const std::uint8_t* buffer, int count) {
     if (!IsOpen() || !buffer || count <= 0)
         return 0;
     const auto n = static_cast<std::size_t>(count);
-    return static_cast<int>(m_line->write(std::span(buffer, n), transferBudget(m_writeTimeout, n)));
+    const auto began = std::chrono::steady_clock::now();
+    const auto written = m_line->write(std::span(buffer, n), transferBudget(m_writeTimeout, n));
+    m_line->drain();
+    const int stopTenths = m_stopBits == SB_ONESTOPBIT ? 10 : 20; // 1.5 is sent as 2
+    m_sentUntil = began + wireTime(written, baudRateBits(m_baudRate),
+                                   characterTenthBits(m_parity != No_Parity, stopTenths));
+    return static_cast<int>(written);
+}
+
+std::chrono::milliseconds TComm::RemainingWireTime() const {
+    const auto left = m_sentUntil - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero())
+        return std::chrono::milliseconds(0);
+    return std::chrono::ceil<std::chrono::milliseconds>(left);
 }
 
 int TComm::Read(std::uint8_t* buffer, int count) {

@@ -8,6 +8,7 @@
 
 #include "exchange/serial_line.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -66,8 +67,13 @@ class TComm {
     void Close();
     bool IsOpen() const;
 
-    // Bytes written; at most WriteTimeout × count + WriteTimeout ms. 0 on a closed port.
+    // Bytes written; at most WriteTimeout × count + WriteTimeout ms. 0 on a closed port. Waits until
+    // the output has been drained, and notes when the frame's last bit leaves by the line's speed.
     int Write(const std::uint8_t* buffer, int count);
+    // What is left of the wire time of the last Write, counted from when it began (zero once past).
+    // The kernel and some USB adapters report a drain before the bytes are out, and a pseudo-terminal
+    // has no wire time at all: an answer wait starts this much later.
+    std::chrono::milliseconds RemainingWireTime() const;
     // Bytes read; ends when all arrived, after ReadTimeout ms without a byte once one came, or after
     // ReadTimeout × count + ReadTimeout ms in total. 0 on a closed port or timeout (not an error).
     int Read(std::uint8_t* buffer, int count);
@@ -129,6 +135,7 @@ class TComm {
     std::string m_lastOpenError;
     bool m_noByte = false;
     bool m_stopBitsNoted = false;
+    std::chrono::steady_clock::time_point m_sentUntil{};
     LogSink m_log;
 };
 

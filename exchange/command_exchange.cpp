@@ -122,7 +122,9 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
         }
 
         out.answerKind = kAnswerNone;
-        comm.setReadTimeout(command.AnswerTimeout > 0 ? command.AnswerTimeout : kDefaultAnswerTimeoutMs);
+        // The answer timeout runs from when the frame has left the wire, not from when it was queued.
+        const int answerTimeout = command.AnswerTimeout > 0 ? command.AnswerTimeout : kDefaultAnswerTimeoutMs;
+        comm.setReadTimeout(answerTimeout + static_cast<int>(comm.RemainingWireTime().count()));
         std::size_t count = 0;
         std::uint8_t byte = 0;
         while (count < kMaxAnswerBytes && comm.ReadByte(byte)) {

@@ -64,19 +64,23 @@ class Rig {
     fs::path path(const std::string& name) const { return m_dir / name; }
 
     // Writes prog.ini: the default profile with the simulator's protocol, and `profileKeys` of
-    // \Connection ("FLASH start", ...) and \Protocol ("Pagesize").
+    // \Connection ("FLASH start", ...), \Protocol ("Pagesize") and the speed index ("baudrate").
     void settings(std::map<std::string, std::string> keys) {
         std::map<std::string, std::string> connection = {
             {"protocolFile", protocolPath()}, {"FLASH start", "0x2100"}, {"FLASH end", "0x3FFF"}};
         std::string pageSize = "128";
+        std::string baudIndex = "12";
         for (const auto& [k, v] : keys) {
             if (k == "Pagesize")
                 pageSize = v;
+            else if (k == "baudrate")
+                baudIndex = v;
             else
                 connection[k] = v;
         }
         std::ofstream ini(m_dir / "prog.ini");
-        ini << "[Profiles]\nactive=default\n[Port settings]\nbaudrate=12\n[Errors]\nDontShowErrMsgs=0\n";
+        ini << "[Profiles]\nactive=default\n[Port settings]\nbaudrate=" << baudIndex
+            << "\n[Errors]\nDontShowErrMsgs=0\n";
         ini << "[default\\Connection]\n";
         for (const auto& [k, v] : connection)
             ini << k << "=" << v << "\n";
@@ -208,6 +212,31 @@ TEST(DeviceCliWrite, WritesOnlyTheFilledPagesOfTheWindow) {
         for (size_t a = c.lastWritten + 1; a < std::min<size_t>(mem.size(), 0x4000); ++a)
             ASSERT_EQ(mem[a], 0xFF) << std::hex << a;
     }
+}
+
+// At 9600 bit/s a page frame takes about 144 ms on the wire; the device answers in time though the
+// answer timeout is only 50 ms, because the wait starts when the frame has left.
+TEST(DeviceCliWrite, AnswerTimeoutRunsFromTheFramesLastBit) {
+    Rig rig;
+    nlohmann::json desc;
+    std::ifstream(rig.path("sim.vpdf.json")) >> desc;
+    for (auto& command : desc["commands"])
+        if (command["name"] == "Запись страницы") {
+            command["answer_timeout"] = 50;
+            command["exception_mode"] = 0; // a late answer must not be rescued by a repeat
+        }
+    std::ofstream(rig.path("slow.vpdf.json")) << desc.dump(2);
+    rig.useProtocol(rig.path("slow.vpdf.json"));
+    rig.settings({{"baudrate", "6"}, {"FLASH end", "0x21FF"}});
+    testsupport::writeBytes(rig.path("in.bin"), patternImage(0x2200, 0x2100));
+    SimProcess sim({"--image-out", rig.path("mem.bin").string(), "--baud", "9600"});
+    auto r = rig.cli(sim.linePath(), {"write", rig.path("in.bin").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    sim.stop();
+    const auto memory = testsupport::readBytes(rig.path("mem.bin"));
+    ASSERT_GE(memory.size(), 0x2200u);
+    for (size_t a = 0x2100; a < 0x2200; ++a)
+        ASSERT_EQ(memory[a], pattern(a)) << a;
 }
 
 TEST(DeviceCliWrite, RefusalsAndFailures) {

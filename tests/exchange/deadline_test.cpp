@@ -1,4 +1,5 @@
 #include "exchange/deadline.h"
+#include "exchange/wire_time.h"
 
 #include <gtest/gtest.h>
 
@@ -43,4 +44,28 @@ TEST(Deadline, CappedTakesTheEarlierPoint) {
     EXPECT_EQ(total.capped(20ms, t0).when(), t0 + 20ms);
     EXPECT_EQ(total.capped(500ms, t0).when(), total.when());
     EXPECT_EQ(total.capped(20ms, t0 + 90ms).when(), total.when());
+}
+
+// Wire time of a frame, from the line format: start bit, eight data bits, parity, stop bits.
+TEST(WireTime, FromTheLineFormat) {
+    struct Case {
+        std::size_t bytes;
+        std::uint32_t baud;
+        bool parity;
+        int stopTenths;
+        long long micros;
+    };
+    const Case cases[] = {
+        {138, 9600, false, 10, 143750}, // a 128-byte page frame, 8N1
+        {138, 9600, true, 10, 158125},  // 8E1
+        {138, 9600, false, 20, 158125}, // 8N2
+        {10, 115200, false, 10, 869},   // 868.06, rounded up
+        {1, 0, false, 10, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(
+            exchange::wireTime(c.bytes, c.baud, exchange::characterTenthBits(c.parity, c.stopTenths)).count(),
+            c.micros);
+    }
 }
