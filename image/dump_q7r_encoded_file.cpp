@@ -64,7 +64,7 @@ bool TDUMPq7rEncodedFile::decodeEnvelope() {
         return true;
     }
 
-    decodeEnvelopeRecord(bytes.data() + kEnvelopeRecordAt, EnvVersion);
+    m_envRecordFound = decodeEnvelopeRecord(bytes.data() + kEnvelopeRecordAt, EnvVersion);
     findEnvelopeList(total);
     RawLength = static_cast<int32_t>(loaded);
     std::memcpy(RawData.data(), bytes.data(), bytes.size());
@@ -113,7 +113,8 @@ void TDUMPq7rEncodedFile::FindVersion() {
         return;
     }
     if (Packed) {
-        VersionPos = 0;
+        // A record counts as present by its markers, as in any other file.
+        VersionPos = m_envRecordFound ? 0 : -1;
         Version = EnvVersion;
         return;
     }
@@ -216,6 +217,9 @@ void TDUMPq7rEncodedFile::CheckImage() {
     // protocol variable APP_CRC show it.
     CalcCRC();
     Status &= static_cast<uint8_t>(~kStatusDamaged);
+    // Without a record there is no CRC to hold the envelope to, as for any other file.
+    if (Packed ? !m_envRecordFound : VersionPos < 0)
+        return;
     const TVersionRecord& record = Packed ? EnvVersion : Version;
     std::vector<uint8_t> coded;
     std::vector<uint8_t> plain;

@@ -38,8 +38,8 @@ class TDUMPq7rEncodedFile : public TDUMPVersionedFile {
     // Otherwise the versioned check (Damaged also stays set after a container CRC failure).
     void CheckImage() override;
     void Clear() override;
-    // Packed: VersionPos 0 and the header's record; unpacked: the record coded at 36 (VersionPos
-    // 36) or none; otherwise the record inside the image.
+    // Packed: VersionPos 0 and the header's record (-1 when the header holds none); unpacked: the record
+    // coded at 36 (VersionPos 36) or none; otherwise the record inside the image.
     void FindVersion() override;
     // Packed: EnvVersion := Version; unpacked: Version coded into target[36..99]; otherwise the
     // versioned write-back.
@@ -63,6 +63,7 @@ class TDUMPq7rEncodedFile : public TDUMPVersionedFile {
     TDUMPq7rEncodedFile& operator=(TDUMPq7rEncodedFile&&) = default;
 
   private:
+    bool m_envRecordFound = false; // the packed envelope's header held a record (markers in place)
     bool decodeEnvelope();
     void forgetEnvelope();
     void findEnvelopeList(uint32_t listAt);

@@ -324,6 +324,18 @@ TEST(Envelope, DamagedAndMalformedEnvelopesFailTheLoad) {
     auto file = loaded(dir / "rec.q7r", &result);
     EXPECT_TRUE(result);
     EXPECT_TRUE(file->Damaged());
+    EXPECT_EQ(file->VersionPos, 0);
+
+    // A header without a record (no markers): the firmware loads, and no record is present, as for
+    // any other file without one.
+    bytes = good;
+    std::fill(bytes.begin() + 36, bytes.begin() + 100, 0);
+    imagetest::writeFile(dir / "norec.q7r", bytes);
+    file = loaded(dir / "norec.q7r", &result);
+    EXPECT_TRUE(result) << result.message;
+    EXPECT_TRUE(file->IsEnvelope);
+    EXPECT_EQ(file->VersionPos, -1);
+    EXPECT_FALSE(file->Damaged());
 }
 
 // Truncated, flipped and random input never makes a reader touch memory outside its buffers
