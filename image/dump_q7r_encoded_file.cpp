@@ -254,7 +254,14 @@ void TDUMPq7rEncodedFile::DropEnvelope() {
 }
 
 void TDUMPq7rEncodedFile::Clear() {
+    // New contents (a device read, a cleared buffer) are no envelope: a save must write them as they
+    // are. An envelope's own load sets the state again after its Clear.
     m_containerDamaged = false;
+    m_envRecordFound = false;
+    forgetEnvelope();
+    Packed = false;
+    RawLength = 0;
+    EnvVersion = emptyVersionRecord();
     TDUMPVersionedFile::Clear();
 }
 

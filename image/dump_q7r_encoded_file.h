@@ -37,6 +37,7 @@ class TDUMPq7rEncodedFile : public TDUMPVersionedFile {
     // Envelope: the image CRC and Damaged := the record's ImageCRC differs from the envelope CRC.
     // Otherwise the versioned check (Damaged also stays set after a container CRC failure).
     void CheckImage() override;
+    // Also forgets the envelope: what follows is a plain image until an envelope is loaded again.
     void Clear() override;
     // Packed: VersionPos 0 and the header's record (-1 when the header holds none); unpacked: the record
     // coded at 36 (VersionPos 36) or none; otherwise the record inside the image.

@@ -240,6 +240,29 @@ TEST(Envelope, RoundTripsThroughFiles) {
     }
 }
 
+// After Clear (a device read, a cleared buffer) the contents are no envelope: a save writes the bytes
+// as they are, not an envelope's header over them.
+TEST(Envelope, ClearLeavesNoEnvelopeBehind) {
+    testsupport::TempDir dir;
+    for (const bool packed : {true, false}) {
+        SCOPED_TRACE(packed ? "packed" : "unpacked");
+        auto plain = imagetest::makePlainImage(imagetest::randomBytes(0x300, 22), packed ? 0 : 0x2100);
+        imagetest::writeFile(dir / "e.q7r", envelopeOf(*plain, packed));
+        auto file = loaded(dir / "e.q7r");
+        ASSERT_TRUE(file->IsEnvelope);
+        file->Clear();
+        EXPECT_FALSE(file->IsEnvelope);
+        std::vector<uint8_t> read(0x200);
+        for (size_t i = 0; i < read.size(); ++i)
+            read[i] = static_cast<uint8_t>(i * 3);
+        ASSERT_TRUE(file->LoadFromStream(0x2100, read, true));
+        ASSERT_TRUE(file->SaveBinaryFile((dir / "read.bin").string()));
+        std::vector<uint8_t> expected(0x2100, 0xFF);
+        expected.insert(expected.end(), read.begin(), read.end());
+        EXPECT_TRUE(imagetest::readFile(dir / "read.bin") == expected);
+    }
+}
+
 TEST(Envelope, PackedEnvelopeWithoutListEndsAtT) {
     auto plain = imagetest::makePlainImage(imagetest::randomBytes(5000, 9), 0, 0x40, {});
     ASSERT_EQ(plain->CListPos, -1);
