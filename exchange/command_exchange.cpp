@@ -86,6 +86,10 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
         out.result = kFrameNotBuilt;
         return out;
     }
+    // The frame goes out as built, 0xAA in the field's place, as devices expect; the log says so.
+    if (built.result != 0)
+        ctx.log.AddDeviceLogLine("Команда \"" + command.Name + "\": поле " + std::to_string(built.result) +
+                                 " не вычислено, вместо него передано 0xAA");
     const auto frameBytes =
         std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(built.length));
     if (frameBytes.empty()) {

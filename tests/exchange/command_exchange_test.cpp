@@ -449,6 +449,24 @@ TEST(CommandExchange, FrameLargerThanTheSendBufferIsNotSent) {
     EXPECT_NE(rig.messages.shown[0].text.find("HUGE"), std::string::npos);
 }
 
+// A field that cannot be computed is still sent as 0xAA, and the device log names the command and
+// the field.
+TEST(CommandExchange, UncomputableFieldIsSentAsAaAndLogged) {
+    ExchangeRig rig;
+    const int cmd = rig.addCommand("ODD", "RECIPIENT;NOSUCHNAME;", "");
+    ScriptedPeer peer(rig.pty, silent());
+    exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, {});
+    peer.stop();
+    ASSERT_EQ(peer.frames().size(), 1u);
+    ASSERT_GE(peer.frames()[0].size(), 2u);
+    EXPECT_EQ(peer.frames()[0][1], 0xAA);
+    bool logged = false;
+    for (const std::string& line : rig.log.lines())
+        logged =
+            logged || (line.find("ODD") != std::string::npos && line.find("поле 2") != std::string::npos);
+    EXPECT_TRUE(logged);
+}
+
 TEST(CommandExchange, AnswerGapFollowsTheLineSpeed) {
     const std::pair<std::uint32_t, int> cases[] = {{9600, 21},   {110, 111},   {300, 53}, {19200, 21},
                                                    {115200, 20}, {256000, 20}, {5, 1020}};
