@@ -219,6 +219,18 @@ QAction* MainWindow::addAction(const char* name, const QString& caption, const Q
     return a;
 }
 
+// The desktop's usual keys beside the menus' own letters; the menus show them.
+void MainWindow::setStandardShortcuts() {
+    action("FileOpen")->setShortcut(QKeySequence::Open);
+    action("FileUpdate")->setShortcut(QKeySequence::Refresh);
+    // One "save as" action: both of the usual save keys reach it.
+    action("FileSave")->setShortcuts({QKeySequence(QKeySequence::Save), QKeySequence(QKeySequence::SaveAs)});
+    action("FileQuit")->setShortcut(QKeySequence::Quit);
+    action("BufferJmpAddress")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    action("DevFind")->setShortcut(QKeySequence::Find);
+    action("HelpAbout")->setShortcut(QKeySequence::HelpContents);
+}
+
 QAction* MainWindow::action(const QString& name) const {
     const auto it = m_actions.find(name);
     return it == m_actions.end() ? nullptr : it->second;
@@ -268,6 +280,7 @@ void MainWindow::createActions() {
         ->setIcon(s->standardIcon(QStyle::SP_ArrowRight));
     addAction("FileQuit", QStringLiteral("Выход"));
     addAction("HelpAbout", QStringLiteral("О программе"));
+    setStandardShortcuts();
 
     for (const PanelKey& k : kPanelKeys) {
         QAction* a = action(QString::fromLatin1(k.action));

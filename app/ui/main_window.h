@@ -163,6 +163,7 @@ class MainWindow final : public QMainWindow,
     void updateProgressPanel();
 
     QAction* addAction(const char* name, const QString& caption, const QString& hint = {});
+    void setStandardShortcuts();
 
     // Core objects, in the order they are created.
     app::SettingsStore m_store;

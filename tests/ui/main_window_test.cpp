@@ -146,6 +146,22 @@ class MainWindowTest : public QObject {
         QCOMPARE(store.readString(app::Setting::LastFile), std::string("/home/user/fw.hex"));
     }
 
+    // The desktop's usual keys reach the actions: F5 reloads the open file.
+    void refreshKeyReloadsTheFile() {
+        const std::string fw = writeFirmware("fw.bin");
+        testsupport::RecordedMessages messages;
+        auto w = start({"/F" + fw}, messages);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        std::vector<uint8_t> changed = firmwareAt(0x2100, 0x100);
+        changed[0x2100] = 0x5A;
+        std::ofstream(fw, std::ios::binary)
+            .write(reinterpret_cast<const char*>(changed.data()), changed.size());
+        QTest::keyClick(w.get(), Qt::Key_F5);
+        QCOMPARE(w->image().Data[0x2100], 0x5A);
+        QVERIFY(w->action("FileUpdate")->shortcut() == QKeySequence(QKeySequence::Refresh));
+    }
+
     void profileBoxInReadingOrder() {
         const std::vector<std::string> stored = {"beta", "жук", "Ель", "Alpha", "Ёлка", "Ж"};
         {
