@@ -381,17 +381,19 @@ void ProtocolEditorModel::detachStepFromIgnoreList(int32_t list, int32_t step) {
         deleteIgnoreListAndRenumber(index);
 }
 
-std::vector<std::string> ProtocolEditorModel::stepIgnoreCodes(int32_t list, int32_t step) {
+std::vector<std::string> ProtocolEditorModel::stepIgnoreCodes(int32_t list, int32_t step) const {
     std::vector<std::string> shown;
     const int32_t index = stepIgnoreIndex(list, step);
     if (index < 0)
         return shown;
-    std::vector<int32_t>& codes = m_protocol.IgnoreLists[static_cast<size_t>(index)].Codes;
-    std::erase_if(codes, [&](int32_t code) { return FindException(m_protocol.Exceptions, code) < 0; });
-    for (int32_t code : codes) {
-        const TPrException& e =
-            m_protocol.Exceptions[static_cast<size_t>(FindException(m_protocol.Exceptions, code))];
-        shown.push_back("<" + std::to_string(code) + "> " + e.Text);
+    // Every code is kept, with or without an error text: dropping one would make a device error that
+    // used to be ignored abort operations after the next save.
+    for (int32_t code : m_protocol.IgnoreLists[static_cast<size_t>(index)].Codes) {
+        const int32_t entry = FindException(m_protocol.Exceptions, code);
+        std::string line = "<" + std::to_string(code) + ">";
+        if (entry >= 0)
+            line += " " + m_protocol.Exceptions[static_cast<size_t>(entry)].Text;
+        shown.push_back(std::move(line));
     }
     return shown;
 }

@@ -141,9 +141,9 @@ class ProtocolEditorModel {
     bool setStepEnabled(int32_t list, int32_t step, bool enabled);
 
     // --- Ignore lists ---
-    // The codes of the step's ignore list, each shown as "<code> text"; codes without an entry in
-    // the error table are first removed from the list. Empty for a step without (valid) list.
-    std::vector<std::string> stepIgnoreCodes(int32_t list, int32_t step);
+    // The codes of the step's ignore list, each shown as "<code> text", or "<code>" for a code without
+    // an entry in the error table. Empty for a step without (valid) list.
+    std::vector<std::string> stepIgnoreCodes(int32_t list, int32_t step) const;
     // Appends a code; a step without a valid ignore list (−1, 65535, ...) first gets a new one.
     // Refused for a missing step or a code outside 0..65535.
     EditResult addIgnoreCode(int32_t list, int32_t step, int32_t code);

@@ -310,10 +310,10 @@ TEST_F(IgnoreLists, RemovingTheLastCodeDetachesOrDeletes) {
     EXPECT_FALSE(m.removeIgnoreCode(4, 0, 3)); // no such position
 }
 
-TEST_F(IgnoreLists, CodesWithoutErrorTextAreDropped) {
+TEST_F(IgnoreLists, CodesWithoutErrorTextAreKeptAndShownAsNumbers) {
     ASSERT_TRUE(m.addIgnoreCode(2, 1, 9).ok);
-    EXPECT_EQ(m.stepIgnoreCodes(2, 1), (std::vector<std::string>{"<6> Ошибка"}));
-    EXPECT_EQ(m.description().IgnoreLists[1].Codes, (std::vector<int32_t>{6}));
+    EXPECT_EQ(m.stepIgnoreCodes(2, 1), (std::vector<std::string>{"<6> Ошибка", "<9>"}));
+    EXPECT_EQ(m.description().IgnoreLists[1].Codes, (std::vector<int32_t>{6, 9}));
     EXPECT_FALSE(m.addIgnoreCode(2, 1, 65536).ok);
     EXPECT_FALSE(m.addIgnoreCode(2, 1, -1).ok);
     EXPECT_FALSE(m.addIgnoreCode(2, 3, 5).ok);
