@@ -40,32 +40,36 @@ void readInto(int fd, std::vector<uint8_t>& bytes) {
 
 } // namespace
 
-ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
+namespace {
+
+// Reads the file's first `count` bytes (all of it when shorter); a file longer than `count` is refused
+// with TooLarge when `refuseLonger` is set, reading nothing.
+ReadStatus readRegularFile(const std::filesystem::path& path, uint64_t count, bool refuseLonger,
+                           std::vector<uint8_t>& bytes) {
     bytes.clear();
     struct stat st {};
     const int fd = openRegularFile(path, st);
     if (fd < 0)
         return ReadStatus::CannotOpen;
-    if (static_cast<uint64_t>(st.st_size) > maxSize) {
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (refuseLonger && size > count) {
         ::close(fd);
         return ReadStatus::TooLarge;
     }
-    bytes.resize(static_cast<size_t>(st.st_size));
+    bytes.resize(static_cast<size_t>(std::min(size, count)));
     readInto(fd, bytes);
     ::close(fd);
     return ReadStatus::Ok;
 }
 
+} // namespace
+
+ReadStatus readFileBytes(const std::filesystem::path& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
+    return readRegularFile(path, maxSize, true, bytes);
+}
+
 ReadStatus readFileStart(const std::filesystem::path& path, size_t count, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    struct stat st {};
-    const int fd = openRegularFile(path, st);
-    if (fd < 0)
-        return ReadStatus::CannotOpen;
-    bytes.resize(std::min<size_t>(count, static_cast<uint64_t>(st.st_size)));
-    readInto(fd, bytes);
-    ::close(fd);
-    return ReadStatus::Ok;
+    return readRegularFile(path, count, false, bytes);
 }
 
 } // namespace protocol
