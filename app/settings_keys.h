@@ -43,6 +43,7 @@ enum class Setting : std::size_t {
     StopBitsIndex,
     Echo,
     PortDevice,
+    ParityIndex,
     // Errors
     DontShowErrMsgs,
     // Protocols
@@ -65,6 +66,8 @@ enum class Setting : std::size_t {
     ConfirmReload,
     // Per profile: \Protocol
     PageSize,
+    AnswerEnd,
+    RepeatGarbled,
     // Per profile: \Application
     CrcWidth,
     CrcPolynom,
@@ -119,6 +122,7 @@ inline constexpr std::array<SettingKey, static_cast<std::size_t>(Setting::Count)
     {detail::S::StopBitsIndex, detail::G, "Port settings", "Stop bits", detail::T::Integer, 1, "", false},
     {detail::S::Echo, detail::G, "Port settings", "Echo", detail::T::Boolean, 0, "", false},
     {detail::S::PortDevice, detail::G, "Port settings", "device", detail::T::String, 0, "", false},
+    {detail::S::ParityIndex, detail::G, "Port settings", "Parity", detail::T::Integer, 0, "", false},
     {detail::S::DontShowErrMsgs, detail::G, "Errors", "DontShowErrMsgs", detail::T::Boolean, 0, "", false},
     {detail::S::ProtocolCount, detail::G, "Protocols", "count", detail::T::Integer, 0, "", false},
     {detail::S::ProtocolFile, detail::G, "Protocols", "Protocol_", detail::T::String, 0, "", true},
@@ -138,6 +142,9 @@ inline constexpr std::array<SettingKey, static_cast<std::size_t>(Setting::Count)
     {detail::S::AssignFileType, detail::P, "\\Options", "Assign file type", detail::T::Integer, 0, "", false},
     {detail::S::ConfirmReload, detail::P, "\\Options", "Confirm reload", detail::T::Integer, 1, "", false},
     {detail::S::PageSize, detail::P, "\\Protocol", "Pagesize", detail::T::Integer, 128, "", false},
+    {detail::S::AnswerEnd, detail::P, "\\Protocol", "Answer end", detail::T::String, 0, "template", false},
+    {detail::S::RepeatGarbled, detail::P, "\\Protocol", "Repeat garbled answers", detail::T::Boolean, 0, "",
+     false},
     {detail::S::CrcWidth, detail::P, "\\Application", "CRCwidth", detail::T::Integer, 16, "", false},
     {detail::S::CrcPolynom, detail::P, "\\Application", "Polynom", detail::T::Integer, 0x8005, "", false},
     {detail::S::CrcInit, detail::P, "\\Application", "Init", detail::T::Integer, 0xFFFF, "", false},

@@ -16,6 +16,9 @@ struct CliContext {
     std::string profile;                // --profile: another profile than the active one
     std::string port;                   // --port: serial device path, overrides the settings
     std::optional<std::string> address; // --address: device address, overrides the profile
+    std::optional<int> baudIndex;       // --baud: line speed (a TBaudRate index), overrides the settings
+    std::optional<int> parity;          // --parity: a TParity value, overrides the settings
+    bool repeatGarbled = false;         // --repeat-garbled: mode-1 commands repeat after garbled answers
     bool quiet = false;                 // --quiet: no progress line
     int exitCode = kExitOk;
 };

@@ -3,6 +3,7 @@
 
 #include "cli/cli_context.h"
 #include "cli/device_session.h"
+#include "cli/interrupt_catcher.h"
 #include "exchange/device_options.h"
 #include "exchange/device_search.h"
 #include "exchange/ident_record.h"
@@ -13,47 +14,14 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <map>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace cli {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-// The desktop program's timers: one page every 11 ms, one searched address every 25 ms at most.
-constexpr auto kPageTick = std::chrono::milliseconds(11);
-constexpr auto kSearchTick = std::chrono::milliseconds(25);
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void onInterrupt(int) {
-    g_interrupted = 1;
-}
-
-// Ctrl-C asks the running operation to cancel instead of ending the program.
-class InterruptCatcher {
-  public:
-    InterruptCatcher() {
-        g_interrupted = 0;
-        struct sigaction sa {};
-        sa.sa_handler = onInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &m_old);
-    }
-    ~InterruptCatcher() { sigaction(SIGINT, &m_old, nullptr); }
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-    bool interrupted() const { return g_interrupted != 0; }
-
-  private:
-    struct sigaction m_old {};
-};
 
 // The progress panel as one line on a terminal.
 class ProgressLine {
@@ -85,18 +53,15 @@ std::string panelText(const exchange::OperationSequencer& seq) {
            std::string(exchange::kCaptionElapsed) + " " + seq.elapsedText();
 }
 
-// Ticks a read or write to its end, no faster than the desktop's page timer; Ctrl-C cancels.
+// Ticks a read or write to its end, pages back to back; Ctrl-C cancels.
 void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interrupt, bool quiet) {
     ProgressLine line(quiet);
-    auto next = Clock::now() + kPageTick;
     while (seq.paging()) {
         if (interrupt.interrupted()) {
             line.end();
             seq.cancel();
             break;
         }
-        std::this_thread::sleep_until(next);
-        next = Clock::now() + kPageTick;
         seq.tick();
         line.show(panelText(seq));
     }
@@ -213,21 +178,63 @@ int writeCommand(CliContext& ctx, const std::string& in, bool verifyAfter) {
 }
 
 int singleListCommand(CliContext& ctx, bool reset) {
+    InterruptCatcher interrupt;
     auto session = DeviceSession::open(ctx);
     if (!session)
         return kExitUsage;
     exchange::OperationSequencer seq(session->host());
-    bool ok = reset ? seq.reset() : seq.erase();
-    return ok ? kExitOk : kExitFailed;
+    if (reset)
+        seq.reset();
+    else
+        seq.erase();
+    return exitCodeOf(seq.outcome());
 }
 
-int findCommand(CliContext& ctx) {
+struct FindOptions {
+    std::string range;                // FIRST-LAST
+    std::optional<int> answerTimeout; // ms, for the search list's commands
+};
+
+// "FIRST-LAST" or one address, each 0..255 (decimal, or hexadecimal after 0x, x or $).
+bool parseAddressRange(const std::string& text, int& first, int& last) {
+    const size_t dash = text.find('-');
+    auto one = [](const std::string& part, int& value) {
+        uint32_t v = 0;
+        if (!exchange::parseNumberText(part, 255, v))
+            return false;
+        value = static_cast<int>(v);
+        return true;
+    };
+    if (dash == std::string::npos)
+        return one(text, first) && one(text, last);
+    return one(text.substr(0, dash), first) && one(text.substr(dash + 1), last) && first <= last;
+}
+
+// The search list's commands wait this long for an answer in this run only.
+void setSearchAnswerTimeout(protocol::TProtocol& protocol, int ms) {
+    const auto& lists = protocol.ActionLists;
+    if (static_cast<size_t>(exchange::kListSearch) >= lists.size())
+        return;
+    for (int32_t index : lists[exchange::kListSearch].StepCommands)
+        if (index >= 0 && static_cast<size_t>(index) < protocol.Commands.Count())
+            protocol.Commands[static_cast<size_t>(index)].AnswerTimeout = ms;
+}
+
+int findCommand(CliContext& ctx, const FindOptions& options) {
+    int first = 0, last = exchange::kLastSearchAddress;
+    if (!options.range.empty() && !parseAddressRange(options.range, first, last)) {
+        std::fprintf(stderr, "device find: --range '%s' is not FIRST-LAST with 0 <= FIRST <= LAST <= 255\n",
+                     options.range.c_str());
+        return kExitUsage;
+    }
+    InterruptCatcher interrupt;
     auto session = DeviceSession::open(ctx);
     if (!session)
         return kExitUsage;
-    InterruptCatcher interrupt;
+    if (options.answerTimeout)
+        setSearchAnswerTimeout(session->protocol(), *options.answerTimeout);
     exchange::DeviceSearch search(session->host());
-    if (!search.start())
+    if (!search.start(first, last))
         return kExitFailed;
     // Each device is printed as soon as it answered, so a cancelled search still lists what it found.
     size_t printed = 0;
@@ -241,14 +248,11 @@ int findCommand(CliContext& ctx) {
     };
     {
         ProgressLine line(ctx.quiet);
-        auto next = Clock::now() + kSearchTick;
         while (search.running()) {
             if (interrupt.interrupted()) {
                 search.cancel();
                 break;
             }
-            std::this_thread::sleep_until(next);
-            next = Clock::now() + kSearchTick;
             search.tick();
             if (search.devices().size() > printed) {
                 line.end();
@@ -396,12 +400,13 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
     std::vector<FieldChange> changes;
     if (!parseChanges(sets, changes))
         return kExitUsage;
+    InterruptCatcher interrupt;
     auto session = DeviceSession::open(ctx);
     if (!session)
         return kExitUsage;
     exchange::DeviceOptions options(session->host());
     if (!options.readRecord())
-        return kExitFailed;
+        return interrupt.interrupted() ? kExitCancelled : kExitFailed;
     exchange::IdentRecord record = options.record();
     if (changes.empty()) {
         options.finish();
@@ -454,10 +459,14 @@ void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
     device->add_subcommand("reset", "Restart the device")->callback([&ctx] {
         ctx.exitCode = singleListCommand(ctx, true);
     });
-    device
-        ->add_subcommand("find",
-                         "Search the bus (addresses 0..255): address, serial number, identification text")
-        ->callback([&ctx] { ctx.exitCode = findCommand(ctx); });
+    auto* find = device->add_subcommand(
+        "find", "Search the bus (addresses 0..255): address, serial number, identification text");
+    auto findOptions = std::make_shared<FindOptions>();
+    find->add_option("--range", findOptions->range, "Addresses to search, FIRST-LAST (default 0-255)");
+    find->add_option("--answer-timeout", findOptions->answerTimeout,
+                     "Answer timeout in ms of the search commands for this run")
+        ->check(CLI::Range(1, 60000));
+    find->callback([&ctx, findOptions] { ctx.exitCode = findCommand(ctx, *findOptions); });
 
     auto* ident =
         device->add_subcommand("ident", "Show the identification record; --set writes changed fields back");

@@ -4,6 +4,7 @@
 #include "app/profiles.h"
 #include "app/protocol_path.h"
 #include "app/settings_location.h"
+#include "cli/interrupt_catcher.h"
 #include "exchange/posix_serial_line.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/vpdf_reader.h"
@@ -124,7 +125,12 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     s->m_ctx =
         std::make_unique<exchange::ExchangeContext>(s->m_comm, s->m_protocol, s->m_evaluator, s->m_image,
                                                     s->m_store, s->m_log, *s->m_messages, s->m_state);
-    s->m_ctx->portOverride = cli.port;
+    s->m_ctx->line.device = cli.port;
+    s->m_ctx->line.baudIndex = cli.baudIndex;
+    s->m_ctx->line.parity = cli.parity;
+    if (cli.repeatGarbled)
+        s->m_ctx->repeatGarbled = true;
+    s->m_comm.setWaitHook(InterruptCatcher::interruptRequested);
     s->m_log.setDeviceAddressSource([state = &s->m_state] { return state->deviceAddress; });
     s->m_host = std::make_unique<CliDeviceHost>(*s->m_ctx, s->m_view);
     return s;

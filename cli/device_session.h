@@ -49,6 +49,7 @@ class DeviceSession {
     CliDeviceHost& host() { return *m_host; }
     image::THEXFile& image() { return m_image; }
     app::SettingsStore& settings() { return m_store; }
+    protocol::TProtocol& protocol() { return m_protocol; }
     const std::string& profile() const { return m_state.activeProfile; }
     exchange::FlashWindow flashWindow();
 

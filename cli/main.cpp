@@ -1,8 +1,28 @@
 // velmora-cli: the headless front end over the same core as the desktop program.
 
 #include "cli/cli_context.h"
+#include "exchange/comm.h"
 
 #include <cstdio>
+#include <map>
+
+namespace {
+
+// The line speeds the port offers, by their bit rate, to their index.
+std::map<std::string, int> baudChoices() {
+    std::map<std::string, int> choices;
+    for (int i = 0; i < exchange::kBaudRateCount; ++i)
+        choices[std::to_string(exchange::baudRateBits(i))] = i;
+    return choices;
+}
+
+const std::map<std::string, int> kParityChoices{{"none", exchange::No_Parity},
+                                                {"odd", exchange::Odd_Parity},
+                                                {"even", exchange::Even_Parity},
+                                                {"mark", exchange::Mark_Parity},
+                                                {"space", exchange::Space_Parity}};
+
+} // namespace
 
 int main(int argc, char** argv) {
     cli::CliContext ctx;
@@ -14,6 +34,12 @@ int main(int argc, char** argv) {
     app.add_option("--profile", ctx.profile, "Profile to use instead of the active one");
     app.add_option("--port", ctx.port, "Serial device path, overrides the settings");
     app.add_option("--address", ctx.address, "Device address, overrides the profile");
+    app.add_option("--baud", ctx.baudIndex, "Line speed in bit/s, overrides the settings")
+        ->transform(CLI::CheckedTransformer(baudChoices()));
+    app.add_option("--parity", ctx.parity, "Parity: none, odd, even, mark or space; overrides the settings")
+        ->transform(CLI::CheckedTransformer(kParityChoices, CLI::ignore_case));
+    app.add_flag("--repeat-garbled", ctx.repeatGarbled,
+                 "Repeat a command after an answer that matched nothing, as after no answer");
     app.add_flag("--quiet,-q", ctx.quiet, "No progress line");
 
     cli::registerEvalCommands(app, ctx);

@@ -54,15 +54,21 @@ uint16_t low16(int64_t v) {
     return static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu);
 }
 
-} // namespace
+struct WalkResult {
+    int32_t failure = 0; // as MatchAnswer returns it
+    uint64_t needed = 0; // a trial's least byte count that could match; 0 when none can
+};
 
-int32_t MatchAnswer(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
-                    std::span<const uint8_t> received, const std::span<uint8_t>* destination,
-                    int64_t defaultOffset) {
+// The walk behind MatchAnswer. A trial (commit false) stops at the first failing field, tells how
+// many bytes that field needed when they ran out, and stores nothing; the caller restores the
+// variables.
+WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
+                     std::span<const uint8_t> received, const std::span<uint8_t>* destination,
+                     int64_t defaultOffset, bool commit) {
     protocol::TFunctionEvaluator* ev = commands.evaluator();
     protocol::TCRCGenerator* crc = commands.crcGenerator();
     if (ev == nullptr || crc == nullptr)
-        return 1;
+        return {1, 0};
     ev->SetVariableQuiet("ERRORCODE", -1);
     crc->Reset();
     ev->SetVariableQuiet("PACK_CRC", crc->CRC());
@@ -75,6 +81,7 @@ int32_t MatchAnswer(const TprCOMMANDS& commands, const TCompiledTemplate& answer
     int32_t fieldNumber = 0;
     for (const TCompiledField& field : answer.fields) {
         ++fieldNumber;
+        const uint64_t fieldStart = walk.taken();
         bool ok = true;
         uint64_t takes = 1;
         const bool oneByte = walk.has(1);
@@ -259,15 +266,40 @@ int32_t MatchAnswer(const TprCOMMANDS& commands, const TCompiledTemplate& answer
             ev->SetVariableQuiet("PACK_CRC", crc->CRC());
         if (!ok && firstFailure == 0)
             firstFailure = fieldNumber;
+        if (firstFailure != 0 && !commit) {
+            // Bytes that are there and do not fit rule the template out; missing ones may still come.
+            const uint64_t end = fieldStart + takes;
+            return {firstFailure, end > received.size() && end > fieldStart ? end : 0};
+        }
     }
     if (firstFailure == 0 && walk.taken() != received.size())
         firstFailure = fieldNumber + 1;
-    if (firstFailure != 0)
-        return firstFailure;
+    if (firstFailure != 0 || !commit)
+        return {firstFailure, firstFailure == 0 ? received.size() : 0};
     for (const StagedStore& s : stores)
         std::copy_n(received.begin() + static_cast<std::ptrdiff_t>(s.from), s.count,
                     destination->begin() + static_cast<std::ptrdiff_t>(s.address));
-    return 0;
+    return {};
+}
+
+} // namespace
+
+int32_t MatchAnswer(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
+                    std::span<const uint8_t> received, const std::span<uint8_t>* destination,
+                    int64_t defaultOffset) {
+    return matchWalk(commands, answer, received, destination, defaultOffset, true).failure;
+}
+
+uint64_t AnswerNeeds(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
+                     std::span<const uint8_t> received, const std::span<uint8_t>* destination,
+                     int64_t defaultOffset) {
+    protocol::TFunctionEvaluator* ev = commands.evaluator();
+    if (ev == nullptr || commands.crcGenerator() == nullptr || answer.fields.empty())
+        return 0;
+    protocol::TEquationPol variables = ev->Variables();
+    const WalkResult walk = matchWalk(commands, answer, received, destination, defaultOffset, false);
+    ev->RestoreVariables(std::move(variables));
+    return walk.needed;
 }
 
 } // namespace exchange

@@ -27,4 +27,14 @@ int32_t MatchAnswer(const TprCOMMANDS& commands, const TCompiledTemplate& answer
                     std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                     int64_t defaultOffset);
 
+// How far `received` is from matching `answer` in full (the same rule as MatchAnswer), checked
+// without side effects: the protocol variables are left as they were and nothing is stored (the CRC
+// register is reset by every match anyway). Returns received.size() when it matches now; a larger
+// count when the bytes ran out, the least number of bytes that could match; 0 when the bytes there
+// already rule a match out (or the template is empty). The exchange asks as bytes arrive, so that a
+// complete answer ends at once.
+uint64_t AnswerNeeds(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
+                     std::span<const uint8_t> received, const std::span<uint8_t>* destination,
+                     int64_t defaultOffset);
+
 } // namespace exchange

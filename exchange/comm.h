@@ -116,8 +116,11 @@ class TComm {
     Notification OnActivate;   // raised after a successful open
     Notification OnDeActivate; // raised before the port is closed
     void setLogSink(LogSink sink) { m_log = std::move(sink); }
-    // Called while a read or write waits for the line (see SerialLine::setWaitHook).
+    // Called while a read or write waits for the line; returning true ends the wait (see
+    // SerialLine::setWaitHook).
     void setWaitHook(SerialLine::WaitHook hook);
+    // True when the last read or write was ended by the wait hook.
+    bool WaitAbandoned() const { return m_line && m_line->waitAbandoned(); }
 
   private:
     void applyFormat();

@@ -12,6 +12,7 @@
 #include "protocol/protocol_description.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -22,7 +23,7 @@ namespace {
 
 // Read timeout while the frame's own bytes are expected back and between two echo bytes.
 constexpr int kEchoTimeoutMs = 20;
-constexpr int kDefaultAnswerTimeoutMs = 5000;
+constexpr std::string_view kAnswerEndGap = "gap";
 
 void pause(ExchangeContext& ctx, std::int32_t ms) {
     if (ms <= 0)
@@ -56,6 +57,66 @@ void clearPort(TComm& comm) {
             break;
         waiting -= n;
     }
+}
+
+bool answerEndsByTemplate(const ExchangeContext& ctx) {
+    return ctx.settings.readString(app::Setting::AnswerEnd, ctx.state.activeProfile) != kAnswerEndGap;
+}
+
+bool repeatGarbled(const ExchangeContext& ctx) {
+    return ctx.repeatGarbled.value_or(
+        ctx.settings.readBool(app::Setting::RepeatGarbled, ctx.state.activeProfile));
+}
+
+// Watches the bytes of one answer as they arrive for the moment they form a whole answer or
+// exception answer. Each template is tried again only once enough bytes are there for it, and no
+// more once the bytes rule it out.
+class AnswerEndWatch {
+  public:
+    AnswerEndWatch(const TprCOMMAND& command, const TprCOMMANDS& commands, const ListBuffers& buffers)
+        : m_commands(commands), m_templates{&command.compiledAnswer(), &command.compiledExceptn()},
+          m_destination(buffers.receive), m_offset(buffers.receiveOffset) {}
+
+    bool complete(std::span<const std::uint8_t> answer) {
+        const std::span<std::uint8_t>* destination = m_destination.empty() ? nullptr : &m_destination;
+        for (std::size_t i = 0; i < m_templates.size(); ++i) {
+            if (m_needed[i] == 0 || answer.size() < m_needed[i])
+                continue;
+            m_needed[i] = AnswerNeeds(m_commands, *m_templates[i], answer, destination, m_offset);
+            if (m_needed[i] == answer.size())
+                return true;
+        }
+        return false;
+    }
+
+  private:
+    const TprCOMMANDS& m_commands;
+    std::array<const TCompiledTemplate*, 2> m_templates;
+    std::array<std::uint64_t, 2> m_needed{1, 1};
+    std::span<std::uint8_t> m_destination;
+    std::int64_t m_offset;
+};
+
+// Collects one answer into `received`: the first byte is awaited for the answer timeout, counted from
+// when the frame has left the wire; the answer ends after a gap of one character time + 20 ms, at
+// kMaxAnswerBytes, or (by template) as soon as the bytes form a whole answer, leaving whatever follows
+// for the next purge.
+std::size_t collectAnswer(ExchangeContext& ctx, const TprCOMMAND& command,
+                          std::vector<std::uint8_t>& received, const ListBuffers& buffers, bool byTemplate) {
+    TComm& comm = ctx.comm;
+    comm.setReadTimeout(command.effectiveAnswerTimeout() +
+                        static_cast<int>(comm.RemainingWireTime().count()));
+    const int gapMs = answerGapMs(baudRateBits(comm.BaudRate()));
+    AnswerEndWatch watch(command, ctx.protocol.Commands, buffers);
+    std::size_t count = 0;
+    std::uint8_t byte = 0;
+    while (count < kMaxAnswerBytes && comm.ReadByte(byte)) {
+        received[count++] = byte;
+        if (byTemplate && watch.complete(std::span<const std::uint8_t>(received.data(), count)))
+            break;
+        comm.setReadTimeout(gapMs);
+    }
+    return count;
 }
 
 } // namespace
@@ -99,7 +160,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
 
     TComm& comm = ctx.comm;
     const bool echo = ctx.settings.readBool(app::Setting::Echo);
-    const int gapMs = answerGapMs(baudRateBits(comm.BaudRate()));
+    const bool byTemplate = answerEndsByTemplate(ctx);
     const int mode = command.effectiveExceptionMode();
 
     ExchangeResult result = kExchangeOk;
@@ -119,23 +180,18 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
             for (std::uint8_t sent : frameBytes) {
                 std::uint8_t back = 0;
                 if (!comm.ReadByte(back) || back != sent) {
-                    out.result = kNoEcho;
+                    out.result = comm.WaitAbandoned() ? kExchangeCancelled : kNoEcho;
                     return out;
                 }
             }
         }
 
         out.answerKind = kAnswerNone;
-        // The answer timeout runs from when the frame has left the wire, not from when it was queued.
-        const int answerTimeout = command.AnswerTimeout > 0 ? command.AnswerTimeout : kDefaultAnswerTimeoutMs;
-        comm.setReadTimeout(answerTimeout + static_cast<int>(comm.RemainingWireTime().count()));
-        std::size_t count = 0;
-        std::uint8_t byte = 0;
-        while (count < kMaxAnswerBytes && comm.ReadByte(byte)) {
-            received[count++] = byte;
-            comm.setReadTimeout(gapMs);
+        const std::size_t count = collectAnswer(ctx, command, received, buffers, byTemplate);
+        if (comm.WaitAbandoned()) {
+            out.result = kExchangeCancelled;
+            return out;
         }
-
         bool last = false;
         if (count == 0) {
             result = kNoAnswer;
@@ -160,7 +216,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
                 matched = false;
                 ctx.log.ShowRawAnswer(answer);
                 result = kWrongAnswer;
-                last = true;
+                last = !(mode == 1 && repeatGarbled(ctx));
             }
             if (matched) {
                 if (ignored(ignore, code))

@@ -12,7 +12,6 @@ namespace exchange {
 
 namespace {
 
-constexpr int kLastAddress = 255;
 constexpr size_t kTextOffset = 6;
 
 } // namespace
@@ -34,7 +33,7 @@ FoundDevice decodeSearchAnswer(uint8_t address, std::span<const uint8_t> buffer,
 
 DeviceSearch::DeviceSearch(DeviceHost& host) : m_host(host) {}
 
-bool DeviceSearch::start() {
+bool DeviceSearch::start(int first, int last) {
     if (m_host.busy() || m_running) {
         m_outcome = Outcome::Refused;
         return false;
@@ -49,7 +48,9 @@ bool DeviceSearch::start() {
     m_host.setBusy(true);
     m_host.setVariable("SIZE", m_host.pageSize());
     m_devices.clear();
-    m_address = 0;
+    m_first = first;
+    m_last = last;
+    m_address = first;
     m_progress = 0;
     m_cancelPending = false;
     m_running = true;
@@ -70,8 +71,9 @@ void DeviceSearch::tick() {
     m_inExchange = false;
     if (out.result == 0)
         m_devices.push_back(decodeSearchAnswer(static_cast<uint8_t>(m_address), buffer, out.size));
-    m_progress = (m_address * 100 + kLastAddress / 2) / kLastAddress;
-    if (m_address == kLastAddress) {
+    const int span = m_last - m_first;
+    m_progress = span > 0 ? ((m_address - m_first) * 100 + span / 2) / span : 100;
+    if (m_address >= m_last) {
         m_host.setQuiet(false);
         stop(Outcome::Completed);
         return;

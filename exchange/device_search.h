@@ -13,6 +13,7 @@
 
 namespace exchange {
 
+inline constexpr int kLastSearchAddress = 255;
 // Size of the buffer the search answer stores its data block into.
 inline constexpr size_t kSearchBufferSize = 129;
 // Longest identification text a search answer can carry (bytes 6..128).
@@ -37,9 +38,10 @@ class DeviceSearch {
     DeviceSearch(const DeviceSearch&) = delete;
     DeviceSearch& operator=(const DeviceSearch&) = delete;
 
-    // Opens the port and starts at address 0; previous results are cleared. False when another
-    // operation is busy or the port cannot be opened (the user has been told).
-    bool start();
+    // Opens the port and starts at address `first`, ending after `last` (the whole bus 0..255 by
+    // default; the caller keeps first <= last within it); previous results are cleared. False when
+    // another operation is busy or the port cannot be opened (the user has been told).
+    bool start(int first = 0, int last = kLastSearchAddress);
     // One address. Does nothing unless running or while its own exchange is under way.
     void tick();
     // Stops the search, keeping what was found; carried out after an exchange under way.
@@ -63,6 +65,8 @@ class DeviceSearch {
     bool m_cancelPending = false;
     Outcome m_outcome = Outcome::None;
     int m_address = 0;
+    int m_first = 0;
+    int m_last = kLastSearchAddress;
     int m_progress = 0;
     std::vector<FoundDevice> m_devices;
 };

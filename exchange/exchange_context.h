@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace app {
@@ -30,6 +31,13 @@ class TProtocol;
 namespace exchange {
 
 class TComm;
+
+// What velmora-cli's options put in place of the port settings; empty or unset means the setting.
+struct LineOverrides {
+    std::string device;           // --port
+    std::optional<int> baudIndex; // --baud, a TBaudRate index
+    std::optional<int> parity;    // --parity, a TParity value
+};
 
 struct ExchangeContext {
     ExchangeContext(TComm& comm, protocol::TProtocol& protocol, protocol::TFunctionEvaluator& evaluator,
@@ -51,10 +59,11 @@ struct ExchangeContext {
     // pageSize is set by SetProtocolVariables; password goes into the frames of each action list.
     app::MainState& state;
 
-    std::uint32_t address = 0;    // the main window's current address (ADDRESS)
-    std::uint16_t CommErrors = 0; // failed attempts of the running operation
-    bool Quiet = false;           // suppress ReportExchangeError (device search)
-    std::string portOverride;     // device path that wins over the settings (velmora-cli --port)
+    std::uint32_t address = 0;         // the main window's current address (ADDRESS)
+    std::uint16_t CommErrors = 0;      // failed attempts of the running operation
+    bool Quiet = false;                // suppress ReportExchangeError (device search)
+    LineOverrides line;                // line settings that win over the settings (velmora-cli options)
+    std::optional<bool> repeatGarbled; // wins over Protocol/Repeat garbled answers while set
 
     // Ends the running operation (timer off, port closed, progress hidden, busy flag cleared). May be
     // empty: then the exchange only closes the port (enough under OperationSequencer, which stops

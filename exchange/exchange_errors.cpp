@@ -37,7 +37,7 @@ std::string_view exchangeResultText(ExchangeResult result) {
 }
 
 bool ReportExchangeError(ExchangeContext& ctx, ExchangeResult result, std::string_view commandName) {
-    if (result == kExchangeOk || ctx.Quiet)
+    if (result == kExchangeOk || result == kExchangeCancelled || ctx.Quiet)
         return result == kExchangeOk;
     if (result < 0) {
         stopOperation(ctx);

@@ -5,7 +5,8 @@
 // neither template, −3 the echo of the frame did not come back, k + 1 for a device error code k ≥ 0.
 // Two more negative values are our own: −4 the frame could not be built (it would not fit the send
 // buffer), −5 the action list cannot run (missing list, a step naming no command, lists of different
-// lengths); in both cases nothing was sent.
+// lengths); in both cases nothing was sent. −6 the user cancelled while the exchange waited for the
+// line: the exchange did not complete, and nothing is reported.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,7 @@ inline constexpr ExchangeResult kWrongAnswer = -2;
 inline constexpr ExchangeResult kNoEcho = -3;
 inline constexpr ExchangeResult kFrameNotBuilt = -4;
 inline constexpr ExchangeResult kListNotRunnable = -5;
+inline constexpr ExchangeResult kExchangeCancelled = -6;
 
 // The result of a device exception answer carrying error code k.
 constexpr ExchangeResult deviceErrorResult(std::int32_t code) {

@@ -1,5 +1,7 @@
 #include "exchange/operation_sequencer.h"
 
+#include "exchange/exchange_result.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -80,6 +82,10 @@ bool OperationSequencer::runBeforeList(int list) {
     const ListOutcome before = runList(list, buffers);
     if (before.result == 0)
         return true;
+    if (before.result == kExchangeCancelled) {
+        doCancel();
+        return false;
+    }
     m_lastResult = before.result;
     m_outcome = Outcome::Failed;
     stopExchange();
@@ -140,6 +146,14 @@ bool OperationSequencer::startWrite() {
     return afterExchange();
 }
 
+bool OperationSequencer::cancelledInFlight(const ListOutcome& out) {
+    // The page in flight is not done: the cancel runs right after this tick, before it counts.
+    if (out.result != kExchangeCancelled)
+        return false;
+    m_cancelPending = true;
+    return true;
+}
+
 bool OperationSequencer::afterExchange() {
     if (m_cancelPending) {
         m_cancelPending = false;
@@ -166,6 +180,8 @@ void OperationSequencer::readTick() {
     buffers.receive = m_host.imageData();
     buffers.receiveOffset = m_address;
     ListOutcome out = runList(kListReadPage, buffers);
+    if (cancelledInFlight(out))
+        return;
     if (out.result != 0) {
         m_state = State::Idle;
         m_lastResult = out.result;
@@ -194,6 +210,8 @@ void OperationSequencer::writeTick() {
     buffers.send = m_host.imageData();
     buffers.sendOffset = m_address;
     ListOutcome out = runList(kListWritePage, buffers);
+    if (cancelledInFlight(out))
+        return;
     if (out.result != 0) {
         m_lastResult = out.result;
         m_outcome = Outcome::Failed;
@@ -280,10 +298,11 @@ bool OperationSequencer::runSingleList(Operation op, int list, std::string_view 
     m_startTick = m_host.tickCount();
     showPanel(false);
     ListOutcome out = runList(list, {});
-    m_host.deviceLog(out.result == 0 ? okText : failText);
+    const bool cancelled = out.result == kExchangeCancelled;
+    m_host.deviceLog(out.result == 0 ? okText : cancelled ? kTextCancelled : failText);
     stopExchange();
     m_lastResult = out.result;
-    m_outcome = out.result == 0 ? Outcome::Completed : Outcome::Failed;
+    m_outcome = out.result == 0 ? Outcome::Completed : cancelled ? Outcome::Cancelled : Outcome::Failed;
     m_cancelPending = false;
     return out.result == 0;
 }

@@ -2,10 +2,10 @@
 // The device operations of the main window: read the device into the memory image, write the image
 // into the device (both page by page, one page per tick), erase and reset.
 //
-// A front end calls startRead/startWrite, then tick() from a timer (the desktop program every
-// 11 ms, velmora-cli in a loop) while paging() is true, and cancel() when the user cancels. The
-// progress texts are ready for a panel at any time. Erase and reset run to their end in one call.
-// All texts are UTF-8.
+// A front end calls startRead/startWrite, then tick() from a timer (the desktop program as soon as
+// its window has painted, velmora-cli in a loop) while paging() is true, and cancel() when the user cancels.
+// The progress texts are ready for a panel at any time. Erase and reset run to their end in one call. All
+// texts are UTF-8.
 
 #include "exchange/device_host.h"
 
@@ -68,8 +68,11 @@ class OperationSequencer {
     // One page. Does nothing unless paging, and nothing when called again from inside an exchange
     // or a message shown by one.
     void tick();
-    // The user's cancel. Inside an exchange it is carried out right after that exchange.
+    // The user's cancel. Inside an exchange it is carried out right after that exchange, and a front
+    // end whose line wait hook returns cancelPending() ends that exchange's wait at once (the page in
+    // flight does not count). An erase, reset or list whose wait was ended that way ends Cancelled.
     void cancel();
+    bool cancelPending() const { return m_cancelPending; }
 
     State state() const { return m_state; }
     // The progress panel is shown while a read or write runs.
@@ -95,6 +98,7 @@ class OperationSequencer {
     // The list run before the first page; on failure the operation ends as failed.
     bool runBeforeList(int list);
     bool afterExchange();
+    bool cancelledInFlight(const ListOutcome& out);
     bool refuse(std::string_view text);
     void showPanel(bool show);
     void stopExchange();

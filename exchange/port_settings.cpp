@@ -7,17 +7,20 @@
 
 namespace exchange {
 
-void applyPortSettings(TComm& comm, const app::SettingsStore& settings, const std::string& portOverride) {
-    comm.setBaudRate(settings.readInteger(app::Setting::BaudRateIndex));
+void applyPortSettings(TComm& comm, const app::SettingsStore& settings, const LineOverrides& overrides) {
+    comm.setBaudRate(overrides.baudIndex.value_or(settings.readInteger(app::Setting::BaudRateIndex)));
     // "port" is an index into COM1..COM20; a stored value that overflows on +1 is left as it is and
     // then ignored like every other non-positive number.
     const std::int32_t port = settings.readInteger(app::Setting::PortIndex);
     if (port >= 0 && port < INT32_MAX)
         comm.setComNo(port + 1);
-    comm.setDevicePath(portOverride.empty() ? settings.readString(app::Setting::PortDevice) : portOverride);
+    comm.setDevicePath(overrides.device.empty() ? settings.readString(app::Setting::PortDevice)
+                                                : overrides.device);
     const std::int32_t stop = settings.readInteger(app::Setting::StopBitsIndex);
     comm.setStopBits(stop >= SB_ONESTOPBIT && stop <= SB_TWOSTOPBITS ? static_cast<TStopBits>(stop)
                                                                      : SB_ONESTOPBIT);
+    const std::int32_t parity = overrides.parity.value_or(settings.readInteger(app::Setting::ParityIndex));
+    comm.setParity(parity >= No_Parity && parity <= Space_Parity ? static_cast<TParity>(parity) : No_Parity);
 }
 
 } // namespace exchange

@@ -1,7 +1,9 @@
 #pragma once
 // Configuring the port component from the settings before every device operation and the device
-// search: speed, port number (and the device path it opens) and stop bits of the "Port settings"
-// section.
+// search: speed, port number (and the device path it opens), stop bits and parity of the "Port
+// settings" section, each unless the command line overrides it.
+
+#include "exchange/exchange_context.h"
 
 #include <string>
 
@@ -14,12 +16,15 @@ namespace exchange {
 class TComm;
 
 // Applies, in this order:
-//  - BaudRate := "baudrate" (index into the 15 speeds, default 8 = 19200; outside the table 9600);
+//  - BaudRate := the override or "baudrate" (index into the 15 speeds, default 8 = 19200; outside the
+//    table 9600);
 //  - ComNo := "port" + 1 (default 0, that is port 1); a different number closes an open port;
-//  - the device path: `portOverride` when not empty (velmora-cli --port), else the "device" setting when
+//  - the device path: the override when not empty (velmora-cli --port), else the "device" setting when
 //    not empty, else /dev/ttyS(ComNo-1); a different path closes an open port;
-//  - StopBits := "Stop bits" (0 = 1, 1 = 1.5, 2 = 2; default 1; any other value means 1 stop bit).
+//  - StopBits := "Stop bits" (0 = 1, 1 = 1.5, 2 = 2; default 1; any other value means 1 stop bit);
+//  - Parity := the override or "Parity" (0 none, 1 odd, 2 even, 3 mark, 4 space; default and any
+//    other value: none).
 // Reads the store at the moment of the call; nothing is cached.
-void applyPortSettings(TComm& comm, const app::SettingsStore& settings, const std::string& portOverride);
+void applyPortSettings(TComm& comm, const app::SettingsStore& settings, const LineOverrides& overrides);
 
 } // namespace exchange

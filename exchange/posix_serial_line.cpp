@@ -180,6 +180,7 @@ int PosixSerialLine::sliced(int timeoutMs) const {
 std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits limits) {
     if (m_fd < 0 || buffer.empty())
         return 0;
+    beginWait();
     const Deadline total = Deadline::after(limits.total);
     SteadyClock::time_point lastByte{};
     std::size_t got = 0;
@@ -191,7 +192,8 @@ std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits lim
         if (r < 0 && errno == EINTR)
             continue;
         if (r == 0 && !wait.expired()) {
-            waiting();
+            if (waiting())
+                break;
             continue;
         }
         if (r <= 0 || !(p.revents & POLLIN))
@@ -210,6 +212,7 @@ std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits lim
 std::size_t PosixSerialLine::write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds total) {
     if (m_fd < 0 || bytes.empty())
         return 0;
+    beginWait();
     const Deadline deadline = Deadline::after(total);
     // Non-blocking only for the duration of the write: a blocking write() would wait for the whole
     // buffer to fit into the kernel queue, past the budget.
@@ -232,7 +235,8 @@ std::size_t PosixSerialLine::write(std::span<const std::uint8_t> bytes, std::chr
         pollfd p{m_fd, POLLOUT, 0};
         int r = ::poll(&p, 1, sliced(deadline.pollTimeout()));
         if (r == 0 && !deadline.expired()) {
-            waiting();
+            if (waiting())
+                break;
             continue;
         }
         if (r == 0 || (r > 0 && !(p.revents & POLLOUT)))

@@ -44,7 +44,7 @@ void SetProtocolVariables(ExchangeContext& ctx) {
 }
 
 void ApplyPortSettings(ExchangeContext& ctx) {
-    applyPortSettings(ctx.comm, ctx.settings, ctx.portOverride);
+    applyPortSettings(ctx.comm, ctx.settings, ctx.line);
     SetProtocolVariables(ctx);
 }
 

@@ -68,21 +68,29 @@ class SerialLine {
     virtual void discard() = 0;
 
     // Called over and over while read() or write() waits for the line, at least every kWaitSlice, so a
-    // front end can keep its window painting during a long timeout. The hook must not use this line.
-    // The waits keep their limits: the hook's own time counts against them.
-    using WaitHook = std::function<void()>;
+    // front end can keep its window painting during a long timeout and end the wait when the user
+    // cancels: a hook that returns true ends the wait at once, the call returns its short count and
+    // waitAbandoned() is true until the next read or write. The hook must not use this line. The waits
+    // keep their limits: the hook's own time counts against them.
+    using WaitHook = std::function<bool()>;
     static constexpr std::chrono::milliseconds kWaitSlice{20};
     void setWaitHook(WaitHook hook) { m_waitHook = std::move(hook); }
+    bool waitAbandoned() const { return m_abandoned; }
 
   protected:
     bool hasWaitHook() const { return static_cast<bool>(m_waitHook); }
-    void waiting() const {
-        if (m_waitHook)
-            m_waitHook();
+    // Called as a read or write begins.
+    void beginWait() { m_abandoned = false; }
+    // Called while waiting; true when the hook ended the wait.
+    bool waiting() {
+        if (m_waitHook && m_waitHook())
+            m_abandoned = true;
+        return m_abandoned;
     }
 
   private:
     WaitHook m_waitHook;
+    bool m_abandoned = false;
 };
 
 } // namespace exchange

@@ -160,6 +160,8 @@ class TFunctionEvaluator {
     bool HasVariable(std::string_view name) const;
     void ClearVariables() { m_variables.clear(); }
     const TEquationPol& Variables() const { return m_variables; }
+    // Puts back a variable list taken from Variables() (a trial that must leave no trace).
+    void RestoreVariables(TEquationPol variables) { m_variables = std::move(variables); }
 
     // --- Configuration ---------------------------------------------------------------------
     const std::vector<std::string>& Operators() const { return m_operators; }

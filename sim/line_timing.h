@@ -17,10 +17,17 @@ constexpr Micros wireTime(std::uint64_t bytes, std::uint32_t baud) {
     return baud == 0 ? Micros{0} : Micros{static_cast<std::int64_t>(bytes * 10 * 1000000 / baud)};
 }
 
-// The silence that ends a frame: three and a half characters, never less than kMinFrameGap.
+// Above 19200 bit/s MODBUS-RTU devices use a fixed silence of 1.75 ms instead of 3.5 characters.
+inline constexpr Micros kFastLineFrameGap{1750};
+
+// The silence that ends a frame: without an emulated speed kMinFrameGap; otherwise three and a half
+// characters, and 1.75 ms above 19200 bit/s, as a device on a real line waits.
 constexpr Micros frameGap(std::uint32_t baud) {
-    const Micros gap{baud == 0 ? 0 : static_cast<std::int64_t>(35ull * 1000000 / baud)};
-    return gap > kMinFrameGap ? gap : kMinFrameGap;
+    if (baud == 0)
+        return kMinFrameGap;
+    if (baud > 19200)
+        return kFastLineFrameGap;
+    return Micros{static_cast<std::int64_t>(35ull * 1000000 / baud)};
 }
 
 } // namespace sim

@@ -1,5 +1,7 @@
 #include "app/ui/main_window.h"
 
+#include "app/ui/cancel_only_input.h"
+
 #include "app/action_states.h"
 #include "app/integer_text.h"
 #include "app/settings_location.h"
@@ -71,7 +73,8 @@ void sleepServingWindow(std::chrono::milliseconds span) {
 
 constexpr int kWindowWidth = 565;
 constexpr int kWatchPeriodMs = 1000;
-constexpr int kPageTickMs = 11;
+// The next page starts as soon as the window has served its events.
+constexpr int kPageTickMs = 0;
 constexpr int kRowHeight = 16;
 constexpr int kDumpFontPixels = 13;
 constexpr int kLogHeight = 100;
@@ -165,7 +168,7 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     m_log.setDeviceAddressSource([this] { return m_state.deviceAddress; });
     m_ctx = std::make_unique<exchange::ExchangeContext>(m_comm, m_protocol, m_evaluator, m_image, m_store,
                                                         m_log, *this, m_state);
-    m_comm.setWaitHook(serveWindowEvents);
+    m_comm.setWaitHook([this] { return serveWaitEvents(); });
     m_ctx->sleep = sleepServingWindow;
     m_profiles = std::make_unique<app::Profiles>(m_store, m_state, *this, m_protocolLoader, *this, m_view,
                                                  app::programDirectory());
@@ -496,6 +499,7 @@ void MainWindow::createCentralArea() {
     progressLayout->addWidget(m_progressElapsed);
     auto* cancel = new QPushButton(qt(exchange::kCaptionCancel), m_progressPanel);
     cancel->setObjectName(QStringLiteral("ProgressCancel"));
+    m_cancelButton = cancel;
     connect(cancel, &QPushButton::clicked, this, [this] { m_sequencer->cancel(); });
     progressLayout->addWidget(cancel, 0, Qt::AlignHCenter);
     m_progressPanel->hide();
@@ -784,6 +788,13 @@ void MainWindow::editProtocol(const QString& path) {
     // The editor works on its own copy; the running description changes only when the settings are
     // applied and the profile loads the saved file again.
     protocol::editor::ProtocolEditor::editFile(path, *this, m_settingsDialog);
+}
+
+bool MainWindow::serveWaitEvents() {
+    // Only "Отмена" is let through; its click ends the wait for the answer at once.
+    CancelOnlyInput onlyCancel(m_cancelButton);
+    QCoreApplication::processEvents();
+    return m_sequencer && m_sequencer->cancelPending();
 }
 
 void MainWindow::pageTick() {

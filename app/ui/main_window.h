@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 
+class QAbstractButton;
 class QAction;
 class QComboBox;
 class QFrame;
@@ -160,6 +161,7 @@ class MainWindow final : public QMainWindow,
     void deviceOptions();
     void fileOptions();
     void pageTick();
+    bool serveWaitEvents();
     void updateProgressPanel();
 
     QAction* addAction(const char* name, const QString& caption, const QString& hint = {});
@@ -206,6 +208,7 @@ class MainWindow final : public QMainWindow,
     QTimer* m_watchTimer = nullptr;
     QTimer* m_pageTimer = nullptr;
     QFrame* m_progressPanel = nullptr;
+    QAbstractButton* m_cancelButton = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_progressAddress = nullptr;
     QLabel* m_progressErrors = nullptr;

@@ -182,6 +182,27 @@ TEST(DeviceCliRead, CtrlCCancelsKeepsThePagesAndFreesThePort) {
     EXPECT_EQ(reset.exitCode, 0) << reset.err;
 }
 
+// A device that thinks for seconds: Ctrl-C ends the wait for its answer at once, whichever command
+// waits (the first exchange of a read, an erase).
+TEST(DeviceCli, CtrlCEndsALongAnswerWaitAtOnce) {
+    for (const char* command : {"read", "erase"}) {
+        SCOPED_TRACE(command);
+        Rig rig;
+        SimProcess sim({"--reply-delay", "3000"});
+        std::vector<std::string> args = {command};
+        if (std::string(command) == "read")
+            args.push_back(rig.path("out.bin").string());
+        auto cli = rig.background(sim.linePath(), args);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        const auto interrupted = std::chrono::steady_clock::now();
+        cli->signal(SIGINT);
+        auto r = cli->wait();
+        EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::milliseconds(1500));
+        EXPECT_EQ(r.exitCode, 130) << r.err;
+        EXPECT_NE(r.err.find("Операция прервана пользователем"), std::string::npos) << r.err;
+    }
+}
+
 TEST(DeviceCliWrite, WritesOnlyTheFilledPagesOfTheWindow) {
     struct Case {
         const char* name;

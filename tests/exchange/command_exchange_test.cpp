@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 using namespace exchangetest;
 using testsupport::ScriptedPeer;
 
@@ -318,6 +321,7 @@ TEST(CommandExchange, AnswerCollectionStopsAt2200Bytes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
         ExchangeRig rig;
+        ASSERT_TRUE(rig.settings.writeString(app::Setting::AnswerEnd, "gap", rig.state.activeProfile));
         const int cmd = rig.addCommand("BIG", kReadCommand, c.answer, "", 0, 200);
         ScriptedPeer peer(rig.pty, [](const Bytes&, int) { return std::optional(Bytes(2300, 0x5A)); });
         const auto out = exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, {});
@@ -472,4 +476,65 @@ TEST(CommandExchange, AnswerGapFollowsTheLineSpeed) {
                                                    {115200, 20}, {256000, 20}, {5, 1020}};
     for (auto [bits, gap] : cases)
         EXPECT_EQ(exchange::answerGapMs(bits), gap) << bits;
+}
+
+// The device's answer arrives in bursts; the exchange ends it by the template (the default) or by the
+// gap after its last byte ("gap"). The bytes the device sends are the same for both rules.
+TEST(CommandExchange, AnswerEndsByTemplateOrByGap) {
+    struct Burst {
+        Bytes bytes;
+        int pauseAfterMs;
+    };
+    const Bytes answer = normalAnswer();
+    const Bytes head(answer.begin(), answer.begin() + 4), tail(answer.begin() + 4, answer.end());
+    Bytes withGarbage = answer;
+    withGarbage.insert(withGarbage.end(), {0x00, 0x55});
+    struct Case {
+        const char* name;
+        std::vector<Burst> bursts;
+        std::int32_t byTemplate, byGap;
+        std::size_t errorLogBytesByGap; // the raw answer the gap rule shows
+    };
+    const Case cases[] = {
+        {"answer in three bursts",
+         {{head, 5}, {{tail[0]}, 5}, {Bytes(tail.begin() + 1, tail.end()), 0}},
+         0,
+         0,
+         0},
+        // The bytes after a whole answer are left for the next purge by the template rule.
+        {"trailing garbage in the same burst", {{withGarbage, 0}}, 0, -2, withGarbage.size()},
+        {"exception answer, then noise", {{exceptionAnswer(2), 5}, {{0x7E, 0x7E}, 0}}, 3, -2, 7},
+        // Bytes that fit no template fall back to the gap under both rules.
+        {"garbage in two bursts", {{{0x42, 0x42, 0x42}, 5}, {{0x42, 0x42}, 0}}, -2, -2, 5},
+    };
+    for (const auto& c : cases) {
+        for (const bool gap : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (gap ? ", gap" : ", template"));
+            ExchangeRig rig;
+            if (gap) {
+                ASSERT_TRUE(
+                    rig.settings.writeString(app::Setting::AnswerEnd, "gap", rig.state.activeProfile));
+            }
+            const int cmd = rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException, 0, 200);
+            std::thread device([&] {
+                rig.pty.readUntilGap(std::chrono::milliseconds(4), std::chrono::milliseconds(1000));
+                for (const Burst& b : c.bursts) {
+                    rig.pty.write(b.bytes);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(b.pauseAfterMs));
+                }
+            });
+            const auto out =
+                exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, readInto(rig.image));
+            device.join();
+            EXPECT_EQ(out.result, gap ? c.byGap : c.byTemplate);
+            if (out.result == 0) {
+                EXPECT_EQ(rig.image.Data[kPageAddress + 3], 0xEF);
+            }
+            const std::string& raw = rig.log.errorLogText();
+            if (gap && c.errorLogBytesByGap > 0) {
+                EXPECT_EQ(static_cast<std::size_t>(std::count(raw.begin(), raw.end(), '\n')),
+                          c.errorLogBytesByGap + 1);
+            }
+        }
+    }
 }

@@ -124,7 +124,10 @@ class SerialPtyWait : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
         if (GetParam())
-            comm->setWaitHook([this] { ++hookCalls; });
+            comm->setWaitHook([this] {
+                ++hookCalls;
+                return false;
+            });
         ASSERT_TRUE(comm->Open());
     }
     void TearDown() override { EXPECT_EQ(hookCalls > 0, GetParam()); }
