@@ -167,7 +167,10 @@ void SettingsDialogModel::fill(SettingsForm& form, std::string_view profile) {
     form.portDevice = protocol::TrimBlanks(s.readString(Setting::PortDevice));
     form.baudRateIndex = storedIndex(s, Setting::BaudRateIndex, static_cast<int>(kBaudRateTexts.size()));
     form.stopBitsIndex = storedIndex(s, Setting::StopBitsIndex, static_cast<int>(kStopBitsTexts.size()));
+    form.parityIndex = storedIndex(s, Setting::ParityIndex, static_cast<int>(kParityTexts.size()));
     form.echo = s.readBool(Setting::Echo);
+    form.answerEndByGap = s.readString(Setting::AnswerEnd, profile) == "gap";
+    form.repeatGarbled = s.readBool(Setting::RepeatGarbled, profile);
 
     const std::int32_t width = s.readInteger(Setting::CrcWidth, profile);
     if (width == 16 || width == 32) {
@@ -218,6 +221,8 @@ std::string SettingsDialogModel::check(const SettingsForm& form) const {
         return std::string(kBadListChoice) + "Скорость\".";
     if (!inList(form.stopBitsIndex, kStopBitsTexts.size()))
         return std::string(kBadListChoice) + "Стоп-бит\".";
+    if (!inList(form.parityIndex, kParityTexts.size()))
+        return std::string(kBadListChoice) + "Чётность\".";
     if (form.crc.width != 16 && form.crc.width != 32)
         return std::string(kBadListChoice) + "Разрядность\".";
     return {};
@@ -249,7 +254,7 @@ SettingsApplyResult SettingsDialogModel::accept(const SettingsForm& form) {
                                                        : s.writeString(Setting::PortDevice, form.portDevice);
     if (!deviceWritten || !s.writeInteger(Setting::BaudRateIndex, form.baudRateIndex) ||
         !s.writeInteger(Setting::StopBitsIndex, form.stopBitsIndex) ||
-        !s.writeBool(Setting::Echo, form.echo) ||
+        !s.writeInteger(Setting::ParityIndex, form.parityIndex) || !s.writeBool(Setting::Echo, form.echo) ||
         !s.writeBool(Setting::DontShowErrMsgs, form.dontShowErrMsgs))
         return failed();
 
@@ -269,7 +274,9 @@ SettingsApplyResult SettingsDialogModel::accept(const SettingsForm& form) {
         !s.writeBool(Setting::PreventUnmarked, form.preventUnmarked, p) ||
         !s.writeInteger(Setting::CtrlArea, editValue(form.ctrlArea, kCtrlAreaMin, kCtrlAreaMax), p) ||
         !s.writeString(Setting::Password, form.password, p) ||
-        !s.writeInteger(Setting::PageSize, editValue(form.pageSize, kPageSizeMin, kPageSizeMax), p))
+        !s.writeInteger(Setting::PageSize, editValue(form.pageSize, kPageSizeMin, kPageSizeMax), p) ||
+        !s.writeString(Setting::AnswerEnd, form.answerEndByGap ? "gap" : "template", p) ||
+        !s.writeBool(Setting::RepeatGarbled, form.repeatGarbled, p))
         return failed();
 
     if (!s.writeString(Setting::ProtocolPath, m_profiles.StoreProtocolPath(form.protocolFile), p))

@@ -37,6 +37,10 @@ inline constexpr std::array<std::string_view, 15> kBaudRateTexts{
     "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",  "14400",
     "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
 inline constexpr std::array<std::string_view, 3> kStopBitsTexts{"1", "1.5", "2"};
+inline constexpr std::array<std::string_view, 5> kParityTexts{"нет", "нечётная", "чётная", "маркер",
+                                                              "пробел"};
+// The "Конец ответа" items: stored as Protocol/Answer end "template" and "gap".
+inline constexpr std::array<std::string_view, 2> kAnswerEndTexts{"по шаблону", "по паузе"};
 inline constexpr std::array<std::string_view, 2> kCrcWidthTexts{"16 бит", "32 бит"};
 // The "Привязать к типу файла" items: bit 0, 1 and 2 of Assign file type.
 inline constexpr std::array<std::string_view, 3> kFileTypeTexts{"Intel HEX", "бинарный", "Q7R конверт"};
@@ -65,7 +69,10 @@ struct SettingsForm {
     std::string portDevice; // a device path chosen instead of a numbered port; empty when none is
     int baudRateIndex = 8;  // into kBaudRateTexts
     int stopBitsIndex = 1;  // into kStopBitsTexts
+    int parityIndex = 0;    // into kParityTexts
     bool echo = false;
+    bool answerEndByGap = false;            // Protocol/Answer end "gap"; "template" otherwise
+    bool repeatGarbled = false;             // Protocol/Repeat garbled answers
     std::string protocolFile;               // the protocol-file box's text (expanded path)
     std::vector<std::string> protocolFiles; // its list: the known files that exist
     std::string protocolDescription;        // the chosen file's comment; empty when unreadable

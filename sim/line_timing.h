@@ -1,5 +1,6 @@
 #pragma once
-// Time on an emulated serial line: ten bits per character (start, eight data bits, stop).
+// Time on an emulated serial line: ten bits per character (start, eight data bits, stop), eleven with
+// a parity bit.
 
 #include <chrono>
 #include <cstdint>
@@ -12,9 +13,9 @@ using Micros = std::chrono::microseconds;
 // frame over in one piece, but a busy machine may pause between its pieces.
 inline constexpr Micros kMinFrameGap{5000};
 
-// Time of `bytes` characters at `baud` bit/s; zero when `baud` is 0 (no emulation).
-constexpr Micros wireTime(std::uint64_t bytes, std::uint32_t baud) {
-    return baud == 0 ? Micros{0} : Micros{static_cast<std::int64_t>(bytes * 10 * 1000000 / baud)};
+// Time of `bytes` characters of `characterBits` at `baud` bit/s; zero when `baud` is 0 (no emulation).
+constexpr Micros wireTime(std::uint64_t bytes, std::uint32_t baud, unsigned characterBits = 10) {
+    return baud == 0 ? Micros{0} : Micros{static_cast<std::int64_t>(bytes * characterBits * 1000000 / baud)};
 }
 
 // Above 19200 bit/s MODBUS-RTU devices use a fixed silence of 1.75 ms instead of 3.5 characters.

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         "on the first line of standard output; numbers are decimal or hexadecimal with 0x."};
     app.set_version_flag("--version", std::string("velmora-sim ") + VELMORA_VERSION);
     Texts t;
-    std::string imageIn, imageOut, linkPath, password;
+    std::string imageIn, imageOut, linkPath, password, parity = "none";
     bool echo = false, verbose = false;
     app.add_option("--address", t.addresses,
                    "Bus address 1..247 (default: the record's, 17 for a new record); given again, adds "
@@ -105,6 +105,9 @@ int main(int argc, char** argv) {
     app.add_option("--ident", t.ident, "Identification string (at most 122 characters)");
     app.add_option("--device-id", t.deviceId, "Device identifier 0..255 in the identification record");
     app.add_option("--baud", t.baud, "Emulated line speed in bit/s; 0 sends at once (default 0)");
+    app.add_option("--parity", parity,
+                   "Parity of the emulated line: none, odd, even, mark or space (default none)")
+        ->check(CLI::IsMember({"none", "odd", "even", "mark", "space"}, CLI::ignore_case));
     app.add_option("--reply-delay", t.replyDelay, "Milliseconds the device thinks before it answers");
     app.add_flag("--echo", echo, "Send every received byte back, as a two-wire line with echo does");
     app.add_option("--link", linkPath, "Also make this path a symbolic link to the line's far end");
@@ -160,6 +163,7 @@ int main(int argc, char** argv) {
                 throw Failure{"--ident: at most 122 characters"};
         }
         loop.baud = static_cast<std::uint32_t>(number("--baud", t.baud, 0, 4000000));
+        loop.characterBits = parity == "none" ? 10 : 11;
         loop.echo = echo;
         loop.replyDelay = std::chrono::milliseconds(number("--reply-delay", t.replyDelay, 0, 60000));
         faults.silentFirst = number("--silent", t.silent, 0, UINT64_MAX);
@@ -210,6 +214,11 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
     std::cout << line.farPath() << std::endl;
+    if (verbose || loop.baud != 0 || parity != "none")
+        std::cerr << "velmora-sim: line "
+                  << (loop.baud == 0 ? std::string("without wire time")
+                                     : std::to_string(loop.baud) + " bit/s")
+                  << ", 8" << char(std::toupper(static_cast<unsigned char>(parity[0]))) << "1\n";
     if (verbose)
         for (const auto& device : devices)
             std::cerr << "velmora-sim: device " << int(device.address()) << " on " << line.farPath() << "\n";

@@ -38,7 +38,7 @@ bool sleepUntil(Clock::time_point t, const volatile std::sig_atomic_t& stop) {
 // Sends `bytes` as a line at `baud` would: in slices of about a millisecond, each one no earlier
 // than its characters could have left the device.
 void sendPaced(PtyLine& line, const std::vector<std::uint8_t>& bytes, std::uint32_t baud,
-               const volatile std::sig_atomic_t& stop) {
+               unsigned characterBits, const volatile std::sig_atomic_t& stop) {
     const auto start = Clock::now();
     if (baud == 0) {
         line.write(bytes, start + kWriteTimeout);
@@ -47,7 +47,7 @@ void sendPaced(PtyLine& line, const std::vector<std::uint8_t>& bytes, std::uint3
     const std::size_t slice = std::max<std::size_t>(1, baud / 10 / 1000);
     for (std::size_t done = 0; done < bytes.size() && !stop;) {
         const std::size_t n = std::min(slice, bytes.size() - done);
-        if (!sleepUntil(start + wireTime(done + n, baud), stop))
+        if (!sleepUntil(start + wireTime(done + n, baud, characterBits), stop))
             return;
         if (line.write(std::span(bytes).subspan(done, n), Clock::now() + kWriteTimeout) != n)
             return;
@@ -106,11 +106,11 @@ LoopEnd runSimLoop(PtyLine& line, std::vector<SimDevice>& devices, const LoopOpt
             if (reply.bytes.empty())
                 continue;
             // The request took its wire time to arrive, then the line must be quiet for the gap.
-            const auto earliest = firstByte + wireTime(frame.size(), options.baud) + frameGap(options.baud) +
-                                  options.replyDelay;
+            const auto earliest = firstByte + wireTime(frame.size(), options.baud, options.characterBits) +
+                                  frameGap(options.baud) + options.replyDelay;
             if (!sleepUntil(earliest, stop))
                 break;
-            sendPaced(line, reply.bytes, options.baud, stop);
+            sendPaced(line, reply.bytes, options.baud, options.characterBits, stop);
         }
         frame.clear();
         if (hangUp) {

@@ -16,6 +16,7 @@ namespace sim {
 
 struct LoopOptions {
     std::uint32_t baud = 0;                  // emulated line speed; 0: as fast as the pseudo-terminal goes
+    unsigned characterBits = 10;             // bits of one character on the wire: 11 with a parity bit
     bool echo = false;                       // send every received byte straight back
     std::chrono::milliseconds replyDelay{0}; // the device's own time before it answers
 };

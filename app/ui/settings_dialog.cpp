@@ -224,19 +224,21 @@ QWidget* SettingsDialog::createLinkPage() {
     addItems(m_baudRate, app::kBaudRateTexts);
     m_stopBits = named(new QComboBox(portGroup), "stopBits");
     addItems(m_stopBits, app::kStopBitsTexts);
+    m_parity = named(new QComboBox(portGroup), "parity");
+    addItems(m_parity, app::kParityTexts);
     m_echo = named(new QCheckBox(QStringLiteral("Связь с \"эхом\""), portGroup), "echo");
     auto* portGrid = new QGridLayout(portGroup);
     const struct {
         const char* label;
         QComboBox* box;
-    } rows[] = {{"Порт", m_port}, {"Скорость", m_baudRate}, {"Стоп-бит", m_stopBits}};
-    for (int column = 0; column < 3; ++column) {
+    } rows[] = {{"Порт", m_port}, {"Скорость", m_baudRate}, {"Стоп-бит", m_stopBits}, {"Чётность", m_parity}};
+    for (int column = 0; column < 4; ++column) {
         auto* label = new QLabel(QString::fromUtf8(rows[column].label), portGroup);
         label->setBuddy(rows[column].box);
         portGrid->addWidget(label, 0, column);
         portGrid->addWidget(rows[column].box, 1, column);
     }
-    portGrid->addWidget(m_echo, 2, 0, 1, 3);
+    portGrid->addWidget(m_echo, 2, 0, 1, 4);
     portGrid->setColumnStretch(0, 1);
 
     m_protocolGroup =
@@ -269,9 +271,24 @@ QWidget* SettingsDialog::createLinkPage() {
     protocolLayout->addWidget(descriptionLabel);
     protocolLayout->addWidget(m_protocolDescription);
 
+    auto* answerGroup = new QGroupBox(QStringLiteral("Ответ устройства"), page);
+    m_answerEnd = named(new QComboBox(answerGroup), "answerEnd");
+    addItems(m_answerEnd, app::kAnswerEndTexts);
+    m_repeatGarbled =
+        named(new QCheckBox(QStringLiteral("Повторять команду после искажённого ответа"), answerGroup),
+              "repeatGarbled");
+    auto* answerEndLabel = new QLabel(QStringLiteral("Конец ответа"), answerGroup);
+    answerEndLabel->setBuddy(m_answerEnd);
+    auto* answerLayout = new QGridLayout(answerGroup);
+    answerLayout->addWidget(answerEndLabel, 0, 0);
+    answerLayout->addWidget(m_answerEnd, 0, 1);
+    answerLayout->addWidget(m_repeatGarbled, 1, 0, 1, 2);
+    answerLayout->setColumnStretch(1, 1);
+
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(portGroup);
     layout->addWidget(m_protocolGroup);
+    layout->addWidget(answerGroup);
     layout->addStretch(1);
     return page;
 }
@@ -382,7 +399,10 @@ app::SettingsForm SettingsDialog::form() const {
     app::choosePort(f, m_port->currentText().toStdString());
     f.baudRateIndex = m_baudRate->currentIndex();
     f.stopBitsIndex = m_stopBits->currentIndex();
+    f.parityIndex = m_parity->currentIndex();
     f.echo = m_echo->isChecked();
+    f.answerEndByGap = m_answerEnd->currentIndex() == 1;
+    f.repeatGarbled = m_repeatGarbled->isChecked();
     f.protocolFile = m_protocolFile->currentText().toStdString();
     f.protocolDescription = m_protocolDescription->toPlainText().toStdString();
 
@@ -421,7 +441,10 @@ void SettingsDialog::showForm(const app::SettingsForm& f) {
     m_port->setCurrentText(QString::fromStdString(app::currentPortChoice(f)));
     m_baudRate->setCurrentIndex(f.baudRateIndex);
     m_stopBits->setCurrentIndex(f.stopBitsIndex);
+    m_parity->setCurrentIndex(f.parityIndex);
     m_echo->setChecked(f.echo);
+    m_answerEnd->setCurrentIndex(f.answerEndByGap ? 1 : 0);
+    m_repeatGarbled->setChecked(f.repeatGarbled);
     showProtocolFile(f);
 
     m_crc->setValues(f.crc);

@@ -164,7 +164,10 @@ class SettingsDialog : public QDialog {
     QComboBox* m_port = nullptr;
     QComboBox* m_baudRate = nullptr;
     QComboBox* m_stopBits = nullptr;
+    QComboBox* m_parity = nullptr;
     QCheckBox* m_echo = nullptr;
+    QComboBox* m_answerEnd = nullptr;
+    QCheckBox* m_repeatGarbled = nullptr;
     QGroupBox* m_protocolGroup = nullptr;
     QComboBox* m_protocolFile = nullptr;
     QToolButton* m_browseProtocol = nullptr;

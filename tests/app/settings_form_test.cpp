@@ -110,7 +110,7 @@ TEST_F(SettingsFormTest, FillsFromDefaultsOnFirstStart) {
 TEST_F(SettingsFormTest, FillsFromHandWrittenFile) {
     testsupport::writeText(dir / "p" / "x.vpdf", "not a description");
     writeIni("[Profiles]\ncount=2\nprofile1=Стенд\nprofile2=Alpha\nactive=Стенд\nReload last file=1\n"
-             "[Port settings]\nport=25\nbaudrate=12\nStop bits=2\nEcho=1\ndevice= /dev/ttyUSB3 \n"
+             "[Port settings]\nport=25\nbaudrate=12\nStop bits=2\nEcho=1\ndevice= /dev/ttyUSB3 \nParity=2\n"
              "[Errors]\nDontShowErrMsgs=1\n[View]\nMemory window=0\n"
              "[Protocols]\ncount=2\nProtocol_0=/no/such/file.vpdf\nProtocol_1=" +
              (dir / "p" / "x.vpdf").string() +
@@ -119,7 +119,7 @@ TEST_F(SettingsFormTest, FillsFromHandWrittenFile) {
              "protocolFile=\\p\\x.vpdf\n"
              "[Стенд\\Options]\nUse profile address=1\nCheck file update=1\nPrevent unmarked=1\n"
              "Assign file type=5\nConfirm reload=0\n"
-             "[Стенд\\Protocol]\nPagesize=256\n"
+             "[Стенд\\Protocol]\nPagesize=256\nAnswer end=gap\nRepeat garbled answers=1\n"
              "[Стенд\\Application]\nCRCwidth=32\nPolynom=0x04C11DB7\nInit=-1\nXORout=4294967295\nReflect=0\n"
              "SwapHILO=1\n");
     state.activeProfile = "Стенд";
@@ -143,6 +143,8 @@ TEST_F(SettingsFormTest, FillsFromHandWrittenFile) {
     EXPECT_EQ(app::currentPortChoice(form), "/dev/ttyUSB3");
     EXPECT_EQ(form.baudRateIndex, 12);
     EXPECT_EQ(form.stopBitsIndex, 2);
+    EXPECT_EQ(form.parityIndex, 2);
+    EXPECT_TRUE(form.answerEndByGap && form.repeatGarbled);
     EXPECT_EQ(form.crc.width, 32);
     EXPECT_EQ(form.crc.polynom, "0x04C11DB7");
     EXPECT_EQ(form.crc.initial, "0xFFFFFFFF");
@@ -159,6 +161,7 @@ TEST_F(SettingsFormTest, FillsFromHandWrittenFile) {
     EXPECT_EQ(form.flashStart, 0x2100);
     EXPECT_EQ(form.password, "");
     EXPECT_EQ(form.crc.polynom, "0x8005");
+    EXPECT_FALSE(form.answerEndByGap || form.repeatGarbled);
     EXPECT_TRUE(form.echo);
 }
 
@@ -180,14 +183,14 @@ TEST_F(SettingsFormTest, WritesOnOkInTheirOrder) {
     EXPECT_EQ(ini(),
               "[Protocols]\ncount=0\n\n"
               "[Profiles]\nprofile1=Стенд\ncount=1\nactive=Стенд\nReload last file=0\n\n"
-              "[Port settings]\nport=0\nbaudrate=8\nStop bits=1\nEcho=0\n\n"
+              "[Port settings]\nport=0\nbaudrate=8\nStop bits=1\nParity=0\nEcho=0\n\n"
               "[Errors]\nDontShowErrMsgs=0\n\n"
               "[Стенд\\Options]\nAssign file type=6\nUse profile address=0\nCheck file update=1\n"
               "Prevent unmarked=0\nConfirm reload=1\n\n"
               "[Стенд\\Connection]\nFLASH start=4096\nFLASH end=16383\nCtrl_area=3840\nPassword=pw\n"
               "protocolFile=\n\n"
               "[View]\nMemory window=1\n\n"
-              "[Стенд\\Protocol]\nPagesize=128\n\n"
+              "[Стенд\\Protocol]\nPagesize=128\nAnswer end=template\nRepeat garbled answers=0\n\n"
               "[Стенд\\Application]\nCRCwidth=16\nPolynom=4129\nInit=0\nXORout=0\nReflect=0\nSwapHILO=0\n");
     EXPECT_EQ(state.activeProfile, "Стенд");
     // The file-watch timer follows the written key before Confirm reload is written.
