@@ -1,6 +1,7 @@
 // velmora-sim: a simulated MODBUS-RTU bootloader on a pseudo-terminal, for trying the program
 // without hardware and for testing it against a device with known behaviour.
 
+#include "protocol/atomic_file.h"
 #include "protocol/codepage.h"
 #include "sim/fault_plan.h"
 #include "sim/memory_file.h"
@@ -180,6 +181,9 @@ int main(int argc, char** argv) {
             if (!sim::loadMemoryFile(imageIn, at, memory, error))
                 throw Failure{"--image-in: " + error};
         }
+        // Checked now, not at exit when the device's memory would be lost with it.
+        if (std::string error; !imageOut.empty() && !protocol::canWriteFileAtomically(imageOut, error))
+            throw Failure{"--image-out: " + error};
     } catch (const Failure& f) {
         std::cerr << "velmora-sim: " << f.message << "\n";
         return kExitUsage;
@@ -205,9 +209,13 @@ int main(int argc, char** argv) {
     installSignals();
     sim::PtyLine line;
     std::string error;
-    if (!line.open(error) || (!linkPath.empty() && !line.link(linkPath, error))) {
+    if (!line.open(error)) {
         std::cerr << "velmora-sim: " << error << "\n";
         return kExitFailed;
+    }
+    if (!linkPath.empty() && !line.link(linkPath, error)) {
+        std::cerr << "velmora-sim: --link: " << error << "\n";
+        return kExitUsage;
     }
     std::cout << line.farPath() << std::endl;
     if (verbose)
