@@ -1,6 +1,7 @@
 // velmora-sim: a simulated MODBUS-RTU bootloader on a pseudo-terminal, for trying the program
 // without hardware and for testing it against a device with known behaviour.
 
+#include "exchange/ident_record.h"
 #include "protocol/atomic_file.h"
 #include "protocol/codepage.h"
 #include "sim/fault_plan.h"
@@ -156,6 +157,9 @@ int main(int argc, char** argv) {
         if (!t.deviceId.empty())
             overrides.deviceId = static_cast<std::uint8_t>(number("--device-id", t.deviceId, 0, 255));
         if (t.ident) {
+            // "я" is byte 0xFF, which the record reads back as a blank, as it does erased memory.
+            if (const auto bad = exchange::unstorableCharacter(*t.ident); bad && protocol::utf8ToCp1251(*bad))
+                throw Failure{"--ident: the character '" + *bad + "' reads back as a blank"};
             overrides.identText = cp1251("--ident", *t.ident);
             if (overrides.identText->size() > sim::kMaxIdentText)
                 throw Failure{"--ident: at most 122 characters"};
