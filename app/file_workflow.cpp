@@ -78,20 +78,31 @@ std::optional<std::int64_t> fileStamp(const std::string& path) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
 }
 
-bool programFits(const image::THEXFile& image, std::int32_t flashStart, std::int32_t flashEnd) {
+DataOutsideWindow dataOutsideWindow(const image::THEXFile& image, std::int32_t flashStart,
+                                    std::int32_t flashEnd) {
     const std::int32_t limit = std::min(image.Capacity, image::kMaxImageSize);
     const std::int32_t from = (image.IsEnvelope && !image.Packed) ? kEnvelopeHeaderSize : 0;
     const std::uint8_t* filled = image.Filled.data();
     const std::uint8_t* data = image.Data.data();
+    DataOutsideWindow outside;
     for (std::int32_t a = from; a < limit; ++a) {
         if (a >= flashStart && a <= flashEnd) {
             a = flashEnd; // skip the window in one step
             continue;
         }
-        if (filled[a] != 0 && data[a] != image::kEmptyByte)
-            return false;
+        if (filled[a] == 0 || data[a] == image::kEmptyByte)
+            continue;
+        AddressSpan& span = a < flashStart ? outside.below : outside.above;
+        if (span.empty())
+            span.first = a;
+        span.last = a;
+        ++outside.bytes;
     }
-    return true;
+    return outside;
+}
+
+bool programFits(const image::THEXFile& image, std::int32_t flashStart, std::int32_t flashEnd) {
+    return dataOutsideWindow(image, flashStart, flashEnd).bytes == 0;
 }
 
 ImageStatusTexts imageStatusTexts(image::THEXFile& image, std::int32_t flashStart, std::int32_t flashEnd,

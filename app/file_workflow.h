@@ -60,8 +60,23 @@ bool updateRecentFiles(SettingsStore& store, const std::string& name);
 // The modification time of `path` in nanoseconds, or empty when it cannot be read.
 std::optional<std::int64_t> fileStamp(const std::string& path);
 
-// True when no filled byte other than 0xFF lies outside flashStart .. flashEnd. The header of an
-// unpacked envelope (its first 100 bytes) does not count.
+// First and last address of a stretch of the image; first < 0 when it holds nothing.
+struct AddressSpan {
+    std::int32_t first = -1, last = -1;
+    bool empty() const { return first < 0; }
+};
+
+// The program data that lies outside a FLASH window: its extent below the window and above it, and
+// how many bytes it holds. Only filled bytes other than 0xFF count; the header of an unpacked envelope
+// (its first 100 bytes) does not.
+struct DataOutsideWindow {
+    AddressSpan below, above;
+    std::size_t bytes = 0;
+};
+DataOutsideWindow dataOutsideWindow(const image::THEXFile& image, std::int32_t flashStart,
+                                    std::int32_t flashEnd);
+
+// True when no program data lies outside flashStart .. flashEnd (dataOutsideWindow holds nothing).
 bool programFits(const image::THEXFile& image, std::int32_t flashStart, std::int32_t flashEnd);
 
 struct ImageStatusTexts {

@@ -2,6 +2,7 @@
 
 #include "app/protocol_path.h"
 #include "protocol/text_utils.h"
+#include "protocol/vpdf_reader.h"
 
 #include <algorithm>
 
@@ -18,7 +19,8 @@ constexpr std::string_view kHowToFix = "Все комуникационные ф
 constexpr std::string_view kDamagedProtocol = "Поврежден файл описания протокола!\r";
 constexpr std::string_view kNoProtocol = "Не указан файл описания протокола!\r";
 constexpr std::string_view kMissingProtocol = "Не найден файл описания протокола:\r    ";
-constexpr std::string_view kUnreadableProtocol = "Испорчен файл описания протокола: ";
+constexpr std::string_view kCannotReadProtocol = "Не могу прочитать файл описания протокола:\r    ";
+constexpr std::string_view kCorruptProtocol = "Испорчен файл описания протокола: ";
 constexpr std::string_view kBadProfileName =
     "Недопустимое имя профиля!\rИмя профиля не может быть пустым и не может содержать символы "
     "\"[\", \"]\" и управляющие символы.";
@@ -184,11 +186,13 @@ bool Profiles::OpenProtocolFile(const std::string& path) {
     std::error_code ec;
     if (path.empty()) {
         message = std::string(kNoProtocol) + std::string(kHowToFix);
-    } else if (!fs::is_regular_file(path, ec)) {
+    } else if (!fs::exists(path, ec) && !ec) {
         message = std::string(kMissingProtocol) + path + "\r" + std::string(kHowToFix);
-    } else if (m_protocol.readFile(path) != 0) {
+    } else if (const int result = m_protocol.readFile(path); result != 0) {
         m_protocol.clear();
-        message = std::string(kUnreadableProtocol) + path;
+        message = result == protocol::kReadUnreadable
+                      ? std::string(kCannotReadProtocol) + path + "\r" + std::string(kHowToFix)
+                      : std::string(kCorruptProtocol) + path;
     }
     m_state.communicationDisabled = !message.empty();
     if (!message.empty())

@@ -16,7 +16,7 @@ class ProtocolFileLoader : public ProtocolLoader {
     void clear() override;
     // CheckProtocolFileCRC; an empty path passes.
     bool checkFile(const std::string& path) override;
-    // ReadProtocolFile: 0, -1 (damaged) or -2 (missing).
+    // ReadProtocolFile: 0, -1 (damaged), -2 (missing) or -3 (unreadable).
     int readFile(const std::string& path) override;
 
   private:

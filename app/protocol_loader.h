@@ -12,10 +12,11 @@ class ProtocolLoader {
     virtual ~ProtocolLoader() = default;
     // Discards the loaded description and leaves the eleven empty action lists "0" to "10".
     virtual void clear() = 0;
-    // The integrity check of a protocol file: true when it passes. An empty path and a missing file
-    // pass; an existing file fails when its stored checksum does not match.
+    // The integrity check of a protocol file: true when it passes. An empty path and a missing or
+    // unreadable file pass (opening says why); a file fails when its stored checksum does not match.
     virtual bool checkFile(const std::string& path) = 0;
-    // Reads the file into the loaded description: 0 success, -1 damaged, -2 missing.
+    // Reads the file into the loaded description: 0 success, -1 damaged, -2 missing, -3 unreadable
+    // (exists, but no permission, a folder, a FIFO).
     virtual int readFile(const std::string& path) = 0;
 };
 

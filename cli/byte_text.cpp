@@ -2,9 +2,6 @@
 
 #include "protocol/text_utils.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace cli {
 using protocol::HexDigitValue;
 
@@ -55,16 +52,6 @@ std::string formatHexBytes(const uint8_t* bytes, size_t size) {
         out += kDigits[bytes[i] & 0x0F];
     }
     return out;
-}
-
-std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-        return std::nullopt;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (f.bad())
-        return std::nullopt;
-    return bytes;
 }
 
 } // namespace cli

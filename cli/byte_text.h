@@ -17,7 +17,4 @@ std::optional<std::vector<uint8_t>> parseHexBytes(std::string_view text);
 // Upper-case hexadecimal bytes separated by single spaces ("01 03 C5 CD").
 std::string formatHexBytes(const uint8_t* bytes, size_t size);
 
-// The whole file, or empty when it cannot be read.
-std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path);
-
 } // namespace cli

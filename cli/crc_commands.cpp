@@ -2,6 +2,7 @@
 
 #include "cli/byte_text.h"
 #include "cli/cli_context.h"
+#include "cli/path_arguments.h"
 #include "protocol/codepage.h"
 #include "protocol/crc_presets.h"
 #include "protocol/crc_table_export.h"
@@ -103,13 +104,12 @@ void runCrc(const CrcOptions& o, CliContext& ctx) {
         }
         bytes = std::move(*parsed);
     } else {
-        auto data = readWholeFile(o.file);
-        if (!data) {
-            std::fprintf(stderr, "crc: cannot read %s\n", o.file.c_str());
+        std::string why;
+        if (!readInputFile(o.file, bytes, why)) {
+            std::fprintf(stderr, "crc: cannot read %s\n", why.c_str());
             ctx.exitCode = kExitUsage;
             return;
         }
-        bytes = std::move(*data);
     }
     protocol::TCRCGenerator generator;
     protocol::applyCrcParameters(generator, *params);
@@ -157,7 +157,7 @@ void registerCrcCommands(CLI::App& app, CliContext& ctx) {
     auto tableOptions = std::make_shared<CrcOptions>();
     CLI::App* table = app.add_subcommand("crc-table", "Export the CRC table as C source text");
     addParameterOptions(table, *tableOptions);
-    table->add_option("OUT", tableOptions->file, "Output file (.c)")->required();
+    table->add_option("OUT", tableOptions->file, "Output file (.c)")->required()->check(writableOutputFile());
     table->callback([tableOptions, &ctx] { runCrcTable(*tableOptions, ctx); });
 }
 

@@ -2,8 +2,10 @@
 // the same operations as the desktop program's device menu.
 
 #include "cli/cli_context.h"
+#include "cli/device_files.h"
 #include "cli/device_session.h"
 #include "cli/interrupt_catcher.h"
+#include "cli/path_arguments.h"
 #include "exchange/device_options.h"
 #include "exchange/device_search.h"
 #include "exchange/ident_record.h"
@@ -79,12 +81,17 @@ int exitCodeOf(exchange::OperationSequencer::Outcome outcome) {
     }
 }
 
-bool endsWithHex(const std::string& path) {
-    if (path.size() < 4)
-        return false;
-    std::string ext = path.substr(path.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".hex";
+// Saves the read to `out`; when that fails after all, to a fallback file whose path is printed, so
+// that the read is not lost.
+int saveRead(DeviceSession& session, const std::string& out, int code) {
+    image::FileResult saved = saveImageFile(session.image(), out);
+    if (saved)
+        return code;
+    std::fprintf(stderr, "%s\n", saved.message.c_str());
+    const std::string fallback = saveFallbackFile(session.image(), out);
+    if (!fallback.empty())
+        std::fprintf(stderr, "device read: the bytes read are saved in %s instead\n", fallback.c_str());
+    return kExitFailed;
 }
 
 int readCommand(CliContext& ctx, const std::string& out) {
@@ -102,13 +109,7 @@ int readCommand(CliContext& ctx, const std::string& out) {
             return code;
         std::fprintf(stderr, "device read: the bytes read before the end are saved in %s\n", out.c_str());
     }
-    image::FileResult saved =
-        endsWithHex(out) ? session->image().SaveHexFile(out) : session->image().SaveBinaryFile(out);
-    if (!saved) {
-        std::fprintf(stderr, "%s\n", saved.message.c_str());
-        return kExitFailed;
-    }
-    return code;
+    return saveRead(*session, out, code);
 }
 
 // The filled bytes of the image within [start, end], to compare a read-back with.
@@ -144,21 +145,46 @@ int verify(DeviceSession& session, const WrittenRange& written, const InterruptC
     return kExitOk;
 }
 
-int writeCommand(CliContext& ctx, const std::string& in, bool verifyAfter) {
+struct WriteOptions {
+    std::string in;
+    bool verify = false;
+    bool windowOnly = false; // write the window's part of a file that does not fit
+};
+
+// The firmware's data outside the FLASH window, refused unless only the window's part is asked for.
+// A window that is no window is left to the write, which refuses it with its own message.
+bool fitsOrWindowOnly(const WriteOptions& o, const app::DataOutsideWindow& outside,
+                      const exchange::FlashWindow& window) {
+    if (outside.bytes == 0 || o.windowOnly)
+        return true;
+    std::fprintf(stderr,
+                 "device write: %s holds %zu bytes outside the FLASH window 0x%08X..0x%08X, at %s; "
+                 "--window-only writes just the window's part\n",
+                 o.in.c_str(), outside.bytes, static_cast<unsigned>(window.start),
+                 static_cast<unsigned>(window.end), outsideWindowText(outside).c_str());
+    return false;
+}
+
+int writeCommand(CliContext& ctx, const WriteOptions& o) {
     auto session = DeviceSession::open(ctx);
     if (!session)
         return kExitUsage;
     image::THEXFile& image = session->image();
-    image::FileResult loaded = image.LoadFromFile(image::kFileTypeDetect, -1, false, in);
+    image::FileResult loaded = image.LoadFromFile(image::kFileTypeDetect, -1, false, o.in);
     if (!loaded) {
         std::fprintf(stderr, "%s\n",
-                     loaded.message.empty() ? ("cannot load " + in).c_str() : loaded.message.c_str());
+                     loaded.message.empty() ? ("cannot load " + o.in).c_str() : loaded.message.c_str());
         return kExitUsage;
     }
     const exchange::FlashWindow window = session->flashWindow();
+    app::DataOutsideWindow outside;
+    if (window.start >= 0 && window.start <= window.end)
+        outside = app::dataOutsideWindow(image, window.start, window.end);
+    if (!fitsOrWindowOnly(o, outside, window))
+        return kExitUsage;
     session->host().narrowImage(window.start, window.end);
     WrittenRange written;
-    if (verifyAfter && image.StartAddr >= 0) {
+    if (o.verify && image.StartAddr >= 0) {
         written.start = image.StartAddr;
         written.end = image.EndAddr;
         const auto first = static_cast<size_t>(written.start);
@@ -171,10 +197,13 @@ int writeCommand(CliContext& ctx, const std::string& in, bool verifyAfter) {
     exchange::OperationSequencer seq(session->host());
     if (seq.startWrite())
         runPaging(seq, interrupt, ctx.quiet);
-    const int code = exitCodeOf(seq.outcome());
-    if (code != kExitOk || !verifyAfter)
-        return code;
-    return verify(*session, written, interrupt, ctx.quiet);
+    int code = exitCodeOf(seq.outcome());
+    if (code == kExitOk && o.verify)
+        code = verify(*session, written, interrupt, ctx.quiet);
+    if (code == kExitOk && outside.bytes > 0)
+        std::printf("left out %zu bytes outside the FLASH window, at %s\n", outside.bytes,
+                    outsideWindowText(outside).c_str());
+    return code;
 }
 
 int singleListCommand(CliContext& ctx, bool reset) {
@@ -306,6 +335,18 @@ bool parseChanges(const std::vector<std::string>& sets, std::vector<FieldChange>
     return true;
 }
 
+// A text with a character whose byte would read back as a blank (or that code page 1251 lacks).
+bool storable(const FieldChange& c) {
+    const std::optional<std::string> bad = exchange::unstorableCharacter(c.value);
+    if (!bad)
+        return true;
+    std::fprintf(stderr,
+                 "device ident: %s: the character '%s' cannot be stored in the identification record (its "
+                 "code page 1251 byte reads back as a blank, or there is none)\n",
+                 c.name.c_str(), bad->c_str());
+    return false;
+}
+
 bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
     uint32_t v = 0;
     auto number = [&](uint32_t max) {
@@ -344,6 +385,8 @@ bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
         r.serialNumber = static_cast<uint16_t>(v);
         return true;
     case Field::Ident: {
+        if (!storable(c))
+            return false;
         auto cp = protocol::utf8ToCp1251(c.value);
         const int room = exchange::identStringRoom(r.length);
         if (!cp || static_cast<int>(cp->size()) > room) {
@@ -357,6 +400,8 @@ bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
         return true;
     }
     case Field::Version: {
+        if (!storable(c))
+            return false;
         auto fitted = exchange::fitVersionText(c.value, r.length);
         if (fitted.text.size() != c.value.size() || !protocol::utf8ToCp1251(c.value)) {
             std::fprintf(stderr,
@@ -430,7 +475,7 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
         options.finish();
         return kExitFailed;
     }
-    printRecord(record, json);
+    printRecord(options.record(), json);
     return kExitOk;
 }
 
@@ -443,15 +488,17 @@ void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
     auto* read = device->add_subcommand(
         "read", "Read the profile's FLASH window into a file (Intel HEX for .hex, else binary)");
     auto readOut = std::make_shared<std::string>();
-    read->add_option("OUT", *readOut, "File to write")->required();
+    read->add_option("OUT", *readOut, "File to write")->required()->check(writableOutputFile());
     read->callback([&ctx, readOut] { ctx.exitCode = readCommand(ctx, *readOut); });
 
     auto* write = device->add_subcommand("write", "Program a firmware file into the device");
-    auto writeIn = std::make_shared<std::string>();
-    auto verifyFlag = std::make_shared<bool>(false);
-    write->add_option("IN", *writeIn, "Firmware file (Intel HEX, binary or packed envelope)")->required();
-    write->add_flag("--verify", *verifyFlag, "Read the written range back and compare");
-    write->callback([&ctx, writeIn, verifyFlag] { ctx.exitCode = writeCommand(ctx, *writeIn, *verifyFlag); });
+    auto writeOptions = std::make_shared<WriteOptions>();
+    write->add_option("IN", writeOptions->in, "Firmware file (Intel HEX, binary or packed envelope)")
+        ->required();
+    write->add_flag("--verify", writeOptions->verify, "Read the written range back and compare");
+    write->add_flag("--window-only", writeOptions->windowOnly,
+                    "Write just the part inside the FLASH window of a file with data outside it");
+    write->callback([&ctx, writeOptions] { ctx.exitCode = writeCommand(ctx, *writeOptions); });
 
     device->add_subcommand("erase", "Erase the device's program memory")->callback([&ctx] {
         ctx.exitCode = singleListCommand(ctx, false);

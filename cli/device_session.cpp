@@ -5,8 +5,10 @@
 #include "app/protocol_path.h"
 #include "app/settings_location.h"
 #include "cli/interrupt_catcher.h"
+#include "cli/path_arguments.h"
 #include "exchange/posix_serial_line.h"
 #include "protocol/evaluator_setup.h"
+#include "protocol/file_reader.h"
 #include "protocol/vpdf_reader.h"
 
 #include <cstdio>
@@ -62,6 +64,13 @@ DeviceSession::~DeviceSession() {
 std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     const auto path = app::resolveSettingsPath(cli.settingsPath, app::programDirectory(),
                                                app::currentSettingsEnvironment());
+    // A missing settings file reads as defaults; one that exists but cannot be read is not taken for it.
+    std::vector<uint8_t> probe;
+    const protocol::ReadStatus status = protocol::readFileStart(path, 0, probe);
+    if (status != protocol::ReadStatus::Ok && status != protocol::ReadStatus::Missing) {
+        std::fprintf(stderr, "device: settings file %s: %s\n", path.c_str(), readFailureText(status));
+        return nullptr;
+    }
     std::unique_ptr<DeviceSession> s(new DeviceSession(path.string()));
     s->m_logSink = std::make_unique<ErrorOutputLog>(cli.quiet);
     s->m_log.attach(s->m_logSink.get());
@@ -112,6 +121,9 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
         break;
     case protocol::kReadMissing:
         std::fprintf(stderr, "Не найден файл описания протокола: %s\n", protocolPath.c_str());
+        return nullptr;
+    case protocol::kReadUnreadable:
+        std::fprintf(stderr, "Не могу прочитать файл описания протокола: %s\n", protocolPath.c_str());
         return nullptr;
     default:
         std::fprintf(stderr, "Испорчен файл описания протокола: %s\n", protocolPath.c_str());

@@ -5,6 +5,7 @@
 #include "app/settings_location.h"
 #include "app/settings_store.h"
 #include "cli/cli_context.h"
+#include "cli/path_arguments.h"
 #include "image/envelope_builder.h"
 #include "image/hex_file.h"
 #include "image/hex_text.h"
@@ -288,7 +289,7 @@ void registerFileCommands(CLI::App& app, CliContext& ctx) {
 
     CLI::App* convert = app.add_subcommand("convert", "Load a file and save it as Intel HEX or binary");
     convert->add_option("IN", o->in, "Input file")->required();
-    convert->add_option("OUT", o->out, "Output file")->required();
+    convert->add_option("OUT", o->out, "Output file")->required()->check(writableOutputFile());
     convert->add_option("--to", o->to, "Output format (default: hex for a .hex name, else bin)")
         ->check(CLI::IsMember({"hex", "bin"}));
     convert->add_option("--at", o->at,
@@ -298,13 +299,13 @@ void registerFileCommands(CLI::App& app, CliContext& ctx) {
     CLI::App* unpack =
         app.add_subcommand("unpack", "Save the firmware inside an envelope (hex by .hex name, else bin)");
     unpack->add_option("IN", o->in, "Envelope file (.q7r)")->required();
-    unpack->add_option("OUT", o->out, "Output file")->required();
+    unpack->add_option("OUT", o->out, "Output file")->required()->check(writableOutputFile());
     unpack->callback([o, &ctx] { runUnpack(o->in, o->out, ctx); });
 
     CLI::App* pack =
         app.add_subcommand("pack", "Build an envelope from a plain image with its version record");
     pack->add_option("IN", o->in, "Intel HEX or binary image")->required();
-    pack->add_option("OUT", o->out, "Envelope file (.q7r)")->required();
+    pack->add_option("OUT", o->out, "Envelope file (.q7r)")->required()->check(writableOutputFile());
     pack->add_option("--header", o->header, "Header text (at most 32 characters)");
     pack->add_flag("--unpacked", o->unpacked, "Store the firmware without compression");
     pack->callback([o, &ctx] { runPack(o->in, o->out, o->header, o->unpacked, ctx); });

@@ -3,6 +3,7 @@
 
 #include "cli/byte_text.h"
 #include "cli/cli_context.h"
+#include "cli/path_arguments.h"
 #include "cli/protocol_json.h"
 #include "cli/variable_value.h"
 #include "exchange/answer_matcher.h"
@@ -15,9 +16,7 @@
 #include "protocol/vpdf_writer.h"
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace cli {
 namespace {
@@ -37,8 +36,10 @@ const char* readResultText(int result) {
         return "read";
     case protocol::kReadDamaged:
         return "damaged";
+    case protocol::kReadUnreadable:
+        return "exists but cannot be read (no permission, or not a regular file)";
     default:
-        return "missing or unreadable";
+        return "missing";
     }
 }
 
@@ -158,20 +159,16 @@ int runShow(const std::string& path, bool json) {
 }
 
 int runCheck(const std::string& path) {
-    uint32_t computed = 0;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        std::fprintf(stderr, "protocol check: %s: missing or unreadable\n", path.c_str());
+    // Loaded first: a missing or unreadable file has no trailer to report on.
+    auto l = load(path, "check");
+    if (l->readResult == protocol::kReadMissing || l->readResult == protocol::kReadUnreadable)
         return kExitUsage;
-    }
+    uint32_t computed = 0;
     bool faulty = false;
     const bool crcOk = protocol::CheckProtocolFileCRC(path, computed);
     std::printf("trailer crc: %s (computed 0x%08X)\n", crcOk ? "ok" : "mismatch", computed);
     faulty |= !crcOk;
-    auto l = load(path, "check");
     std::printf("read: %s\n", readResultText(l->readResult));
-    if (l->readResult == protocol::kReadMissing)
-        return kExitUsage;
     if (l->readResult != protocol::kReadOk)
         return kExitFailed;
     const protocol::TProtocol& p = l->protocol;
@@ -213,17 +210,18 @@ bool imageBuffer(const FrameOptions& o, std::vector<uint8_t>& image, int64_t& at
     image.assign(kImageBufferSize, 0xFF);
     if (o.data.empty())
         return true;
-    auto bytes = readWholeFile(o.data);
-    if (!bytes) {
-        std::fprintf(stderr, "protocol %s: cannot read %s\n", command, o.data.c_str());
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!readInputFile(o.data, bytes, why)) {
+        std::fprintf(stderr, "protocol %s: cannot read %s\n", command, why.c_str());
         return false;
     }
-    if (bytes->size() > kImageBufferSize - static_cast<size_t>(at)) {
+    if (bytes.size() > kImageBufferSize - static_cast<size_t>(at)) {
         std::fprintf(stderr, "protocol %s: %s does not fit the image at 0x%llX\n", command, o.data.c_str(),
                      static_cast<unsigned long long>(at));
         return false;
     }
-    std::copy(bytes->begin(), bytes->end(), image.begin() + at);
+    std::copy(bytes.begin(), bytes.end(), image.begin() + at);
     return true;
 }
 
@@ -298,14 +296,13 @@ int runExport(const std::string& in, const std::string& out) {
 }
 
 int runImport(const std::string& in, const std::string& out) {
-    std::ifstream f(in, std::ios::binary);
-    if (!f) {
-        std::fprintf(stderr, "protocol import: cannot read %s\n", in.c_str());
+    std::vector<uint8_t> text;
+    std::string why;
+    if (!readInputFile(in, text, why)) {
+        std::fprintf(stderr, "protocol import: cannot read %s\n", why.c_str());
         return kExitUsage;
     }
-    std::stringstream buffer;
-    buffer << f.rdbuf();
-    Json json = Json::parse(buffer.str(), nullptr, false);
+    Json json = Json::parse(text.begin(), text.end(), nullptr, false);
     if (json.is_discarded()) {
         std::fprintf(stderr, "protocol import: %s is not valid JSON\n", in.c_str());
         return kExitUsage;
@@ -374,13 +371,17 @@ void registerProtocolCommands(CLI::App& app, CliContext& ctx) {
     auto exportFiles = std::make_shared<std::pair<std::string, std::string>>();
     cmd = group->add_subcommand("export", "Write a description as JSON");
     cmd->add_option("FILE", exportFiles->first, "Protocol description file")->required();
-    cmd->add_option("OUT", exportFiles->second, "JSON file to write")->required();
+    cmd->add_option("OUT", exportFiles->second, "JSON file to write")
+        ->required()
+        ->check(writableOutputFile());
     cmd->callback([exportFiles, &ctx] { ctx.exitCode = runExport(exportFiles->first, exportFiles->second); });
 
     auto importFiles = std::make_shared<std::pair<std::string, std::string>>();
     cmd = group->add_subcommand("import", "Build a description file from JSON");
     cmd->add_option("IN", importFiles->first, "JSON file")->required();
-    cmd->add_option("OUT", importFiles->second, "Protocol description file to write")->required();
+    cmd->add_option("OUT", importFiles->second, "Protocol description file to write")
+        ->required()
+        ->check(writableOutputFile());
     cmd->callback([importFiles, &ctx] { ctx.exitCode = runImport(importFiles->first, importFiles->second); });
 }
 

@@ -38,7 +38,8 @@ DeviceOptions::WriteResult DeviceOptions::writeRecord(const IdentRecord& edited)
         m_host.showMessage(MessageKind::Error, "", kTextRecordNotCp1251);
         return WriteResult::Retry;
     }
-    m_record = edited;
+    // What the record now holds (texts cut and padded to their room), not what was typed.
+    m_record = ShowIdentRecord(m_buffer);
     // A communication failure of an earlier try has closed the port.
     if (!m_host.portOpen() && !m_host.openPort()) {
         m_host.showMessage(MessageKind::Error, "", kTextCannotOpenPort);

@@ -30,9 +30,10 @@ class DeviceOptions {
     // is busy, the port cannot be opened or the list failed (the user has been told); the operation
     // has then ended.
     bool readRecord();
-    // Stores the edited record into the buffer and writes it. Written: done, the operation ended.
-    // Retry: the write failed (the user has been told), the operation goes on and the same values
-    // may be offered again. Ended: the port could not be opened again; the operation ended.
+    // Stores the edited record into the buffer and writes it; record() then reads back what the
+    // buffer holds. A text with a character the record cannot hold is refused (Retry) unsent. Written: done,
+    // the operation ended. Retry: the write failed (the user has been told), the operation goes on and the
+    // same values may be offered again. Ended: the port could not be opened again; the operation ended.
     WriteResult writeRecord(const IdentRecord& edited);
     // Ends the operation without writing.
     void finish();

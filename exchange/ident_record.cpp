@@ -97,9 +97,26 @@ IdentRecord ShowIdentRecord(std::span<const uint8_t> buffer) {
     return r;
 }
 
+std::optional<std::string> unstorableCharacter(std::string_view text) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t start = pos;
+        const std::optional<char32_t> cp = protocol::nextUtf8(text, pos);
+        if (!cp)
+            return std::string(text.substr(start, 1));
+        const std::optional<unsigned char> byte = protocol::codePointToCp1251(*cp);
+        if (!byte || *byte == 0xFF || *byte == 0x00)
+            return std::string(text.substr(start, pos - start));
+    }
+    return std::nullopt;
+}
+
 StoreIdentResult StoreIdentRecord(const IdentRecord& record, std::span<uint8_t> buffer) {
     if (buffer.size() < kIdentRecordBytes)
         return StoreIdentResult::BufferTooSmall;
+    // A blank in place of a character would be stored without a word: refused instead.
+    if (unstorableCharacter(record.identString) || unstorableCharacter(record.versionText))
+        return StoreIdentResult::NotCp1251;
     std::optional<std::string> ident = protocol::utf8ToCp1251(record.identString);
     std::optional<std::string> version = protocol::utf8ToCp1251(toCrLf(record.versionText));
     if (!ident || !version)

@@ -12,6 +12,7 @@
 // With L below 6 the string is empty and the fixed fields keep their place.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,12 +45,18 @@ int versionTextRoom(int length);
 // Reads the record from the buffer. A buffer shorter than 256 bytes reads as if zero-filled.
 IdentRecord ShowIdentRecord(std::span<const uint8_t> buffer);
 
+// The first character of a text that the record cannot hold: one code page 1251 lacks, or one whose
+// byte reads back as a blank (0xFF, which is "я", and 0x00: the marks of unwritten memory). Empty
+// when every character can be stored; a text that is no valid UTF-8 gives its first bad byte.
+std::optional<std::string> unstorableCharacter(std::string_view text);
+
 // Why a record cannot be stored.
 enum class StoreIdentResult { Ok, BufferTooSmall, NotCp1251 };
 
 // Writes the record into the buffer; bytes 0..3 and 7 and everything from 256 on stay as they are.
 // The string and the version text are cut or blank padded to their room. Fails, changing nothing,
-// when the buffer is shorter than 256 bytes or a text has a character code page 1251 lacks.
+// when the buffer is shorter than 256 bytes or a text has a character the record cannot hold
+// (unstorableCharacter).
 StoreIdentResult StoreIdentRecord(const IdentRecord& record, std::span<uint8_t> buffer);
 
 // The version text cut to its room for a record length (never inside a line break or a UTF-8

@@ -211,6 +211,8 @@ FileResult TDUMPFile::LoadBinaryFile(const std::string& fileName, int32_t addres
     case protocol::ReadStatus::TooLarge:
         return binaryLoadFailure(fileName, "файл не помещается в образ выше адреса " +
                                                AddrToHex0x(static_cast<uint32_t>(address)));
+    case protocol::ReadStatus::Missing:
+    case protocol::ReadStatus::NotRegularFile:
     case protocol::ReadStatus::CannotOpen:
         return binaryLoadFailure(fileName, "файла нет, он не читается или это не обычный файл");
     }

@@ -9,16 +9,42 @@
 
 namespace protocol {
 
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
+namespace {
+
+// Creates the temporary file beside `path`; -1 with `error` set when that is not possible.
+int createTemporary(const std::filesystem::path& path, std::string& tmpl, std::string& error) {
     std::filesystem::path dir = path.parent_path();
     if (dir.empty())
         dir = ".";
-    std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+    tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
     const int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
+    if (fd < 0)
         error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
+    return fd;
+}
+
+} // namespace
+
+bool canWriteFileAtomically(const std::filesystem::path& path, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path.string() + " is a folder";
         return false;
     }
+    std::string tmpl;
+    const int fd = createTemporary(path, tmpl, error);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(tmpl.c_str());
+    return true;
+}
+
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
+    std::string tmpl;
+    const int fd = createTemporary(path, tmpl, error);
+    if (fd < 0)
+        return false;
     const char* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {

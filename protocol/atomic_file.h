@@ -12,4 +12,9 @@ namespace protocol {
 // existing file untouched, removes the temporary file and puts a UTF-8 message into `error`.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error);
 
+// True when writeFileAtomically could write `path` now: the path is no folder and a file can be
+// created beside it. Asked before work whose result would otherwise be lost; leaves nothing behind.
+// On failure puts a UTF-8 message into `error`.
+bool canWriteFileAtomically(const std::filesystem::path& path, std::string& error);
+
 } // namespace protocol

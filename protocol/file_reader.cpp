@@ -10,13 +10,16 @@ namespace protocol {
 
 namespace {
 
-// An open descriptor of a regular file, or -1. Non-blocking so that opening a FIFO does not wait for a
-// writer; reads of a regular file ignore the flag.
-int openRegularFile(const std::filesystem::path& path, struct stat& st) {
+// An open descriptor of a regular file, or -1 with `status` saying why. Non-blocking so that opening a
+// FIFO does not wait for a writer; reads of a regular file ignore the flag.
+int openRegularFile(const std::filesystem::path& path, struct stat& st, ReadStatus& status) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        status = errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::CannotOpen;
         return -1;
+    }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        status = ReadStatus::NotRegularFile;
         ::close(fd);
         return -1;
     }
@@ -48,9 +51,10 @@ ReadStatus readRegularFile(const std::filesystem::path& path, uint64_t count, bo
                            std::vector<uint8_t>& bytes) {
     bytes.clear();
     struct stat st {};
-    const int fd = openRegularFile(path, st);
+    ReadStatus status = ReadStatus::Ok;
+    const int fd = openRegularFile(path, st, status);
     if (fd < 0)
-        return ReadStatus::CannotOpen;
+        return status;
     const auto size = static_cast<uint64_t>(st.st_size);
     if (refuseLonger && size > count) {
         ::close(fd);

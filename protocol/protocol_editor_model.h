@@ -96,7 +96,8 @@ class ProtocolEditorModel {
     ProtocolEditorModel& operator=(const ProtocolEditorModel&) = delete;
 
     // Empties the path and the description, then reads `path`: 0 read (the path becomes current),
-    // −1 damaged (the description stays empty), −2 missing (a new description with lists "0".."10").
+    // −1 damaged (the description stays empty), −2 missing (a new description with lists "0".."10"),
+    // −3 unreadable (the description stays empty: the path names a file that exists).
     int LoadIntoEditor(const std::filesystem::path& path);
 
     const TProtocol& description() const { return m_protocol; }

@@ -163,15 +163,24 @@ bool readCrc(Cursor& in, TCRCGenerator& generator) {
 // memory but taken as damaged.
 constexpr uint64_t kMaxDescriptionFileSize = 64u << 20;
 
-// The file's bytes; empty when it cannot be read (missing, not a regular file). `tooLarge` is set for a
-// file over the limit.
-std::optional<std::vector<uint8_t>> loadFile(const std::filesystem::path& path, bool& tooLarge) {
+// The file's bytes, or the reader result saying why there are none.
+std::optional<std::vector<uint8_t>> loadFile(const std::filesystem::path& path, int& failure) {
     std::vector<uint8_t> bytes;
-    const ReadStatus status = readFileBytes(path, kMaxDescriptionFileSize, bytes);
-    tooLarge = status == ReadStatus::TooLarge;
-    if (status != ReadStatus::Ok)
-        return std::nullopt;
-    return bytes;
+    switch (readFileBytes(path, kMaxDescriptionFileSize, bytes)) {
+    case ReadStatus::Ok:
+        return bytes;
+    case ReadStatus::Missing:
+        failure = kReadMissing;
+        break;
+    case ReadStatus::NotRegularFile:
+    case ReadStatus::CannotOpen:
+        failure = kReadUnreadable;
+        break;
+    case ReadStatus::TooLarge:
+        failure = kReadDamaged;
+        break;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -192,10 +201,10 @@ int ReadProtocolBytes(TProtocol& protocol, std::span<const uint8_t> bytes) {
 }
 
 int ReadProtocolFile(TProtocol& protocol, const std::filesystem::path& path) {
-    bool tooLarge = false;
-    auto bytes = loadFile(path, tooLarge);
+    int failure = kReadOk;
+    auto bytes = loadFile(path, failure);
     if (!bytes)
-        return tooLarge ? kReadDamaged : kReadMissing;
+        return failure;
     return ReadProtocolBytes(protocol, *bytes);
 }
 
@@ -209,10 +218,10 @@ int ReadProtocolCommentBytes(TProtocol& protocol, std::span<const uint8_t> bytes
 }
 
 int ReadProtocolComment(TProtocol& protocol, const std::filesystem::path& path) {
-    bool tooLarge = false;
-    auto bytes = loadFile(path, tooLarge);
+    int failure = kReadOk;
+    auto bytes = loadFile(path, failure);
     if (!bytes)
-        return tooLarge ? kReadDamaged : kReadMissing;
+        return failure;
     return ReadProtocolCommentBytes(protocol, *bytes);
 }
 
@@ -231,13 +240,10 @@ bool CheckProtocolBytesCRC(std::span<const uint8_t> bytes, uint32_t& computed) {
 
 bool CheckProtocolFileCRC(const std::filesystem::path& path, uint32_t& computed) {
     computed = 0;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec) && !ec)
-        return true;
-    bool tooLarge = false;
-    auto bytes = loadFile(path, tooLarge);
+    int failure = kReadOk;
+    auto bytes = loadFile(path, failure);
     if (!bytes)
-        return false;
+        return failure != kReadDamaged; // opening the file says why it is missing or unreadable
     return CheckProtocolBytesCRC(*bytes, computed);
 }
 

@@ -1,6 +1,8 @@
 // velmora-sim: a simulated MODBUS-RTU bootloader on a pseudo-terminal, for trying the program
 // without hardware and for testing it against a device with known behaviour.
 
+#include "exchange/ident_record.h"
+#include "protocol/atomic_file.h"
 #include "protocol/codepage.h"
 #include "sim/fault_plan.h"
 #include "sim/memory_file.h"
@@ -158,6 +160,9 @@ int main(int argc, char** argv) {
         if (!t.deviceId.empty())
             overrides.deviceId = static_cast<std::uint8_t>(number("--device-id", t.deviceId, 0, 255));
         if (t.ident) {
+            // "я" is byte 0xFF, which the record reads back as a blank, as it does erased memory.
+            if (const auto bad = exchange::unstorableCharacter(*t.ident); bad && protocol::utf8ToCp1251(*bad))
+                throw Failure{"--ident: the character '" + *bad + "' reads back as a blank"};
             overrides.identText = cp1251("--ident", *t.ident);
             if (overrides.identText->size() > sim::kMaxIdentText)
                 throw Failure{"--ident: at most 122 characters"};
@@ -184,6 +189,9 @@ int main(int argc, char** argv) {
             if (!sim::loadMemoryFile(imageIn, at, memory, error))
                 throw Failure{"--image-in: " + error};
         }
+        // Checked now, not at exit when the device's memory would be lost with it.
+        if (std::string error; !imageOut.empty() && !protocol::canWriteFileAtomically(imageOut, error))
+            throw Failure{"--image-out: " + error};
     } catch (const Failure& f) {
         std::cerr << "velmora-sim: " << f.message << "\n";
         return kExitUsage;
@@ -209,9 +217,13 @@ int main(int argc, char** argv) {
     installSignals();
     sim::PtyLine line;
     std::string error;
-    if (!line.open(error) || (!linkPath.empty() && !line.link(linkPath, error))) {
+    if (!line.open(error)) {
         std::cerr << "velmora-sim: " << error << "\n";
         return kExitFailed;
+    }
+    if (!linkPath.empty() && !line.link(linkPath, error)) {
+        std::cerr << "velmora-sim: --link: " << error << "\n";
+        return kExitUsage;
     }
     std::cout << line.farPath() << std::endl;
     if (verbose || loop.baud != 0 || parity != "none")

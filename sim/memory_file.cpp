@@ -1,31 +1,48 @@
 #include "sim/memory_file.h"
 
 #include "protocol/atomic_file.h"
+#include "protocol/file_reader.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace sim {
 
+namespace {
+
+const char* readFailureText(protocol::ReadStatus status) {
+    switch (status) {
+    case protocol::ReadStatus::Missing:
+        return "no such file";
+    case protocol::ReadStatus::NotRegularFile:
+        return "not a regular file (a folder, FIFO or device)";
+    default:
+        return "cannot be read (no permission?)";
+    }
+}
+
+std::string hexAddress(std::uint32_t at) {
+    char where[16];
+    std::snprintf(where, sizeof where, "0x%X", at);
+    return where;
+}
+
+} // namespace
+
 bool loadMemoryFile(const std::filesystem::path& path, std::uint32_t at, std::vector<std::uint8_t>& memory,
                     std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path.string();
+    if (at > memory.size()) {
+        error = "memory ends below " + hexAddress(at);
         return false;
     }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read " + path.string();
+    std::vector<std::uint8_t> bytes;
+    const protocol::ReadStatus status = protocol::readFileBytes(path, memory.size() - at, bytes);
+    if (status == protocol::ReadStatus::TooLarge) {
+        error = path.string() + " does not fit into memory at " + hexAddress(at);
         return false;
     }
-    if (at > memory.size() || bytes.size() > memory.size() - at) {
-        char where[16];
-        std::snprintf(where, sizeof where, "0x%X", at);
-        error = path.string() + " (" + std::to_string(bytes.size()) + " bytes) does not fit into memory at " +
-                where;
+    if (status != protocol::ReadStatus::Ok) {
+        error = path.string() + ": " + readFailureText(status);
         return false;
     }
     std::copy(bytes.begin(), bytes.end(), memory.begin() + at);

@@ -9,6 +9,7 @@
 #include "app/settings_location.h"
 #include "app/ui/main_window.h"
 #include "app/ui/splash_window.h"
+#include "protocol/file_reader.h"
 
 #include <QApplication>
 
@@ -16,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -49,6 +52,19 @@ bool answerInformationOption(int argc, char* argv[]) {
     return false;
 }
 
+// A settings file that exists but cannot be read would start the program on defaults and lose every
+// change made in it; a missing one is created.
+bool settingsFileUsable(const std::filesystem::path& path) {
+    std::vector<std::uint8_t> probe;
+    const protocol::ReadStatus status = protocol::readFileStart(path, 0, probe);
+    if (status == protocol::ReadStatus::Ok || status == protocol::ReadStatus::Missing)
+        return true;
+    std::fprintf(stderr,
+                 "velmora: the settings file %s cannot be read (a folder, FIFO, device, or no permission)\n",
+                 path.c_str());
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -72,12 +88,15 @@ int main(int argc, char* argv[]) {
         args.push_back(arg);
     }
 
+    const auto path =
+        app::resolveSettingsPath(settingsPath, app::programDirectory(), app::currentSettingsEnvironment());
+    if (!settingsFileUsable(path))
+        return 2;
+
     auto* splash = new app::ui::SplashWindow(QString::fromStdString(app::programVersionText()));
     splash->showNow();
 
     const app::CommandLine cmd(std::move(args));
-    const auto path =
-        app::resolveSettingsPath(settingsPath, app::programDirectory(), app::currentSettingsEnvironment());
     app::ui::MainWindow window(cmd, path);
     window.show();
     splash->raise();

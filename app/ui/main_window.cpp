@@ -181,6 +181,9 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     m_sequencer = std::make_unique<exchange::OperationSequencer>(*m_deviceHost);
     m_searchDialog = new exchange::dialogs::SearchDialog(*m_deviceHost, m_store, this);
     m_deviceSettings = new exchange::dialogs::DeviceSettingsDialog(this);
+    m_deviceSettings->onRefused = [this](const std::string& text) {
+        m_deviceHost->showMessage(exchange::MessageKind::Error, "", text);
+    };
     m_addressDialog = new AddressDialog(this);
     m_aboutBox = new AboutBox(this);
     m_searchDialog->onAddressChosen = [this](std::int32_t address) { deviceAddressChanged(address); };

@@ -22,6 +22,24 @@ template <typename T> T numberOr(const QLineEdit* edit, uint32_t max, T fallback
     uint32_t value = 0;
     return parseNumberText(edit->text().toStdString(), max, value) ? static_cast<T>(value) : fallback;
 }
+
+constexpr const char* kNetworkCaption = "Сетевой номер устройства:";
+constexpr const char* kLengthCaption = "Длина идентификационной записи (байт)";
+constexpr const char* kDeviceIdCaption = "Идентификатор устройства (HEX)";
+constexpr const char* kSystemTableCaption = "Адрес системной таблицы (HEX)";
+constexpr const char* kSerialCaption = "Серийный номер изделия";
+constexpr const char* kIdentCaption = "Строка идентификации устройства";
+constexpr const char* kVersionCaption = "Информация о версии:";
+
+std::string badNumber(const char* caption, const QString& text, uint32_t max) {
+    return std::string("Неверное значение в поле \"") + caption + "\": \"" + text.toStdString() +
+           "\". Нужно число от 0 до " + std::to_string(max) + " (шестнадцатеричное — после 0x).";
+}
+
+std::string badCharacter(const char* caption, const std::string& character) {
+    return std::string("Символ \"") + character + "\" в поле \"" + caption +
+           "\" нельзя сохранить в идентификационной записи.";
+}
 } // namespace
 
 DeviceSettingsDialog::DeviceSettingsDialog(QWidget* parent)
@@ -30,33 +48,40 @@ DeviceSettingsDialog::DeviceSettingsDialog(QWidget* parent)
       m_deviceId(new QLineEdit(this)), m_systemTable(new QLineEdit(this)), m_serial(new QSpinBox(this)),
       m_ident(new QLineEdit(this)) {
     setWindowTitle(QStringLiteral("Установки устройства"));
+    m_network->setObjectName(QStringLiteral("networkNumber"));
+    m_length->setObjectName(QStringLiteral("length"));
+    m_deviceId->setObjectName(QStringLiteral("deviceId"));
+    m_systemTable->setObjectName(QStringLiteral("systemTableAddress"));
+    m_serial->setObjectName(QStringLiteral("serialNumber"));
+    m_ident->setObjectName(QStringLiteral("identString"));
+    m_version->setObjectName(QStringLiteral("versionText"));
     m_length->setRange(0, kIdentMaxLength);
     m_serial->setRange(0, 65535);
 
     auto* settings = new QGroupBox(QStringLiteral("Настройки "), this);
     auto* settingsForm = new QFormLayout(settings);
-    settingsForm->addRow(new QLabel(QStringLiteral("Информация о версии:"), settings));
+    settingsForm->addRow(new QLabel(qt(kVersionCaption), settings));
     settingsForm->addRow(m_version);
     auto* roomRow = new QHBoxLayout;
     roomRow->addWidget(new QLabel(QStringLiteral("осталось символов:"), settings));
     roomRow->addWidget(m_room);
     roomRow->addStretch(1);
     settingsForm->addRow(roomRow);
-    settingsForm->addRow(QStringLiteral("Сетевой номер устройства:"), m_network);
+    settingsForm->addRow(qt(kNetworkCaption), m_network);
 
     auto* ident = new QGroupBox(QStringLiteral("Идентификационная запись"), this);
     auto* identForm = new QFormLayout(ident);
-    identForm->addRow(QStringLiteral("Длина идентификационной записи (байт)"), m_length);
-    identForm->addRow(QStringLiteral("Идентификатор устройства (HEX)"), m_deviceId);
-    identForm->addRow(QStringLiteral("Адрес системной таблицы (HEX)"), m_systemTable);
-    identForm->addRow(QStringLiteral("Серийный номер изделия"), m_serial);
-    identForm->addRow(QStringLiteral("Строка идентификации устройства "), m_ident);
+    identForm->addRow(qt(kLengthCaption), m_length);
+    identForm->addRow(qt(kDeviceIdCaption), m_deviceId);
+    identForm->addRow(qt(kSystemTableCaption), m_systemTable);
+    identForm->addRow(qt(kSerialCaption), m_serial);
+    identForm->addRow(qt(std::string(kIdentCaption) + " "), m_ident);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &DeviceSettingsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
@@ -94,6 +119,51 @@ IdentRecord DeviceSettingsDialog::record() const {
     r.identString = m_ident->text().toStdString();
     r.versionText = m_version->toPlainText().toStdString();
     return r;
+}
+
+std::optional<std::string> DeviceSettingsDialog::numberRefusal() const {
+    const struct {
+        const char* caption;
+        const QLineEdit* edit;
+        uint32_t max;
+    } fields[] = {
+        {kNetworkCaption, m_network, 0xFF},
+        {kDeviceIdCaption, m_deviceId, 0xFF},
+        {kSystemTableCaption, m_systemTable, 0xFFFF},
+    };
+    uint32_t value = 0;
+    for (const auto& f : fields)
+        if (!parseNumberText(f.edit->text().toStdString(), f.max, value))
+            return badNumber(f.caption, f.edit->text(), f.max);
+    // A spin box left empty or half typed still reports its last value; it is refused, not used.
+    if (!m_length->hasAcceptableInput())
+        return badNumber(kLengthCaption, m_length->text(), kIdentMaxLength);
+    if (!m_serial->hasAcceptableInput())
+        return badNumber(kSerialCaption, m_serial->text(), 0xFFFF);
+    return std::nullopt;
+}
+
+std::optional<std::string> DeviceSettingsDialog::textRefusal() const {
+    if (auto bad = unstorableCharacter(m_ident->text().toStdString()))
+        return badCharacter(kIdentCaption, *bad);
+    if (auto bad = unstorableCharacter(m_version->toPlainText().toStdString()))
+        return badCharacter(kVersionCaption, *bad);
+    return std::nullopt;
+}
+
+std::optional<std::string> DeviceSettingsDialog::refusal() const {
+    if (auto problem = numberRefusal())
+        return problem;
+    return textRefusal();
+}
+
+void DeviceSettingsDialog::accept() {
+    if (const auto problem = refusal()) {
+        if (onRefused)
+            onRefused(*problem);
+        return;
+    }
+    QDialog::accept();
 }
 
 QString DeviceSettingsDialog::roomText() const {

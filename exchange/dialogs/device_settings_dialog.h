@@ -7,6 +7,10 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <optional>
+#include <string>
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -20,13 +24,24 @@ class DeviceSettingsDialog : public QDialog {
     explicit DeviceSettingsDialog(QWidget* parent = nullptr);
 
     void setRecord(const IdentRecord& record);
-    // The fields as a record. Number fields that are not numbers keep the values last set.
+    // The fields as a record. Meaningful once refusal() is empty: a number field that is not a
+    // number keeps the value last set.
     IdentRecord record() const;
     // The text after "осталось символов:".
     QString roomText() const;
+    // Why the fields cannot be written, naming the first field at fault: a number field that does
+    // not convert or lies outside its range, or a text with a character the record cannot hold.
+    // Empty when they can.
+    std::optional<std::string> refusal() const;
+
+    // "Ok" with a refusal keeps the dialog open and hands the message here instead of accepting.
+    std::function<void(const std::string&)> onRefused;
+    void accept() override;
 
   private:
     void fitVersionText();
+    std::optional<std::string> numberRefusal() const;
+    std::optional<std::string> textRefusal() const;
 
     IdentRecord m_shown;
     QPlainTextEdit* m_version;

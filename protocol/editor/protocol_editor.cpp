@@ -5,6 +5,7 @@
 #include "protocol/editor/commands_page.h"
 #include "protocol/editor/editor_text.h"
 #include "protocol/editor/error_text_page.h"
+#include "protocol/vpdf_reader.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>
@@ -113,11 +114,17 @@ int ProtocolEditor::LoadIntoEditor(const QString& path) {
 
 int ProtocolEditor::editFile(const QString& path, app::MessageSink& messages, QWidget* parent) {
     ProtocolEditor editor(messages, parent);
-    if (editor.LoadIntoEditor(path) == -1) {
+    switch (editor.LoadIntoEditor(path)) {
+    case protocol::kReadDamaged:
         messages.showMessage(kErrorTitle, "Испорчен файл описания протокола", app::MessageKind::Error);
         return -1;
+    case protocol::kReadUnreadable:
+        messages.showMessage(kErrorTitle, "Не могу прочитать файл описания протокола: " + utf8(path),
+                             app::MessageKind::Error);
+        return -1;
+    default:
+        return editor.exec();
     }
-    return editor.exec();
 }
 
 void ProtocolEditor::fillPages() {

@@ -44,11 +44,14 @@ class ProtocolEditor : public QDialog {
     ~ProtocolEditor() override;
 
     // Reads `path` into the editor and shows it on every page: 0 read, −1 damaged (the description
-    // is left empty), −2 missing (a new description; only "Сохранить как..." can save it).
+    // is left empty), −2 missing (a new description; only "Сохранить как..." can save it), −3
+    // unreadable (exists but cannot be read; the description is left empty and cannot be saved).
     int LoadIntoEditor(const QString& path);
 
     // Opens the description at `path` for editing, modally. A damaged file is reported with
-    // "Испорчен файл описания протокола" and −1 returned without showing the window; otherwise the
+    // "Испорчен файл описания протокола", an unreadable one with "Не могу прочитать файл описания
+    // протокола: " and the path, and −1 returned without showing the window (a new description
+    // saved over a file that merely could not be read would replace it); otherwise the
     // window's result: QDialog::Accepted after "Сохранить", QDialog::Rejected after "Отмена" or
     // closing (a file saved with "Сохранить как..." stays saved).
     static int editFile(const QString& path, app::MessageSink& messages, QWidget* parent = nullptr);

@@ -174,6 +174,7 @@ TEST_F(ProfilesTest, ProtocolOutcomes) {
     fs::create_directory(dir / "folder.vpdf");
     protocol.damaged.insert((dir / "torn.vpdf").string());
     protocol.readResults[(dir / "bad.vpdf").string()] = -1;
+    protocol.readResults[(dir / "folder.vpdf").string()] = -3;
     struct Case {
         std::string stored;
         std::string message; // empty: none
@@ -186,7 +187,7 @@ TEST_F(ProfilesTest, ProtocolOutcomes) {
         {"\\good.vpdf", "", false, 1},
         {"", "Не указан файл описания протокола!\r" + kHowToFix, true, 0},
         {missing, "Не найден файл описания протокола:\r    " + missing + "\r" + kHowToFix, true, 0},
-        {folder, "Не найден файл описания протокола:\r    " + folder + "\r" + kHowToFix, true, 0},
+        {folder, "Не могу прочитать файл описания протокола:\r    " + folder + "\r" + kHowToFix, true, 1},
         {"\\bad.vpdf", "Испорчен файл описания протокола: " + (dir / "bad.vpdf").string(), true, 1},
         {"\\torn.vpdf", "Поврежден файл описания протокола!\r" + kHowToFix, true, 0},
     };
@@ -202,7 +203,7 @@ TEST_F(ProfilesTest, ProtocolOutcomes) {
         EXPECT_EQ(state.communicationDisabled, c.disabled);
         EXPECT_EQ(protocol.reads.size(), static_cast<size_t>(c.reads));
         // Cleared before loading; a reader error discards the partly read description again.
-        EXPECT_EQ(protocol.clears, c.stored == "\\bad.vpdf" ? 2 : 1);
+        EXPECT_EQ(protocol.clears, c.reads == 1 && c.disabled ? 2 : 1);
         EXPECT_EQ(viewListener.actions, 1);
         if (c.message.empty()) {
             EXPECT_TRUE(messages.shown.empty());

@@ -147,11 +147,14 @@ TEST(FileCli, FailuresAndExitCodes) {
         {{"info", (dir / "fifo").string()}, 2, "Не могу открыть файл: "},
         {{"info", dir.path().string()}, 2, "Не могу открыть файл: "},
         {{"unpack", (dir / "plain.bin").string(), (dir / "o.bin").string()}, 2, "is not an envelope"},
+        // Output paths are checked before any work: a folder that is not there, or a folder as the file.
         {{"convert", (dir / "plain.bin").string(), (dir / "x" / "o.bin").string()},
-         1,
-         "Не могу сохранить файл: "},
+         2,
+         "cannot create a file in"},
+        {{"pack", (dir / "plain.bin").string(), dir.path().string()}, 2, "is a folder"},
         {{"convert", (dir / "plain.bin").string(), (dir / "o.bin").string(), "--at", "0x900000"}, 2, "--at"},
         {{"info", bad, "--type", "elf"}, 2, "--type"},
+        {{"--settings", dir.path().string(), "device", "erase"}, 2, "not a regular file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);

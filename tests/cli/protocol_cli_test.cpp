@@ -69,6 +69,7 @@ TEST(CrcCli, PresetsParametersAndInput) {
         {{"crc", "--text", "1", "--hex", "01"}, 2, "", "exactly one"},
         {{"crc", "--text", "\xE4\xB8\xAD"}, 2, "", "code page 1251"},
         {{"crc", (dir / "missing").string()}, 2, "", "cannot read"},
+        {{"crc", dir.path().string()}, 2, "", "not a regular file"},
         {{"crc", "--preset", "6", "--text", "1"}, 2, "", ""},
     });
 }
@@ -96,7 +97,8 @@ TEST(CrcCli, TableExport) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_FALSE(std::filesystem::exists(dir / "t24.c"));
     r = testsupport::runCli({"crc-table", "--preset", "4", (dir / "no" / "t.c").string()});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("cannot create a file in"), std::string::npos) << r.err;
 }
 
 TEST(ProtocolCli, ImportExportRoundTrips) {
@@ -195,6 +197,10 @@ TEST(ProtocolCli, CheckFrameAndMatch) {
         {{"protocol", "check", rich}, 1, nullptr, ""},
         {{"protocol", "check", (dir / "none.vpdf").string()}, 2, nullptr, "missing"},
         {{"protocol", "show", (dir / "none.vpdf").string()}, 2, nullptr, "missing"},
+        {{"protocol", "check", dir.path().string()}, 2, "", "cannot be read"},
+        {{"protocol", "frame", vpdf, "read", "--data", dir.path().string()}, 2, "", "not a regular file"},
+        {{"protocol", "import", dir.path().string(), (dir / "x.vpdf").string()}, 2, "", "not a regular file"},
+        {{"protocol", "show", dir.path().string()}, 2, "", "cannot be read"},
     });
     // The frame of a command whose DATABLOCK comes from a data file placed at an address.
     const auto r = testsupport::runCli({"protocol", "frame", rich, "Write", "RECIPIENT=1", "ADDRESS=0x100",

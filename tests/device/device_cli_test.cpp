@@ -203,6 +203,30 @@ TEST(DeviceCli, CtrlCEndsALongAnswerWaitAtOnce) {
     }
 }
 
+// A read whose file cannot be written after all (its folder went away while reading) is saved
+// beside the working folder instead, and the tool says where.
+TEST(DeviceCliRead, SaveFailingAfterTheReadKeepsTheBytes) {
+    Rig rig;
+    testsupport::writeBytes(rig.path("mem.bin"), patternImage(0x4000, 0x2100));
+    fs::create_directory(rig.path("gone"));
+    SimProcess sim({"--image-in", rig.path("mem.bin").string(), "--baud", "9600"});
+    auto cli = rig.background(sim.linePath(), {"read", rig.path("gone/out.bin").string()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    fs::remove_all(rig.path("gone"));
+    auto r = cli->wait();
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string said = "the bytes read are saved in ";
+    const size_t at = r.err.find(said);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const fs::path fallback =
+        r.err.substr(at + said.size(), r.err.find(' ', at + said.size()) - at - said.size());
+    auto out = testsupport::readBytes(fallback);
+    fs::remove(fallback);
+    ASSERT_EQ(out.size(), 0x4000u);
+    for (size_t a = 0x2100; a < 0x4000; ++a)
+        ASSERT_EQ(out[a], pattern(a)) << std::hex << a;
+}
+
 TEST(DeviceCliWrite, WritesOnlyTheFilledPagesOfTheWindow) {
     struct Case {
         const char* name;
@@ -220,9 +244,10 @@ TEST(DeviceCliWrite, WritesOnlyTheFilledPagesOfTheWindow) {
         auto image = patternImage(c.fileSize, 0);
         testsupport::writeBytes(rig.path("in.bin"), image);
         SimProcess sim({"--image-out", rig.path("mem.bin").string()});
-        auto r = rig.cli(sim.linePath(), {"write", rig.path("in.bin").string()});
+        auto r = rig.cli(sim.linePath(), {"write", "--window-only", rig.path("in.bin").string()});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_NE(r.err.find("Программирование завершено ("), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find("left out "), std::string::npos) << r.out;
         ASSERT_EQ(sim.stop(), 0);
         auto mem = testsupport::readBytes(rig.path("mem.bin"));
         ASSERT_GE(mem.size(), c.lastWritten + 1);
@@ -232,6 +257,45 @@ TEST(DeviceCliWrite, WritesOnlyTheFilledPagesOfTheWindow) {
             ASSERT_EQ(mem[a], image[a]) << std::hex << a;
         for (size_t a = c.lastWritten + 1; a < std::min<size_t>(mem.size(), 0x4000); ++a)
             ASSERT_EQ(mem[a], 0xFF) << std::hex << a;
+    }
+}
+
+// A file with data outside the FLASH window (0x2100..0x3FFF) is refused before anything is sent,
+// naming where that data lies, unless only the window's part is asked for.
+TEST(DeviceCliWrite, DataOutsideTheWindow) {
+    struct Case {
+        const char* name;
+        size_t outsideFrom, outsideTo; // filled with 0x5A; 0x2100..0x21FF holds the pattern
+        bool windowOnly;
+        int exitCode;
+        std::string message; // on stdout when written, else on stderr
+    };
+    const Case cases[] = {
+        {"a page below the window", 0x2000, 0x20FF, false, 2, "256 bytes outside the FLASH window"},
+        {"a block far above, in a sparse file", 0x100000, 0x1001FF, false, 2, "0x00100000..0x001001FF"},
+        {"the window's part on request", 0x2000, 0x20FF, true, 0,
+         "left out 256 bytes outside the FLASH window, at 0x00002000..0x000020FF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        std::vector<uint8_t> image(std::max<size_t>(c.outsideTo + 1, 0x2200), 0xFF);
+        std::fill(image.begin() + c.outsideFrom, image.begin() + c.outsideTo + 1, 0x5A);
+        for (size_t a = 0x2100; a < 0x2200; ++a)
+            image[a] = pattern(a);
+        testsupport::writeBytes(rig.path("in.bin"), image);
+        SimProcess sim({"--image-out", rig.path("mem.bin").string()});
+        std::vector<std::string> args = {"write", rig.path("in.bin").string()};
+        if (c.windowOnly)
+            args.push_back("--window-only");
+        auto r = rig.cli(sim.linePath(), args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(c.message), std::string::npos) << r.out << r.err;
+        ASSERT_EQ(sim.stop(), 0);
+        auto mem = testsupport::readBytes(rig.path("mem.bin"));
+        mem.resize(0x2200, 0xFF);
+        for (size_t a = 0x2000; a < 0x2200; ++a)
+            ASSERT_EQ(mem[a], c.exitCode == 0 && a >= 0x2100 ? pattern(a) : 0xFF) << std::hex << a;
     }
 }
 
@@ -275,7 +339,13 @@ TEST(DeviceCliWrite, RefusalsAndFailures) {
     const std::string inside = probe.path("inside.bin").string();
     testsupport::writeBytes(inside, patternImage(0x2180, 0x2100));
     const Case cases[] = {
-        {"nothing in the window", {}, {"write", outside}, false, 1, "нет данных для записи"},
+        {"nothing in the window", {}, {"write", "--window-only", outside}, false, 1, "нет данных для записи"},
+        {"read into a folder that does not exist: refused before the first frame",
+         {},
+         {"read", probe.path("none/x.hex").string()},
+         false,
+         2,
+         "cannot create a file in"},
         {"page size 0", {{"Pagesize", "0"}}, {"write", inside}, false, 1, "Размер страницы равен 0"},
         {"window upside down",
          {{"FLASH start", "0x4000"}},
@@ -366,27 +436,31 @@ TEST(DeviceCliIdent, RecordLayoutByLength) {
     struct Case {
         int length;
         std::string ident, version;
+        std::string identStored; // blanks at either end do not survive the record
     };
     const Case cases[] = {
-        {0, "", std::string(244, 'v')},
-        {6, "", "строка 1\nстрока 2"},
-        {128, std::string(122, 'I'), std::string(122, 'v')},
+        {0, "", std::string(244, 'v'), ""},
+        {6, "", "строка 1\nстрока 2", ""},
+        {128, std::string(122, 'I'), std::string(122, 'v'), std::string(122, 'I')},
+        {20, "  Ключ 7 ", "v", "Ключ 7"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
         Rig rig;
         SimProcess sim({"--serial", "4660", "--image-out", rig.path("mem.bin").string()});
-        auto w = rig.cli(sim.linePath(), {"ident", "--set", "length=" + std::to_string(c.length), "--set",
-                                          "ident_string=" + c.ident, "--set", "version_text=" + c.version});
+        auto w = rig.cli(sim.linePath(),
+                         {"ident", "--json", "--set", "length=" + std::to_string(c.length), "--set",
+                          "ident_string=" + c.ident, "--set", "version_text=" + c.version});
         ASSERT_EQ(w.exitCode, 0) << w.err;
         auto r = rig.cli(sim.linePath(), {"ident", "--json"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         auto j = nlohmann::json::parse(r.out);
+        EXPECT_EQ(nlohmann::json::parse(w.out), j); // the write prints what was stored
         EXPECT_EQ(j["length"], c.length);
         EXPECT_EQ(j["serial_number"], 4660); // the fixed fields keep their place
         EXPECT_EQ(j["network_number"], 17);
         EXPECT_EQ(j["system_table_address"], 0xF00);
-        EXPECT_EQ(j["ident_string"], c.ident);
+        EXPECT_EQ(j["ident_string"], c.identStored);
         EXPECT_EQ(j["version_text"], c.version);
         ASSERT_EQ(sim.stop(), 0);
         auto mem = testsupport::readBytes(rig.path("mem.bin"));
@@ -398,19 +472,27 @@ TEST(DeviceCliIdent, RecordLayoutByLength) {
 }
 
 TEST(DeviceCliIdent, BadSettingsAreRefusedWithoutWriting) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"ident", "--set", "colour=red"},
-        {"ident", "--set", "length=129"},
-        {"ident", "--set", "serial_number=65536"},
-        {"ident", "--set", "length=10", "--set", "ident_string=12345"},
+    struct Case {
+        std::vector<std::string> args;
+        std::string mention;
     };
-    for (const auto& args : cases) {
+    const std::vector<Case> cases = {
+        {{"ident", "--set", "colour=red"}, "colour"},
+        {{"ident", "--set", "length=129"}, "length"},
+        {{"ident", "--set", "serial_number=65536"}, "serial_number"},
+        {{"ident", "--set", "length=10", "--set", "ident_string=12345"}, "ident_string"},
+        // "я" is 0xFF in code page 1251, which reads back as a blank
+        {{"ident", "--set", "length=40", "--set", "ident_string=Длинное имя устройства"}, "'я'"},
+        {{"ident", "--set", "version_text=Серия 5"}, "'я'"},
+    };
+    for (const auto& [args, mention] : cases) {
         Rig rig;
         SimProcess sim;
         auto before = rig.cli(sim.linePath(), {"ident", "--json"});
         ASSERT_EQ(before.exitCode, 0) << before.err;
         auto r = rig.cli(sim.linePath(), args);
         EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find(mention), std::string::npos) << r.err;
         auto after = rig.cli(sim.linePath(), {"ident", "--json"});
         EXPECT_EQ(after.out, before.out);
     }

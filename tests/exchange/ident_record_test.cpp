@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -89,6 +90,40 @@ TEST(IdentRecord, TextsAreTrimmedPaddedAndConverted) {
     // a short buffer reads as zero-filled
     IdentRecord empty = exchange::ShowIdentRecord(std::span<const uint8_t>(small.data(), 5));
     EXPECT_EQ(empty.versionText, "");
+}
+
+// Code page 1251 puts "я" at 0xFF, the byte of unwritten memory that reads back as a blank; such a
+// character, like one the code page lacks, is refused in either text, leaving the buffer as it was.
+TEST(IdentRecord, CharactersTheRecordCannotHold) {
+    struct Case {
+        std::string ident, version;
+        std::optional<std::string> refused; // the first character refused, in either text
+    };
+    const Case cases[] = {
+        {"Длинное имя устройства", "", "я"},
+        {"Ключ", "верс. 2\nЯщик", std::nullopt}, // upper-case "Я" is 0xDF
+        {"ABC", "Серия", "я"},
+        {"日本", "", "日"},
+        {std::string("A\0B", 3), "", std::string(1, '\0')},
+        {"A\xFF", "", "\xFF"}, // no valid UTF-8
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ident + "|" + c.version);
+        const auto found = exchange::unstorableCharacter(c.ident) ? exchange::unstorableCharacter(c.ident)
+                                                                  : exchange::unstorableCharacter(c.version);
+        EXPECT_EQ(found, c.refused);
+        auto buf = freshBuffer();
+        const auto before = buf;
+        IdentRecord r;
+        r.length = 40;
+        r.identString = c.ident;
+        r.versionText = c.version;
+        const auto result = exchange::StoreIdentRecord(r, buf);
+        EXPECT_EQ(result == exchange::StoreIdentResult::Ok, !c.refused);
+        if (c.refused) {
+            EXPECT_EQ(buf, before);
+        }
+    }
 }
 
 TEST(IdentRecord, VersionTextIsCutToItsRoom) {

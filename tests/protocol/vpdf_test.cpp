@@ -227,8 +227,8 @@ TEST(ProtocolFile, PathsThatAreNoDescriptionFile) {
         std::filesystem::path path;
         int expected;
     } cases[] = {
-        {fifo, protocol::kReadMissing},
-        {dir.path(), protocol::kReadMissing},
+        {fifo, protocol::kReadUnreadable},
+        {dir.path(), protocol::kReadUnreadable},
         {dir / "absent.vpdf", protocol::kReadMissing},
         {huge, protocol::kReadDamaged},
     };

@@ -194,10 +194,15 @@ TEST(SimProcess, RefusesBadOptionsWithAMessage) {
         {{"--error", "0x43"}, 2, "--error"},
         {{"--garbage", "0"}, 2, "--garbage"},
         {{"--ident", std::string(123, 'a')}, 2, "--ident"},
+        {{"--ident", "Серия"}, 2, "'я'"},
         {{"--password", "\xE2\x82\xAC\xF0\x9F\x98\x80"}, 2, "code page 1251"},
         {{"--image-in", (dir / "missing.bin").string()}, 2, "missing.bin"},
         {{"--image-in", (dir / "big.bin").string(), "--load-at", "0x7FFFF8"}, 2, "does not fit"},
-        {{"--link", (dir / "regular").string()}, 1, "not a symbolic link"},
+        {{"--image-in", dir.path().string()}, 2, "not a regular file"},
+        {{"--image-out", (dir / "none" / "out.bin").string()}, 2, "cannot create a file in"},
+        {{"--image-out", dir.path().string()}, 2, "is a folder"},
+        {{"--link", (dir / "regular").string()}, 2, "not a symbolic link"},
+        {{"--link", (dir / "none" / "line").string()}, 2, "--link"},
         {{"--no-such-option"}, 2, "no-such-option"},
     };
     for (const auto& c : cases) {

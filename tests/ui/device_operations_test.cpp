@@ -11,8 +11,10 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -261,6 +263,62 @@ class DeviceOperationsTest : public QObject {
         w.action("DevOpts")->trigger();
         QCOMPARE(seen.serialNumber, 77);
         QCOMPARE(seen.identString, std::string("New"));
+        QVERIFY(!w.busy());
+    }
+
+    // "Ok" with a field that cannot be written keeps the dialog open with a message naming the field
+    // and writes nothing; the good values then go through.
+    void deviceOptionsRefusesWhatItCannotWrite() {
+        testsupport::SimProcess sim({"--serial", "4660", "--ident", "Old"});
+        writeSettings(sim.linePath());
+        testsupport::RecordedMessages messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        exchange::dialogs::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
+        const struct {
+            const char* field;
+            QString typed;
+            std::string named;
+        } rows[] = {
+            {"networkNumber", QStringLiteral("zz"), "\"Сетевой номер устройства:\": \"zz\""},
+            {"deviceId", QStringLiteral("0x100"), "\"Идентификатор устройства (HEX)\""},
+            {"systemTableAddress", QString(), "\"Адрес системной таблицы (HEX)\""},
+            {"identString", QStringLiteral("яд"), "Символ \"я\" в поле \"Строка идентификации устройства\""},
+        };
+        std::vector<std::string> refused;
+        whenShown(dialog, [&] {
+            for (const auto& row : rows) {
+                auto* edit = dialog.findChild<QLineEdit*>(QString::fromLatin1(row.field));
+                const QString before = edit->text();
+                edit->setText(row.typed);
+                messages.texts.clear();
+                dialog.accept();
+                refused.push_back(dialog.isVisible() && messages.texts.size() == 1 &&
+                                          messages.texts[0].find(row.named) != std::string::npos
+                                      ? row.field
+                                      : "");
+                edit->setText(before);
+            }
+            auto* serial = dialog.findChild<QSpinBox*>(QStringLiteral("serialNumber"));
+            serial->clear();
+            messages.texts.clear();
+            dialog.accept();
+            refused.push_back(dialog.isVisible() && messages.texts.size() == 1 ? "serialNumber" : "");
+            serial->setValue(77);
+            dialog.accept();
+        });
+        w.action("DevOpts")->trigger();
+        QCOMPARE(refused, std::vector<std::string>({"networkNumber", "deviceId", "systemTableAddress",
+                                                    "identString", "serialNumber"}));
+
+        exchange::IdentRecord seen;
+        whenShown(dialog, [&] {
+            seen = dialog.record();
+            dialog.reject();
+        });
+        w.action("DevOpts")->trigger();
+        QCOMPARE(seen.serialNumber, 77);
+        QCOMPARE(int(seen.networkNumber), 17);
+        QCOMPARE(seen.identString, std::string("Old"));
         QVERIFY(!w.busy());
     }
 };

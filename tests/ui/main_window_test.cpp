@@ -146,6 +146,17 @@ class MainWindowTest : public QObject {
         QCOMPARE(store.readString(app::Setting::LastFile), std::string("/home/user/fw.hex"));
     }
 
+    // A settings file that exists but cannot be read is refused before any window, not replaced by
+    // defaults that would then be saved over it.
+    void unreadableSettingsFileIsRefused() {
+        const std::string program = VELMORA_BINARY_DIR "/app/ui/velmora";
+        const std::string folder = std::filesystem::path(settingsFile()).parent_path().string();
+        const auto r = testsupport::runProcess(
+            "/usr/bin/env", {"QT_QPA_PLATFORM=offscreen", "timeout", "20", program, "--settings", folder});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.find(folder) != std::string::npos, r.err.c_str());
+    }
+
     // The desktop's usual keys reach the actions: F5 reloads the open file.
     void refreshKeyReloadsTheFile() {
         const std::string fw = writeFirmware("fw.bin");

@@ -602,6 +602,14 @@ void ProtocolEditorTest::damagedFileIsReported() {
     QCOMPARE(messages.texts, std::vector<std::string>({"Испорчен файл описания протокола"}));
     QCOMPARE(messages.kinds, std::vector<app::MessageKind>({app::MessageKind::Error}));
 
+    // A path that exists but cannot be read is no new description: saving one there would replace it.
+    messages.texts.clear();
+    const std::filesystem::path folder = dir / "folder.vpdf";
+    std::filesystem::create_directory(folder);
+    QCOMPARE(ProtocolEditor::editFile(QString::fromStdString(folder.string()), messages), -1);
+    QCOMPARE(messages.texts,
+             std::vector<std::string>({"Не могу прочитать файл описания протокола: " + folder.string()}));
+
     // A missing file opens a new description; cancelling writes nothing.
     messages.texts.clear();
     const std::filesystem::path missing = dir / "missing.vpdf";
