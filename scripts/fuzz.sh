@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzes one target (or all) with libFuzzer for the given number of seconds each, one process at a time.
 #   scripts/fuzz.sh [SECONDS] [TARGET]
-# The libraries are built with coverage instrumentation and the sanitizers (build-fuzz/). What a run
-# finds is merged into fuzz/corpus/<target>/, keeping only inputs that add coverage; crashes land in
-# fuzz/crashes/. Each run ends with libFuzzer's statistics (exec/s, cov:, ft:).
+# The libraries are built with coverage instrumentation and the sanitizers (build-fuzz/). A run starts
+# from the hand-made inputs in fuzz/seeds/<target>/ (never changed here) and the grown corpus
+# fuzz/corpus/<target>/; what it finds is merged into the corpus, keeping only inputs that add
+# coverage. Crashes land in fuzz/crashes/. Each run ends with libFuzzer's statistics (exec/s, cov:, ft:).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -24,12 +25,15 @@ for src in fuzz/*_fuzz.cpp; do
     corpus=fuzz/corpus/$name
     found=$(mktemp -d)
     merged=$(mktemp -d)
+    seeds=()
+    [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
     mkdir -p "$corpus"
     echo "== $name" >&2
     "$bin" -max_total_time="$seconds" -timeout=20 -print_final_stats=1 -artifact_prefix=fuzz/crashes/ \
-        "$found" "$corpus" || status=1
-    # The smallest set of inputs that keeps the coverage of the old corpus and the new finds.
-    "$bin" -merge=1 "$merged" "$corpus" "$found" 2>/dev/null
+        "$found" "$corpus" "${seeds[@]}" || status=1
+    # The smallest set of inputs that keeps the edges of the old corpus and the new finds (hit counts
+    # are left out, or the corpus grows into the thousands).
+    "$bin" -merge=1 -use_counters=0 "$merged" "$corpus" "$found" 2>/dev/null
     rm -rf "$corpus" "$found"
     mv "$merged" "$corpus"
     chmod 755 "$corpus"
