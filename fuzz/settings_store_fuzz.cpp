@@ -12,14 +12,25 @@
 
 namespace {
 
-std::filesystem::path scratchFile() {
-    static const std::filesystem::path path = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
+// A file in a fresh folder, removed at exit. The path is never destroyed, so the exit handler can
+// still use it.
+const std::filesystem::path& scratchFile() {
+    static const std::filesystem::path* path = [] {
+        // Every write is synced to disk; in memory-backed /dev/shm that costs nothing.
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        std::string pattern = (base / "velmora-fuzz-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             std::abort();
-        return std::filesystem::path(pattern) / "prog.ini";
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratchFile().parent_path(), ignored);
+        });
+        return new std::filesystem::path(std::filesystem::path(pattern) / "prog.ini");
     }();
-    return path;
+    return *path;
 }
 
 void check(bool ok) {

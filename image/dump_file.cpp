@@ -11,16 +11,21 @@ namespace image {
 
 namespace {
 
+// Marks are mostly 0 or mostly 1 in long runs, and a scan crosses up to 8 MiB of them several times a
+// load: whole blocks are compared with zeros by memcmp (vectorised), bytes only inside the block
+// that holds the mark.
+constexpr int32_t kScanBlock = 4096;
+constexpr uint8_t kZeroBlock[kScanBlock] = {};
+
+bool zeroBlock(const uint8_t* marks) {
+    return std::memcmp(marks, kZeroBlock, kScanBlock) == 0;
+}
+
 // Index of the first non-zero mark in [from, to), or `to`.
 int32_t findFilled(const uint8_t* marks, int32_t from, int32_t to) {
-    // Marks are mostly 0 or mostly 1 in long runs; compare eight at a time.
     int32_t a = from;
-    for (; a + 8 <= to; a += 8) {
-        uint64_t word;
-        std::memcpy(&word, marks + a, 8);
-        if (word != 0)
-            break;
-    }
+    while (a + kScanBlock <= to && zeroBlock(marks + a))
+        a += kScanBlock;
     for (; a < to; ++a)
         if (marks[a] != 0)
             return a;
@@ -30,12 +35,8 @@ int32_t findFilled(const uint8_t* marks, int32_t from, int32_t to) {
 // Index of the last non-zero mark in [from, to), or from - 1.
 int32_t findLastFilled(const uint8_t* marks, int32_t from, int32_t to) {
     int32_t a = to;
-    for (; a - 8 >= from; a -= 8) {
-        uint64_t word;
-        std::memcpy(&word, marks + a - 8, 8);
-        if (word != 0)
-            break;
-    }
+    while (a - kScanBlock >= from && zeroBlock(marks + a - kScanBlock))
+        a -= kScanBlock;
     for (; a > from; --a)
         if (marks[a - 1] != 0)
             return a - 1;

@@ -78,6 +78,22 @@ TEST(DumpFile, RangeAndSegmentsFollowTheMarksInsideTheWindow) {
         {"nothing filled in the window", {{0x10, 0x1F}}, 0x20, 0x3F, -1, -1, 0, {}},
         {"high below low", {{0x10, 0x1F}}, 0x30, 0x10, -1, -1, 0, {}},
         {"runs of one byte", {{1, 1}, {3, 3}, {5, 5}}, 0, 0x800000, 1, 5, 3, {{1, 1}, {3, 1}, {5, 1}}},
+        {"far apart marks at the window's edges",
+         {{0xFFF, 0xFFF}, {0x7FF000, 0x7FF000}},
+         0xFFF,
+         0x7FF000,
+         0xFFF,
+         0x7FF000,
+         2,
+         {{0xFFF, 1}, {0x7FF000, 1}}},
+        {"far apart marks just outside the window",
+         {{0xFFF, 0xFFF}, {0x7FF000, 0x7FF000}},
+         0x1000,
+         0x7FEFFF,
+         -1,
+         -1,
+         0,
+         {}},
     };
     auto file = clearedImage();
     for (const Case& c : cases) {
