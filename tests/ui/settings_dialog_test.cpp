@@ -253,6 +253,8 @@ class SettingsDialogTest : public QObject {
         b.dialog.fileTypeList()->item(1)->setCheckState(Qt::Checked);
         choose(b.dialog.crcPanel()->presetBox(), "CRC-16/CITT");
         choose(b.dialog.baudRateBox(), "9600");
+        choose(b.dialog.findChild<QComboBox*>(QStringLiteral("parity")), "чётная");
+        choose(b.dialog.findChild<QComboBox*>(QStringLiteral("answerEnd")), "по паузе");
         b.dialog.okButton()->click();
 
         QVERIFY(b.dialog.isHidden());
@@ -262,14 +264,14 @@ class SettingsDialogTest : public QObject {
                  std::string(
                      "[Protocols]\ncount=0\n\n"
                      "[Profiles]\nprofile1=Стенд\ncount=1\nactive=Стенд\nReload last file=0\n\n"
-                     "[Port settings]\nport=0\nbaudrate=6\nStop bits=1\nEcho=0\n\n"
+                     "[Port settings]\nport=0\nbaudrate=6\nStop bits=1\nParity=2\nEcho=0\n\n"
                      "[Errors]\nDontShowErrMsgs=0\n\n"
                      "[Стенд\\Options]\nAssign file type=2\nUse profile address=0\nCheck file update=1\n"
                      "Prevent unmarked=0\nConfirm reload=0\n\n"
                      "[Стенд\\Connection]\nFLASH start=4096\nFLASH end=16383\nCtrl_area=3840\nPassword=pw\n"
                      "protocolFile=\n\n"
                      "[View]\nMemory window=1\n\n"
-                     "[Стенд\\Protocol]\nPagesize=128\n\n"
+                     "[Стенд\\Protocol]\nPagesize=128\nAnswer end=gap\nRepeat garbled answers=0\n\n"
                      "[Стенд\\Application]\nCRCwidth=16\nPolynom=4129\nInit=65535\nXORout=0\nReflect=0\n"
                      "SwapHILO=0\nFile=\n"));
         QVERIFY(b.host.crc);
