@@ -254,12 +254,12 @@ void OperationSequencer::finishWrite() {
 }
 
 void OperationSequencer::cancel() {
-    if (m_state != State::Paging)
-        return;
-    if (m_inExchange) {
+    if (m_inExchange && m_outcome == Outcome::Running) {
         m_cancelPending = true;
         return;
     }
+    if (m_state != State::Paging)
+        return;
     doCancel();
 }
 

@@ -182,6 +182,27 @@ class DeviceOperationsTest : public QObject {
             QCOMPARE(int(w.image().Data[a]), int(pattern(a)));
     }
 
+    void cancelEndsALongAnswerWaitAtOnce() {
+        // The device thinks for 3 s; a real click on "Отмена" while the window waits ends the read.
+        testsupport::SimProcess sim({"--image-in", memory(), "--reply-delay", "3000"});
+        writeSettings(sim.linePath());
+        testsupport::RecordedMessages messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        auto* cancel = w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.action("DevRead")->trigger(); // returns after the first exchange, once the panel is up
+        QVERIFY(cancel->isVisible());
+        QElapsedTimer sinceClick;
+        QTimer::singleShot(300, &w, [&] { // inside the wait for the first page's answer
+            sinceClick.start();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging() && !w.sequencer().panelVisible(), 10000);
+        QVERIFY2(sinceClick.elapsed() < 1000, qPrintable(QString::number(sinceClick.elapsed())));
+        QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Cancelled));
+    }
+
     void cancelAndCloseEndTheRead() {
         testsupport::SimProcess sim({"--image-in", memory()});
         writeSettings(sim.linePath());
