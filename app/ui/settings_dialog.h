@@ -131,6 +131,7 @@ class SettingsDialog : public QDialog {
     void editProtocolFile();
     void showError(const std::string& text);
     QString askProtocolFile();
+    static QString portDeviceText(const QString& choice);
 
     app::SettingsDialogModel m_model;
     app::MessageSink& m_messages;
