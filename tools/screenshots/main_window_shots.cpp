@@ -31,13 +31,14 @@ std::string writeSettings(const shots::Context& ctx, const std::string& port, bo
     f << "[Profiles]\nactive=Демо\ncount=1\nprofile1=Демо\n[Port settings]\nbaudrate=12\nStop bits=0\ndevice=" << port
       << "\n"
       << "[View]\nShowVerMaximized=" << (expandedVersion ? 1 : 0) << "\n"
-      << "[Демо\\Connection]\nprotocolFile=" << QDir(ctx.buildDir).filePath("examples/sim.vpdf").toStdString()
+      << "[Демо\\Connection]\nprotocolFile=" << shots::userProtocol(ctx)
       << "\nFLASH start=0x2100\nFLASH end=0x3FFF\nDev address=17\n[Демо\\Protocol]\nPagesize=128\n";
     return path;
 }
 
 std::string sampleFirmware(const shots::Context& ctx) {
-    return QDir(ctx.sourceDir).filePath("examples/sample-firmware.hex").toStdString();
+    return shots::userFile(ctx, QStringLiteral("firmware/sample-firmware.hex"),
+                           QDir(ctx.sourceDir).filePath("examples/sample-firmware.hex"));
 }
 
 void mainWindowShots(const shots::Context& ctx) {
