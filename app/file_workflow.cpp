@@ -99,18 +99,20 @@ ImageStatusTexts imageStatusTexts(image::THEXFile& image, std::int32_t flashStar
     image.FindRange(flashStart, flashEnd);
     image.CalcCRC();
     const std::int32_t page = pageSize == 0 ? 1 : pageSize;
-    image.BlockCount = image.Length / page + (image.Length % page != 0 ? 1 : 0);
+    // Nothing in range: a dash instead of the -1 the image keeps for "no address", and no bytes (the
+    // image's Length reads 1 for an empty range).
+    const bool empty = image.StartAddr < 0 || image.EndAddr < 0;
+    const std::int32_t length = empty ? 0 : image.Length;
+    image.BlockCount = length / page + (length % page != 0 ? 1 : 0);
 
     ImageStatusTexts texts;
-    // Nothing in range: a dash instead of the -1 the image keeps for "no address".
-    if (image.StartAddr < 0 || image.EndAddr < 0)
+    if (empty)
         texts.range = "Нач. адр: —  Кон. адр: —";
     else
         texts.range = "Нач. адр: " + image::AddrToHex0x(static_cast<std::uint32_t>(image.StartAddr)) + "h" +
                       "  Кон. адр:" + image::AddrToHex0x(static_cast<std::uint32_t>(image.EndAddr)) + "h";
-    texts.size = "Длина: " + image::AddrToHex0x(static_cast<std::uint32_t>(image.Length)) + "(" +
-                 std::to_string(image.Length) + ")" + " байт [" + std::to_string(image.BlockCount) +
-                 " блоков]";
+    texts.size = "Длина: " + image::AddrToHex0x(static_cast<std::uint32_t>(length)) + "(" +
+                 std::to_string(length) + ")" + " байт [" + std::to_string(image.BlockCount) + " блоков]";
     const std::int32_t width = image.CRCGenerator.Width();
     if (width == 16)
         texts.crc = "CRC: " + image::WordToHex0x(static_cast<std::uint16_t>(image.CRC & 0xFFFF));
@@ -243,6 +245,8 @@ bool FileWorkflow::mayReplaceContents() {
 void FileWorkflow::deviceReadStarted() {
     forgetCurrentFile();
     m_unsaved = true;
+    // The cleared image shows at once: no version panel or figures of the contents that are gone.
+    m_view.RefreshView();
 }
 
 void FileWorkflow::deviceReadPlaced() {

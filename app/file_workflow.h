@@ -71,7 +71,7 @@ struct ImageStatusTexts {
 };
 
 // Narrows the image's range to flashStart .. flashEnd, recomputes its CRC and BlockCount (a page size
-// of 0 counts as 1) and returns the three status-bar texts.
+// of 0 counts as 1; an empty range holds no bytes and no pages) and returns the three status-bar texts.
 ImageStatusTexts imageStatusTexts(image::THEXFile& image, std::int32_t flashStart, std::int32_t flashEnd,
                                   std::uint16_t pageSize);
 
@@ -136,7 +136,7 @@ class FileWorkflow {
     // A byte of the image was edited by hand.
     void contentsEdited() { m_unsaved = true; }
     // A device read replaces the contents: no current file (caption without a name, no reload) until the
-    // user saves what was read.
+    // user saves what was read; the view shows the cleared image.
     void deviceReadStarted();
     // A device read has placed its pages (all of them, or those before a failure): the version record and
     // compatibility list are looked up in them as after a load, and the view is refreshed.

@@ -858,6 +858,8 @@ void MainWindow::editProtocol(const QString& path) {
 void MainWindow::pageTick() {
     m_sequencer->tick();
     m_ctx->address = m_sequencer->address();
+    // The pages read so far show as they arrive.
+    m_dumpView->viewport()->update();
     updateProgressPanel();
     if (!m_sequencer->paging())
         m_pageTimer->stop();

@@ -224,8 +224,10 @@ QWidget* SettingsDialog::createLinkPage() {
     // Any device path can be typed: an adapter's /dev/serial/by-id link, /dev/rfcomm0, a pseudo-terminal.
     m_port->setEditable(true);
     m_port->setInsertPolicy(QComboBox::NoInsert);
-    connect(m_port, &QComboBox::currentTextChanged, this,
-            [this](const QString& text) { m_port->setToolTip(portDeviceText(text)); });
+    connect(m_port, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        m_port->setToolTip(portDeviceText(text));
+        m_portDevice->setText(portDeviceText(text) == text ? QString() : portDeviceText(text));
+    });
     m_baudRate = named(new QComboBox(portGroup), "baudRate");
     addItems(m_baudRate, app::kBaudRateTexts);
     m_stopBits = named(new QComboBox(portGroup), "stopBits");
@@ -242,7 +244,11 @@ QWidget* SettingsDialog::createLinkPage() {
         portGrid->addWidget(label, 0, column);
         portGrid->addWidget(rows[column].box, 1, column);
     }
-    portGrid->addWidget(m_echo, 2, 0, 1, 3);
+    // Under the port box: the device a numbered port stands for.
+    m_portDevice = named(new QLabel(portGroup), "portDevice");
+    m_portDevice->setEnabled(false);
+    portGrid->addWidget(m_portDevice, 2, 0);
+    portGrid->addWidget(m_echo, 3, 0, 1, 3);
     portGrid->setColumnStretch(0, 1);
 
     m_protocolGroup =

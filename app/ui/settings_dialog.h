@@ -14,6 +14,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -163,6 +164,7 @@ class SettingsDialog : public QDialog {
     QCheckBox* m_reloadLastFile = nullptr;
 
     QComboBox* m_port = nullptr;
+    QLabel* m_portDevice = nullptr;
     QComboBox* m_baudRate = nullptr;
     QComboBox* m_stopBits = nullptr;
     QCheckBox* m_echo = nullptr;

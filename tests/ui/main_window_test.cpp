@@ -368,6 +368,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
         QVERIFY(!w->action("FileUpdate")->isEnabled());
         QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: —  Кон. адр: —"));
+        QCOMPARE(w->statusText(1), QStringLiteral("Длина: 0x00(0) байт [0 блоков]"));
     }
 
     // One current file, and no contents replaced behind the user's back.
