@@ -224,14 +224,12 @@ void FileWorkflow::setCurrentFile(const std::string& fileName, std::uint8_t file
     m_currentFile = fileName;
     m_currentType = fileType;
     m_stamp = fileStamp(fileName);
-    m_reloadEnabled = true;
     m_host.setCaption(std::string(kAppTitle) + "    [ " + fileName + " ]");
 }
 
 void FileWorkflow::forgetCurrentFile() {
     m_currentFile.clear();
     m_stamp.reset();
-    m_reloadEnabled = false;
     m_host.setCaption(std::string(kAppTitle));
     m_view.UpdateActionStates();
 }

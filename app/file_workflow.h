@@ -148,8 +148,8 @@ class FileWorkflow {
     // No current file any more: caption without a name, reload disabled.
     void forgetCurrentFile();
 
-    // Whether FileUpdate has been enabled by a load (and not disabled by a clear).
-    bool reloadEnabled() const { return m_reloadEnabled; }
+    // Whether FileUpdate has something to reload: there is a current file.
+    bool reloadEnabled() const { return !m_currentFile.empty(); }
     // The folder of the last file chosen in a file dialog (empty at first).
     const std::string& lastFolder() const { return m_lastFolder; }
     // The stamp of the current file at its last load.
@@ -176,7 +176,6 @@ class FileWorkflow {
     std::string m_currentFile;
     std::uint8_t m_currentType = image::kFileTypeDetect;
     bool m_unsaved = false;
-    bool m_reloadEnabled = false;
     bool m_watching = false;
 };
 
