@@ -110,18 +110,20 @@ ImageStatusTexts imageStatusTexts(image::THEXFile& image, std::int32_t flashStar
     image.FindRange(flashStart, flashEnd);
     image.CalcCRC();
     const std::int32_t page = pageSize == 0 ? 1 : pageSize;
-    image.BlockCount = image.Length / page + (image.Length % page != 0 ? 1 : 0);
+    // Nothing in range: a dash instead of the -1 the image keeps for "no address", and no bytes (the
+    // image's Length reads 1 for an empty range).
+    const bool empty = image.StartAddr < 0 || image.EndAddr < 0;
+    const std::int32_t length = empty ? 0 : image.Length;
+    image.BlockCount = length / page + (length % page != 0 ? 1 : 0);
 
     ImageStatusTexts texts;
-    // Nothing in range: a dash instead of the -1 the image keeps for "no address".
-    if (image.StartAddr < 0 || image.EndAddr < 0)
+    if (empty)
         texts.range = "Нач. адр: —  Кон. адр: —";
     else
         texts.range = "Нач. адр: " + image::AddrToHex0x(static_cast<std::uint32_t>(image.StartAddr)) + "h" +
                       "  Кон. адр:" + image::AddrToHex0x(static_cast<std::uint32_t>(image.EndAddr)) + "h";
-    texts.size = "Длина: " + image::AddrToHex0x(static_cast<std::uint32_t>(image.Length)) + "(" +
-                 std::to_string(image.Length) + ")" + " байт [" + std::to_string(image.BlockCount) +
-                 " блоков]";
+    texts.size = "Длина: " + image::AddrToHex0x(static_cast<std::uint32_t>(length)) + "(" +
+                 std::to_string(length) + ")" + " байт [" + std::to_string(image.BlockCount) + " блоков]";
     const std::int32_t width = image.CRCGenerator.Width();
     if (width == 16)
         texts.crc = "CRC: " + image::WordToHex0x(static_cast<std::uint16_t>(image.CRC & 0xFFFF));
@@ -152,29 +154,43 @@ void FileWorkflow::reportLoadFailure(const image::FileResult& result, const std:
     m_host.showError(kErrorBoxTitle, text);
 }
 
+bool FileWorkflow::preventUnmarked() const {
+    return m_store.readBool(Setting::PreventUnmarked, m_state.activeProfile);
+}
+
 bool FileWorkflow::LoadFile(std::uint8_t fileType, std::int32_t address, const std::string& fileName,
                             bool append) {
     // A load while a device reads or writes the image would mix two images; the window disables every
     // way to get here meanwhile, this keeps it so.
     if (m_host.deviceBusy())
         return false;
-    const image::FileResult result = m_image.LoadFromFile(fileType, address, append, fileName);
+    // An appended file is judged on the merged image before it replaces anything, so a refusal never
+    // wipes the contents it was to be added to.
+    bool unmarked = false;
+    const auto accept = [&](const image::THEXFile& merged) {
+        unmarked = merged.VersionPos == -1 && preventUnmarked();
+        return !unmarked;
+    };
+    const image::FileResult result = append ? m_image.LoadFromFile(fileType, address, true, fileName, accept)
+                                            : m_image.LoadFromFile(fileType, address, false, fileName);
 
     // A file that could not be read is reported as such; the version-record rule applies to files that
     // loaded.
-    if (result.ok && m_image.VersionPos == -1 &&
-        m_store.readBool(Setting::PreventUnmarked, m_state.activeProfile)) {
+    if (!append && result.ok && m_image.VersionPos == -1 && preventUnmarked()) {
         clearBuffer();
+        unmarked = true;
+    }
+    if (unmarked) {
         m_messages.showMessage(kErrorTitle, unmarkedText(fileName), MessageKind::Error);
         return false;
     }
-
-    m_reloadEnabled = true;
 
     if (!result.ok) {
         // A failed load on top of the image has left it as it was; only a replacing load clears.
         if (!append) {
             m_image.Clear();
+            forgetCurrentFile();
+            m_unsaved = false;
             m_view.RefreshView();
         }
         reportLoadFailure(result, fileName);
@@ -188,18 +204,20 @@ bool FileWorkflow::LoadFile(std::uint8_t fileType, std::int32_t address, const s
         m_log.AddLogLine("Программа не умещается в памяти");
     m_log.AddLogLine("Открыт файл: " + fileName);
 
-    if (!append) {
-        m_stamp = fileStamp(fileName);
-        m_host.setCaption(std::string(kAppTitle) + "    [ " + fileName + " ]");
+    // The type the file turned out to have: an opened file is detected, and an envelope is recognised
+    // only after loading.
+    const std::uint8_t loaded = m_image.FileType;
+    if (append) {
+        m_unsaved = true;
+    } else {
+        setCurrentFile(fileName, loaded);
+        m_unsaved = false;
     }
 
     m_view.RefreshView();
     m_view.ApplyPanelLayout();
     m_view.UpdateActionStates();
 
-    // The type the file turned out to have: an opened file is detected, and an envelope is recognised
-    // only after loading.
-    const std::uint8_t loaded = m_image.FileType;
     const std::vector<std::string> profiles = m_host.profileNames();
     for (const std::string& profile : profiles) {
         const std::int32_t mask = m_store.readInteger(Setting::AssignFileType, profile);
@@ -211,6 +229,50 @@ bool FileWorkflow::LoadFile(std::uint8_t fileType, std::int32_t address, const s
         }
     }
     return true;
+}
+
+void FileWorkflow::setCurrentFile(const std::string& fileName, std::uint8_t fileType) {
+    m_currentFile = fileName;
+    m_currentType = fileType;
+    m_stamp = fileStamp(fileName);
+    m_host.setCaption(std::string(kAppTitle) + "    [ " + fileName + " ]");
+}
+
+void FileWorkflow::forgetCurrentFile() {
+    m_currentFile.clear();
+    m_stamp.reset();
+    m_host.setCaption(std::string(kAppTitle));
+    m_view.UpdateActionStates();
+}
+
+bool FileWorkflow::mayReplaceContents() {
+    return !m_unsaved || m_messages.showMessage(
+                             kQuestionTitle, "Содержимое буфера не сохранено и будет потеряно.\rПродолжить?",
+                             MessageKind::Question);
+}
+
+void FileWorkflow::deviceReadStarted() {
+    forgetCurrentFile();
+    m_unsaved = true;
+    // The cleared image shows at once: no version panel or figures of the contents that are gone.
+    m_view.RefreshView();
+}
+
+void FileWorkflow::deviceReadPlaced() {
+    // As after a load: the record and list are found in the bytes, then checked against them.
+    m_image.FindVersion();
+    m_image.Update();
+    m_view.RefreshView();
+}
+
+bool FileWorkflow::reloadForProfileSwitch() {
+    if (!mayReplaceContents())
+        return true;
+    m_image.Clear();
+    m_unsaved = false;
+    if (!fileExists(m_currentFile))
+        return false;
+    return LoadFile(m_currentType, -1, m_currentFile, false);
 }
 
 void FileWorkflow::rememberFolder(const std::string& fileName) {
@@ -228,7 +290,7 @@ void FileWorkflow::recordCurrentFile(const std::string& fileName) {
 
 bool FileWorkflow::openFile(const std::string& fileName) {
     rememberFolder(fileName);
-    if (!LoadFile(image::kFileTypeDetect, -1, fileName, false))
+    if (!mayReplaceContents() || !LoadFile(image::kFileTypeDetect, -1, fileName, false))
         return false;
     recordCurrentFile(fileName);
     return true;
@@ -243,30 +305,41 @@ bool FileWorkflow::openRecentFile(const std::string& fileName) {
 }
 
 bool FileWorkflow::reload() {
-    const std::string fileName = m_image.FileName;
-    if (!fileExists(fileName)) {
+    if (!fileExists(m_currentFile)) {
         m_messages.showMessage(kErrorTitle, "Файл не найден !", MessageKind::Error);
-        m_image.FileName.clear();
-        m_view.UpdateActionStates();
+        // What the image holds is now on no disk.
+        if (!m_currentFile.empty())
+            m_unsaved = true;
+        forgetCurrentFile();
         return false;
     }
-    return LoadFile(m_image.FileType, -1, fileName, false);
+    return mayReplaceContents() && LoadFile(m_currentType, -1, m_currentFile, false);
 }
 
 bool FileWorkflow::save(const std::string& fileName, int filterPosition) {
     rememberFolder(fileName);
-    const image::FileResult result =
-        filterPosition == 1 ? m_image.SaveHexFile(fileName) : m_image.SaveBinaryFile(fileName);
-    if (!result.ok)
+    const bool hex = filterPosition == 1;
+    const image::FileResult result = hex ? m_image.SaveHexFile(fileName) : m_image.SaveBinaryFile(fileName);
+    if (!result.ok) {
         m_messages.showMessage(kErrorTitle, result.message, MessageKind::Error);
-    return result.ok;
+        return false;
+    }
+    // The saved file holds the contents now: it becomes the current file, and the watch sees its own
+    // write as no change.
+    // An envelope is saved as an envelope whatever the filter; detection finds it again.
+    const std::uint8_t type = m_image.IsEnvelope ? image::kFileTypeDetect
+                              : hex              ? image::kFileTypeHex
+                                                 : image::kFileTypeBinary;
+    setCurrentFile(fileName, type);
+    m_unsaved = false;
+    m_view.UpdateActionStates();
+    return true;
 }
 
 void FileWorkflow::clearBuffer() {
     m_image.Clear();
-    m_stamp.reset();
-    m_host.setCaption(std::string(kAppTitle));
-    m_reloadEnabled = false;
+    forgetCurrentFile();
+    m_unsaved = false;
     bool ok = m_store.writeString(Setting::LastFile, "");
     ok = m_store.writeString(Setting::ProfileFile, "", m_state.activeProfile) && ok;
     if (!ok)
@@ -300,7 +373,7 @@ bool FileWorkflow::loadAt(std::int32_t address, const std::string& fileName, int
 }
 
 bool FileWorkflow::watchTick() {
-    const std::string fileName = m_image.FileName;
+    const std::string fileName = m_currentFile;
     if (fileName.empty() || m_watching || m_host.deviceBusy())
         return false;
     const std::optional<std::int64_t> stamp = fileStamp(fileName);
@@ -316,11 +389,12 @@ bool FileWorkflow::watchTick() {
 
     bool reloaded = false;
     const bool ask = profileInteger(Setting::ConfirmReload) == 1;
-    if (!ask || m_messages.showMessage(kQuestionTitle, "Файл " + fileName + " изменен.\rПерезагрузить?",
-                                       MessageKind::Question)) {
+    if ((!ask || m_messages.showMessage(kQuestionTitle, "Файл " + fileName + " изменен.\rПерезагрузить?",
+                                        MessageKind::Question)) &&
+        mayReplaceContents()) {
         // Try the file in a scratch image first, so that a file caught half-written or broken never
         // replaces the contents the user is working with.
-        const std::uint8_t fileType = m_image.FileType;
+        const std::uint8_t fileType = m_currentType;
         auto probe = std::make_unique<image::THEXFile>();
         const image::FileResult result = probe->LoadFromFile(fileType, -1, false, fileName);
         if (!result.ok)

@@ -86,7 +86,7 @@ struct ImageStatusTexts {
 };
 
 // Narrows the image's range to flashStart .. flashEnd, recomputes its CRC and BlockCount (a page size
-// of 0 counts as 1) and returns the three status-bar texts.
+// of 0 counts as 1; an empty range holds no bytes and no pages) and returns the three status-bar texts.
 ImageStatusTexts imageStatusTexts(image::THEXFile& image, std::int32_t flashStart, std::int32_t flashEnd,
                                   std::uint16_t pageSize);
 
@@ -101,8 +101,10 @@ class FileWorkflow {
 
     // The one loading path. `fileType` is an image file type (5 detects); `address` -1 loads where the
     // file says. True when the file was loaded. Failures: a file without a version record while the
-    // profile's "Prevent unmarked" is on (buffer cleared, error box), an unreadable or damaged file
-    // (error through the host; a replacing load clears the image, an appending one leaves it as it was).
+    // profile's "Prevent unmarked" is on (error box; a replacing load clears the buffer, an appending one
+    // is refused when the merged image would hold no record and leaves the image as it was), an
+    // unreadable or damaged file (error through the host; a replacing load clears the image and forgets
+    // the current file, an appending one leaves it as it was).
     // On success: range narrowed to the profile's FLASH window, "Программа не умещается в памяти" logged
     // when filled bytes lie outside it, "Открыт файл: " + name logged, caption and file stamp set (not
     // when appending), view refreshed, and the first profile whose "Assign file type" matches offered
@@ -114,11 +116,11 @@ class FileWorkflow {
     bool openFile(const std::string& fileName);
     // A recent-file menu item: like openFile; a missing file shows "Файл не найден: " + name.
     bool openRecentFile(const std::string& fileName);
-    // FileUpdate: loads the image's file again with its type; a missing file shows "Файл не найден !" and
+    // FileUpdate: loads the current file again with its type; a missing file shows "Файл не найден !" and
     // forgets the name.
     bool reload();
     // FileSave with a save-dialog filter position (1 Intel HEX, otherwise binary). Failures show the
-    // reason in an error box.
+    // reason in an error box. A saved image has that file as its current file from then on.
     bool save(const std::string& fileName, int filterPosition);
     // BufferClear: empties the image, the caption and the current-file settings.
     void clearBuffer();
@@ -137,15 +139,40 @@ class FileWorkflow {
     // change of the file is reloaded again. Returns true when the file was reloaded.
     bool watchTick();
 
-    // Whether FileUpdate has been enabled by a load (and not disabled by a clear).
-    bool reloadEnabled() const { return m_reloadEnabled; }
-    void setReloadEnabled(bool enabled) { m_reloadEnabled = enabled; }
+    // The one current file: the file the image's contents came from (set by a replacing load or a save),
+    // empty when there is none (first start, cleared buffer, device read, failed load). The caption
+    // names it and FileUpdate reloads it.
+    const std::string& currentFile() const { return m_currentFile; }
+    // True while the image holds what no file on disk holds: edited bytes, a file loaded on top, a device
+    // read not yet saved.
+    bool unsavedContents() const { return m_unsaved; }
+    // True when the image's contents may be replaced now: nothing unsaved, or the user agreed to lose it.
+    bool mayReplaceContents();
+    // A byte of the image was edited by hand.
+    void contentsEdited() { m_unsaved = true; }
+    // A device read replaces the contents: no current file (caption without a name, no reload) until the
+    // user saves what was read; the view shows the cleared image.
+    void deviceReadStarted();
+    // A device read has placed its pages (all of them, or those before a failure): the version record and
+    // compatibility list are looked up in them as after a load, and the view is refreshed.
+    void deviceReadPlaced();
+    // "Reload last file" of a profile switch: after asking when the contents are unsaved (a refusal keeps
+    // them and returns true), the image is cleared and the current file loaded again. False when there is
+    // no current file, it is missing or it failed to load: the caller forgets it.
+    bool reloadForProfileSwitch();
+    // No current file any more: caption without a name, reload disabled.
+    void forgetCurrentFile();
+
+    // Whether FileUpdate has something to reload: there is a current file.
+    bool reloadEnabled() const { return !m_currentFile.empty(); }
     // The folder of the last file chosen in a file dialog (empty at first).
     const std::string& lastFolder() const { return m_lastFolder; }
     // The stamp of the current file at its last load.
     std::optional<std::int64_t> currentFileStamp() const { return m_stamp; }
 
   private:
+    void setCurrentFile(const std::string& fileName, std::uint8_t fileType);
+    bool preventUnmarked() const;
     void recordCurrentFile(const std::string& fileName);
     void reportLoadFailure(const image::FileResult& result, const std::string& fileName);
     std::string unmarkedText(const std::string& fileName) const;
@@ -161,7 +188,9 @@ class FileWorkflow {
     FileWorkflowHost& m_host;
     std::string m_lastFolder;
     std::optional<std::int64_t> m_stamp;
-    bool m_reloadEnabled = false;
+    std::string m_currentFile;
+    std::uint8_t m_currentType = image::kFileTypeDetect;
+    bool m_unsaved = false;
     bool m_watching = false;
 };
 

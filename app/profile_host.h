@@ -21,10 +21,10 @@ class ProfileHost {
     virtual void setFileWatch(bool enabled) { (void)enabled; }
     // The name of the current file, possibly empty.
     virtual std::string currentFileName() const { return {}; }
-    // "Reload last file" of a profile switch: disable the jump-to-start button, clear the memory image
-    // and, when the current file name is not empty and the file exists, load it again with the image's
-    // own file type. Returns true when the file was loaded. This load never switches the profile by
-    // file type.
+    // "Reload last file" of a profile switch: the memory image is cleared and the current file, when
+    // there is one and it exists, loaded again with its own file type (never switching the profile by
+    // file type). Contents not saved anywhere are replaced only after the user agreed; a refusal keeps
+    // them and counts as success. False when the current file is to be forgotten.
     virtual bool reloadCurrentFile() { return false; }
     // The reload did not happen or failed: the current file name becomes empty and the reload action
     // is disabled.

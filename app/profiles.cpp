@@ -162,11 +162,17 @@ bool Profiles::LoadProfile(std::string_view name) {
     written = m_store.writeString(Setting::ActiveProfile, n) && written;
     m_state.password = m_store.readString(Setting::Password, n);
 
-    if (m_store.readBool(Setting::ReloadLastFile) && !m_host.reloadCurrentFile()) {
-        written = m_store.writeString(Setting::LastFile, "") && written;
-        m_host.forgetCurrentFile();
+    // Only a real switch reloads: the first profile applied at start-up comes before any file is known,
+    // and applying the same profile again (the settings dialog closing) must not replace the contents.
+    const bool switched = m_applied && *m_applied != n;
+    m_applied = n;
+    if (switched) {
+        if (m_store.readBool(Setting::ReloadLastFile) && !m_host.reloadCurrentFile()) {
+            written = m_store.writeString(Setting::LastFile, "") && written;
+            m_host.forgetCurrentFile();
+        }
+        written = m_store.writeString(Setting::ProfileFile, m_host.currentFileName(), n) && written;
     }
-    written = m_store.writeString(Setting::ProfileFile, m_host.currentFileName(), n) && written;
 
     if (!written && !m_writeFailureShown) {
         // Shown once per run: a read-only settings file would otherwise bring it up at every switch.

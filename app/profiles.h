@@ -73,7 +73,9 @@ class Profiles {
 
     // Applies the profile `name` to the running program: page size, image CRC, device address when the
     // profile says so, file-watch timer, the protocol description with its messages, Profiles/active,
-    // the password, and the reload of the current file when Profiles/"Reload last file" is on. False
+    // the password, and, when `name` differs from the profile applied before (not on the first call),
+    // the reload of the current file when Profiles/"Reload last file" is on and the current file
+    // recorded as the profile's \Application/File. False
     // when the name is refused (with a message) or when called again while a profile is being applied
     // (a file load started by the reload must not start another profile switch).
     bool LoadProfile(std::string_view name);
@@ -109,6 +111,7 @@ class Profiles {
     MessageSink& m_messages;
     ViewNotifications& m_view;
     std::filesystem::path m_programDir;
+    std::optional<std::string> m_applied; // the profile LoadProfile last applied
     bool m_applying = false;
     bool m_writeFailureShown = false;
 };

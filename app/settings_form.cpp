@@ -142,8 +142,7 @@ void SettingsDialogModel::open(SettingsForm& form) {
     form.profileNames = sortedProfileNames();
     form.profileName = m_state.activeProfile;
     fill(form, m_state.activeProfile);
-    m_openedFlashStart = m_store.readInteger(Setting::FlashStart, m_state.activeProfile);
-    m_openedFlashEnd = m_store.readInteger(Setting::FlashEnd, m_state.activeProfile);
+    m_openedFigures = viewFigures();
     m_openedChecksum = protocolFileChecksum(expandedProtocolPath(m_state.activeProfile));
     form.argumentMode = m_state.startedWithArguments;
 }
@@ -238,6 +237,8 @@ SettingsApplyResult SettingsDialogModel::accept(const SettingsForm& form) {
     const auto failed = [&s]() {
         return SettingsApplyResult{false, std::string(kSettingsNotSaved) + s.lastError()};
     };
+    // One save of the settings file for all of it.
+    SettingsStore::Batch batch(s);
 
     m_state.activeProfile = typedName;
     if (!m_profiles.saveProtocolFileList(form.protocolFile))
@@ -293,6 +294,8 @@ SettingsApplyResult SettingsDialogModel::accept(const SettingsForm& form) {
     m_host.setFileWatch(s.readBool(Setting::CheckFileUpdate, p));
     if (!s.writeInteger(Setting::ConfirmReload, form.confirmReload ? 1 : 0, p))
         return failed();
+    if (!batch.commit())
+        return failed();
     m_host.setImageCrcParams(readImageCrcParams(s, p));
     return {};
 }
@@ -302,10 +305,24 @@ void SettingsDialogModel::finish() {
     if (protocolFileChecksum(path) != m_openedChecksum)
         m_profiles.OpenProtocolFile(path);
     m_view.ApplyPanelLayout();
-    if (m_store.readInteger(Setting::FlashStart, m_state.activeProfile) != m_openedFlashStart ||
-        m_store.readInteger(Setting::FlashEnd, m_state.activeProfile) != m_openedFlashEnd)
-        m_view.RefreshView();
     m_profiles.LoadProfile(m_state.activeProfile);
+    // Only now are the page size and the image CRC those of the profile.
+    if (!sameFigures(viewFigures(), m_openedFigures))
+        m_view.RefreshView();
+}
+
+SettingsDialogModel::ViewFigures SettingsDialogModel::viewFigures() const {
+    const std::string& p = m_state.activeProfile;
+    return {m_store.readInteger(Setting::FlashStart, p), m_store.readInteger(Setting::FlashEnd, p),
+            m_store.readInteger(Setting::PageSize, p), m_store.readBool(Setting::MemoryWindow),
+            readImageCrcParams(m_store, p)};
+}
+
+bool SettingsDialogModel::sameFigures(const ViewFigures& a, const ViewFigures& b) {
+    return a.flashStart == b.flashStart && a.flashEnd == b.flashEnd && a.pageSize == b.pageSize &&
+           a.memoryWindow == b.memoryWindow && a.crc.width == b.crc.width && a.crc.polynom == b.crc.polynom &&
+           a.crc.initial == b.crc.initial && a.crc.reflected == b.crc.reflected &&
+           a.crc.xorValue == b.crc.xorValue && a.crc.tableSwap == b.crc.tableSwap;
 }
 
 bool SettingsDialogModel::deleteProfile(SettingsForm& form) {

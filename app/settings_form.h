@@ -155,10 +155,11 @@ class SettingsDialogModel {
     SettingsApplyResult accept(const SettingsForm& form);
 
     // After "Ok" and after "Отмена": the protocol description is opened again when its file's checksum
-    // changed since open(); the panel layout is re-applied (the log panel follows View/ShowInfo); the view
-    // is refreshed when the active profile's FLASH start or end changed; the active profile is applied
-    // (LoadProfile), also when the list does not hold it. The main window then refills its profile box
-    // (Profiles::FillProfileList).
+    // changed since open(); the panel layout is re-applied (the log panel follows View/ShowInfo); the
+    // active profile is applied (LoadProfile), also when the list does not hold it; then the view is
+    // refreshed when anything it is drawn from changed since open(): the active profile's FLASH start or
+    // end, its page size, its image CRC parameters or View/Memory window. The main window then refills its
+    // profile box (Profiles::FillProfileList).
     void finish();
 
     // The delete button: deletes the profile named by the box's text; the box's list is refilled and its
@@ -177,8 +178,18 @@ class SettingsDialogModel {
     MainState& m_state;
     ProfileHost& m_host;
     ViewNotifications& m_view;
-    std::int32_t m_openedFlashStart = 0;
-    std::int32_t m_openedFlashEnd = 0;
+    // What the dump and the status line are drawn from, besides the image itself.
+    struct ViewFigures {
+        std::int32_t flashStart = 0;
+        std::int32_t flashEnd = 0;
+        std::int32_t pageSize = 0;
+        bool memoryWindow = true;
+        protocol::CrcParameters crc;
+    };
+    ViewFigures viewFigures() const;
+    static bool sameFigures(const ViewFigures& a, const ViewFigures& b);
+
+    ViewFigures m_openedFigures;
     std::uint32_t m_openedChecksum = 0;
 };
 

@@ -169,7 +169,8 @@ SettingsStore::FileId SettingsStore::currentId() const {
 
 void SettingsStore::refresh() const {
     const FileId id = currentId();
-    if (m_loaded && id == m_loadedId)
+    // Writes of an open batch are not on disk yet; reading the file again would drop them.
+    if (m_loaded && (id == m_loadedId || m_batchDirty))
         return;
     m_loadedId = id;
     load();
@@ -251,6 +252,41 @@ bool SettingsStore::writable() {
 }
 
 bool SettingsStore::save(std::vector<std::string> lines) {
+    if (m_batchDepth == 0)
+        return writeFile(std::move(lines));
+    m_lines = std::move(lines);
+    reindex();
+    m_batchDirty = true;
+    return true;
+}
+
+bool SettingsStore::endBatch() {
+    if (m_batchDepth == 0 || --m_batchDepth > 0 || !m_batchDirty)
+        return true;
+    m_batchDirty = false;
+    if (writeFile(m_lines))
+        return true;
+    // What is on disk is what counts: the writes of the failed batch are forgotten.
+    m_loaded = false;
+    return false;
+}
+
+SettingsStore::Batch::Batch(SettingsStore& store) : m_store(store) {
+    ++m_store.m_batchDepth;
+}
+
+SettingsStore::Batch::~Batch() {
+    commit();
+}
+
+bool SettingsStore::Batch::commit() {
+    if (!m_open)
+        return true;
+    m_open = false;
+    return m_store.endBatch();
+}
+
+bool SettingsStore::writeFile(std::vector<std::string> lines) {
     std::string content;
     if (m_bom)
         content += kBom;
@@ -308,6 +344,7 @@ bool SettingsStore::save(std::vector<std::string> lines) {
     reindex();
     m_loadedId = currentId();
     m_error.clear();
+    ++m_saves;
     return true;
 }
 
@@ -359,8 +396,10 @@ bool SettingsStore::writeString(std::string_view section, std::string_view key, 
     std::vector<std::string> lines = m_lines;
     const KeyPlace place = locate(s, k);
     if (place.keyLine) {
-        const std::string_view existing = parseLine(lines[*place.keyLine]).name;
-        lines[*place.keyLine] = std::string(existing) + "=" + encodeValue(value);
+        const ParsedLine existing = parseLine(lines[*place.keyLine]);
+        if (existing.value == value)
+            return true;
+        lines[*place.keyLine] = std::string(existing.name) + "=" + encodeValue(value);
     } else if (place.sectionLine) {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(place.insertAt),
                      std::string(k) + "=" + encodeValue(value));

@@ -13,7 +13,9 @@
 // - Comments, blank lines, unknown sections and keys stay in place when the file is rewritten.
 // - Every write reaches the disk before it returns: the whole file is written to a temporary file in the
 //   same folder, flushed, and renamed over the old one, so a crash at any moment leaves either the old or
-//   the new file. The folder is created on the first write.
+//   the new file. The folder is created on the first write. Writing the value a key already has changes
+//   nothing and writes nothing. Inside a Batch the writes change the store at once but reach the disk
+//   together, in one such save when the batch ends.
 // - The file is UTF-8 (a leading byte order mark and CRLF line ends are kept). A file that is not valid
 //   UTF-8, such as one copied from an older installation, is read as code page 1251; it is rewritten as
 //   UTF-8 on the first write.
@@ -81,6 +83,25 @@ class SettingsStore {
 
     // Why the last failed write failed (UTF-8), or why the file could not be read; empty otherwise.
     const std::string& lastError() const { return m_error; }
+    // How many times the file was written since the store was opened.
+    int savesDone() const { return m_saves; }
+
+    // Gathers the writes made while it lives (the settings dialog's "Ok", the shutdown) into one save of
+    // the file. Reads see the writes at once. Batches may nest; the outermost one saves.
+    class Batch {
+      public:
+        explicit Batch(SettingsStore& store);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        // Ends the batch now: false when the save failed (lastError() says why); the store then reads
+        // the file as it stands on disk again. Nested batches only end and return true.
+        bool commit();
+
+      private:
+        SettingsStore& m_store;
+        bool m_open = true;
+    };
 
   private:
     struct FileId {
@@ -109,6 +130,8 @@ class SettingsStore {
     void refresh() const;
     void load() const;
     bool save(std::vector<std::string> lines);
+    bool writeFile(std::vector<std::string> lines);
+    bool endBatch();
     bool writable();
 
     std::filesystem::path m_path;
@@ -120,6 +143,9 @@ class SettingsStore {
     mutable bool m_crlf = false;
     mutable bool m_bom = false;
     mutable std::string m_error;
+    int m_saves = 0;
+    int m_batchDepth = 0;
+    bool m_batchDirty = false;
 };
 
 } // namespace app

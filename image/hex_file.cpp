@@ -30,13 +30,15 @@ FileResult THEXFile::loadFailure(const std::string& fileName, const std::string&
     return FileResult::failure(message, reason);
 }
 
-FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append,
-                                  const std::string& fileName) {
+FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append, const std::string& fileName,
+                                  const std::function<bool(const THEXFile&)>& accept) {
     if (!append)
         return loadInPlace(fileType, address, append, fileName);
-    // The scratch copy takes the load; the image is replaced only when it succeeded.
+    // The scratch copy takes the load; the image is replaced only when it succeeded and was accepted.
     auto scratch = std::unique_ptr<THEXFile>(new THEXFile(*this));
     FileResult result = scratch->loadInPlace(fileType, address, append, fileName);
+    if (result && accept && !accept(*scratch))
+        return FileResult::failure({});
     if (result)
         *this = std::move(*scratch);
     return result;

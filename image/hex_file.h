@@ -13,6 +13,8 @@
 #include "image/dump_q7r_encoded_file.h"
 #include "image/file_type.h"
 
+#include <functional>
+
 namespace image {
 
 class THEXFile : public TDUMPq7rEncodedFile {
@@ -26,7 +28,10 @@ class THEXFile : public TDUMPq7rEncodedFile {
     // append: keep the contents, merge the new bytes, keep FileName.
     // Messages (UTF-8): "Не могу открыть файл: " + path (with the reason), "Файл поврежден :" + path
     // (damaged set), "Формат MAPBIN не поддерживается: " + path.
-    FileResult LoadFromFile(uint8_t fileType, int32_t address, bool append, const std::string& fileName);
+    // Appending only: `accept`, when given, sees the merged contents before they replace the image;
+    // when it says false the image stays exactly as it was and the result is a failure without a message.
+    FileResult LoadFromFile(uint8_t fileType, int32_t address, bool append, const std::string& fileName,
+                            const std::function<bool(const THEXFile&)>& accept = {});
     // Intel HEX: data records at their addresses, or moved so the first data record lands at
     // `address` when it is >= 0. Fails on a line without ':', a bad digit, a short line, a wrong
     // data checksum or a data byte at or above 0x800000; records before the bad line stay loaded.

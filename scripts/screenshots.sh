@@ -11,4 +11,13 @@ cmake --build "$build" -j2 --target velmora-shots
 export QT_QPA_PLATFORM=xcb
 # A fixed locale and a light theme make the pictures comparable between machines.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-exec xvfb-run -a -s "-screen 0 1600x1000x24" "$build/app/ui/velmora-shots" "$@"
+shots=(xvfb-run -a -s "-screen 0 1600x1000x24" "$build/app/ui/velmora-shots" "$@")
+# The pictures name files in a user's home folder (~/firmware, ~/protocols), never this checkout: a
+# private mount namespace puts a scratch /home in place for them. Where namespaces are not allowed the
+# files stay in a temporary folder.
+if unshare --map-root-user --mount true 2>/dev/null; then
+    exec unshare --map-root-user --mount sh -c \
+        'mount -t tmpfs none /home && mkdir -p /home/user && VELMORA_SHOTS_HOME=/home/user exec "$@"' \
+        sh "${shots[@]}"
+fi
+exec "${shots[@]}"

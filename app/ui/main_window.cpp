@@ -37,6 +37,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -78,6 +79,7 @@ constexpr int kPageTickMs = 0;
 constexpr int kRowHeight = 16;
 constexpr int kDumpFontPixels = 13;
 constexpr int kLogHeight = 100;
+constexpr int kMinDumpHeight = 100;
 
 const QString kOpenFilter = QStringLiteral("Все файлы (*)"
                                            ";;Intel HEX файл (*.hex)"
@@ -178,6 +180,15 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
         raise();
         activateWindow();
     };
+    m_deviceHost->onRefreshImage = [this] { m_files->deviceReadPlaced(); };
+    // A failed exchange ends the operation before its message shows, so the box never sits over a
+    // running operation with its panel up and the actions locked.
+    m_ctx->StopExchange = [this] {
+        m_pageTimer->stop();
+        m_comm.Close();
+        m_progressPanel->hide();
+        m_deviceHost->setBusy(false);
+    };
     m_sequencer = std::make_unique<exchange::OperationSequencer>(*m_deviceHost);
     m_searchDialog = new exchange::dialogs::SearchDialog(*m_deviceHost, m_store, this);
     m_deviceSettings = new exchange::dialogs::DeviceSettingsDialog(this);
@@ -217,10 +228,10 @@ MainWindow::~MainWindow() {
 QAction* MainWindow::addAction(const char* name, const QString& caption, const QString& hint) {
     auto* a = new QAction(caption, this);
     a->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty()) {
+    // The hint shows as a tool tip, on the tool bar and in the menus; a status tip would replace the
+    // three status panels while it shows.
+    if (!hint.isEmpty())
         a->setToolTip(hint);
-        a->setStatusTip(hint);
-    }
     m_actions[a->objectName()] = a;
     return a;
 }
@@ -305,7 +316,7 @@ void MainWindow::createActions() {
     connect(action("BufferJmpEnd"), &QAction::triggered, this, [this] { jumpTo(m_image.EndAddr - 16); });
     connect(action("BufferJmpAddress"), &QAction::triggered, this, &MainWindow::bufferJumpAddress);
     connect(action("FileQuit"), &QAction::triggered, this, &QWidget::close);
-    connect(action("DevRead"), &QAction::triggered, this, [this] { startPaging(m_sequencer->startRead()); });
+    connect(action("DevRead"), &QAction::triggered, this, &MainWindow::deviceRead);
     connect(action("DevWrite"), &QAction::triggered, this,
             [this] { startPaging(m_sequencer->startWrite()); });
     connect(action("DevOpts"), &QAction::triggered, this, &MainWindow::deviceOptions);
@@ -362,6 +373,8 @@ void MainWindow::createMenus() {
 
     menuBar()->addMenu(QStringLiteral("Дополнительно"))->setEnabled(false);
     menuBar()->addMenu(QStringLiteral("Помощь"))->addAction(action("HelpAbout"));
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+        menu->setToolTipsVisible(true);
 }
 
 void MainWindow::createToolBars() {
@@ -416,6 +429,20 @@ void MainWindow::createToolBars() {
     m_jumpBar->addAction(action("BufferJmpEnd"));
     m_jumpBar->addSeparator();
     m_jumpBar->addAction(action("BufferJmpAddress"));
+
+    // The bars stay where they are: only the panel flags show or hide them.
+    for (QToolBar* bar : {m_programmingBar, m_profileBar, m_addressBar, m_jumpBar}) {
+        bar->setMovable(false);
+        bar->setFloatable(false);
+    }
+}
+
+QMenu* MainWindow::createPopupMenu() {
+    // The right-click menu of the bars holds the "Вид" toggles, so it drives the same flags.
+    auto* menu = new QMenu(this);
+    for (const PanelKey& k : kPanelKeys)
+        menu->addAction(action(QString::fromLatin1(k.action)));
+    return menu;
 }
 
 void MainWindow::createCentralArea() {
@@ -450,6 +477,7 @@ void MainWindow::createCentralArea() {
     applyDumpColumnWidths();
     connect(m_dumpModel, &DumpModel::byteEdited, this, [this](int) {
         m_image.Update();
+        m_files->contentsEdited();
         m_writeBlocked = m_image.VersionPos >= 0 && m_image.Damaged();
         const app::ImageStatusTexts t = app::imageStatusTexts(
             m_image, m_store.readInteger(app::Setting::FlashStart, m_state.activeProfile),
@@ -505,6 +533,12 @@ void MainWindow::createCentralArea() {
     m_cancelButton = cancel;
     connect(cancel, &QPushButton::clicked, this, [this] { m_sequencer->cancel(); });
     progressLayout->addWidget(cancel, 0, Qt::AlignHCenter);
+    // "Отмена" has the focus while the panel shows: Esc, Enter and Space cancel, as in a dialog.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
+        connect(new QShortcut(key, m_progressPanel, nullptr, nullptr, Qt::WidgetWithChildrenShortcut),
+                &QShortcut::activated, cancel, &QPushButton::click);
+    m_progressCancel = cancel;
     m_progressPanel->hide();
 
     m_errorLogWindow = new QWidget(this, Qt::Window);
@@ -549,8 +583,7 @@ void MainWindow::startUp(const app::CommandLine& cmd) {
         fileToOpen = m_store.readString(app::Setting::LastFile);
     else if (const std::optional<std::string> f = cmd.file())
         fileToOpen = *f;
-    m_currentFile = fileToOpen;
-    if (m_currentFile.empty())
+    if (fileToOpen.empty())
         RefreshView();
 
     {
@@ -575,12 +608,11 @@ void MainWindow::startUp(const app::CommandLine& cmd) {
     m_image.Clear();
     bool loaded = false;
     std::error_code ec;
-    if (!m_currentFile.empty() && std::filesystem::exists(m_currentFile, ec))
-        loaded = m_files->LoadFile(image::kFileTypeDetect, -1, m_currentFile, false);
+    if (!fileToOpen.empty() && std::filesystem::exists(fileToOpen, ec))
+        loaded = m_files->LoadFile(image::kFileTypeDetect, -1, fileToOpen, false);
     if (!loaded) {
         m_store.writeString(app::Setting::LastFile, "");
-        m_currentFile.clear();
-        m_files->setReloadEnabled(false);
+        m_files->forgetCurrentFile();
         RefreshView();
     }
     recentFilesChanged();
@@ -658,17 +690,44 @@ void MainWindow::ApplyPanelLayout() {
     m_addressBar->setVisible(m_panelFlags & kPanelAddress);
     const bool dump = m_panelFlags & kPanelDump;
     const bool logShown = m_panelFlags & kPanelLog;
+    // The heights are set only when the dump or log flag changed, so a load (which lays the panels out
+    // again) never undoes the user's own resizing.
+    const int areaFlags = m_panelFlags & (kPanelDump | kPanelLog);
+    const bool areaChanged = areaFlags != m_appliedAreaFlags;
+    m_appliedAreaFlags = areaFlags;
     m_dumpView->setVisible(dump);
     m_logList->setVisible(logShown);
     if (!dump && !logShown) {
         // Only the bars remain: the window shrinks to them and cannot be stretched.
         m_splitter->hide();
-        setFixedHeight(sizeHint().height());
-    } else {
-        m_splitter->show();
-        setMinimumHeight(0);
-        setMaximumHeight(QWIDGETSIZE_MAX);
+        setFixedHeight(barsHeight());
+        return;
     }
+    m_splitter->show();
+    setMinimumHeight(0);
+    setMaximumHeight(QWIDGETSIZE_MAX);
+    if (!areaChanged)
+        return;
+    if (!dump) {
+        resize(width(), barsHeight() + kLogHeight);
+        return;
+    }
+    m_splitter->setSizes({qMax(height() - barsHeight() - kLogHeight, 0), logShown ? kLogHeight : 0});
+    // Coming back from a window that was only bars (or a small one), the dump gets room again.
+    const int dumpHeight = height() - barsHeight() - (logShown ? kLogHeight : 0);
+    if (dumpHeight < kMinDumpHeight)
+        resize(width(), height() + kMinDumpHeight);
+}
+
+int MainWindow::barsHeight() {
+    // The window's height without the dump and the log: menu, bars, version panel and status bar.
+    const bool shown = m_splitter->isVisibleTo(this);
+    m_splitter->hide();
+    centralWidget()->layout()->invalidate();
+    layout()->invalidate();
+    const int height = sizeHint().height();
+    m_splitter->setVisible(shown);
+    return height;
 }
 
 void MainWindow::fillProfileBox() {
@@ -732,7 +791,7 @@ void MainWindow::updateVersionPanel() {
 
 void MainWindow::UpdateActionStates() {
     std::error_code ec;
-    const std::string file = currentFileName();
+    const std::string& file = m_files->currentFile();
     app::ActionStateInput in;
     in.busy = busy();
     in.communicationDisabled = m_state.communicationDisabled;
@@ -761,7 +820,17 @@ bool MainWindow::busy() const {
     return m_deviceHost && m_deviceHost->busy();
 }
 
+void MainWindow::deviceRead() {
+    if (!m_files->mayReplaceContents())
+        return;
+    const bool started = m_sequencer->startRead();
+    if (m_sequencer->outcome() != exchange::OperationSequencer::Outcome::Refused)
+        m_files->deviceReadStarted();
+    startPaging(started);
+}
+
 void MainWindow::startPaging(bool started) {
+    m_ctx->address = m_sequencer->address();
     updateProgressPanel();
     if (started)
         m_pageTimer->start();
@@ -802,6 +871,9 @@ bool MainWindow::serveWaitEvents() {
 
 void MainWindow::pageTick() {
     m_sequencer->tick();
+    m_ctx->address = m_sequencer->address();
+    // The pages read so far show as they arrive.
+    m_dumpView->viewport()->update();
     updateProgressPanel();
     if (!m_sequencer->paging())
         m_pageTimer->stop();
@@ -823,8 +895,11 @@ void MainWindow::updateProgressPanel() {
     m_progressPanel->setGeometry(QRect(QPoint((centralWidget()->width() - size.width()) / 2,
                                               (centralWidget()->height() - size.height()) / 2),
                                        size));
+    const bool appearing = m_progressPanel->isHidden();
     m_progressPanel->show();
     m_progressPanel->raise();
+    if (appearing)
+        m_progressCancel->setFocus();
 }
 
 void MainWindow::jumpTo(int address) {
@@ -855,25 +930,15 @@ void MainWindow::setFileWatch(bool enabled) {
 }
 
 std::string MainWindow::currentFileName() const {
-    return m_image.FileName.empty() ? m_currentFile : m_image.FileName;
+    return m_files->currentFile();
 }
 
 bool MainWindow::reloadCurrentFile() {
-    const std::string name = currentFileName();
-    const std::uint8_t type = m_image.FileName.empty() ? image::kFileTypeDetect : m_image.FileType;
-    action("BufferJmpBegining")->setEnabled(false);
-    m_image.Clear();
-    std::error_code ec;
-    if (name.empty() || !std::filesystem::exists(name, ec))
-        return false;
-    return m_files->LoadFile(type, -1, name, false);
+    return m_files->reloadForProfileSwitch();
 }
 
 void MainWindow::forgetCurrentFile() {
-    m_currentFile.clear();
-    m_image.FileName.clear();
-    m_files->setReloadEnabled(false);
-    UpdateActionStates();
+    m_files->forgetCurrentFile();
 }
 
 void MainWindow::setCaption(const std::string& caption) {
@@ -1015,6 +1080,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         m_pageTimer->stop();
         updateProgressPanel();
     }
+    app::SettingsStore::Batch batch(m_store);
     m_store.writeInteger(app::Setting::WindowHeight, height());
     if (!m_state.startedWithArguments)
         m_store.writeInteger(app::Setting::DevAddress, m_state.deviceAddress, m_state.activeProfile);

@@ -32,6 +32,7 @@ class QAction;
 class QComboBox;
 class QFrame;
 class QProgressBar;
+class QPushButton;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -93,6 +94,7 @@ class MainWindow final : public QMainWindow,
     // True while a device operation runs.
     bool busy() const;
     exchange::OperationSequencer& sequencer() { return *m_sequencer; }
+    const exchange::ExchangeContext& exchangeContext() const { return *m_ctx; }
     exchange::dialogs::SearchDialog& searchDialog() { return *m_searchDialog; }
     exchange::dialogs::DeviceSettingsDialog& deviceSettingsDialog() { return *m_deviceSettings; }
     AddressDialog& addressDialog() { return *m_addressDialog; }
@@ -100,6 +102,8 @@ class MainWindow final : public QMainWindow,
     SettingsDialog& settingsDialog() { return *m_settingsDialog; }
     // Jumps to image address `address` when it lies in the rows shown.
     void jumpTo(int address);
+    // The right-click menu of the bars: the "Вид" toggles.
+    QMenu* createPopupMenu() override;
 
     // ViewListener
     void RefreshView() override;
@@ -146,6 +150,7 @@ class MainWindow final : public QMainWindow,
     void loadPanelFlags();
     void savePanelFlags();
     void togglePanel(int bit, bool on);
+    int barsHeight();
     void fillProfileBox();
     void setDeviceAddressField(std::int32_t address);
     void updateVersionPanel();
@@ -157,6 +162,7 @@ class MainWindow final : public QMainWindow,
     void bufferJumpAddress();
     void setEditEnabled(bool on);
     void watchTimer();
+    void deviceRead();
     void startPaging(bool started);
     void deviceOptions();
     void fileOptions();
@@ -184,9 +190,9 @@ class MainWindow final : public QMainWindow,
     std::unique_ptr<exchange::ExchangeDeviceHost> m_deviceHost;
     std::unique_ptr<exchange::OperationSequencer> m_sequencer;
 
-    std::string m_currentFile;
     bool m_writeBlocked = false;
     int m_panelFlags = 0x7F;
+    int m_appliedAreaFlags = -1; // the dump and log bits the heights were last set for
     bool m_versionExpanded = false;
 
     std::map<QString, QAction*> m_actions;
@@ -213,6 +219,7 @@ class MainWindow final : public QMainWindow,
     QLabel* m_progressAddress = nullptr;
     QLabel* m_progressErrors = nullptr;
     QLabel* m_progressElapsed = nullptr;
+    QPushButton* m_progressCancel = nullptr;
     QWidget* m_errorLogWindow = nullptr;
     exchange::dialogs::SearchDialog* m_searchDialog = nullptr;
     exchange::dialogs::DeviceSettingsDialog* m_deviceSettings = nullptr;

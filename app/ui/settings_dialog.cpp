@@ -3,6 +3,7 @@
 #include "app/ui/crc_panel.h"
 #include "app/ui/profile_order.h"
 #include "app/ui/value_edit.h"
+#include "exchange/comm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -220,6 +221,13 @@ QWidget* SettingsDialog::createLinkPage() {
     m_port = named(new QComboBox(portGroup), "port");
     m_port->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_port->setMinimumWidth(120);
+    // Any device path can be typed: an adapter's /dev/serial/by-id link, /dev/rfcomm0, a pseudo-terminal.
+    m_port->setEditable(true);
+    m_port->setInsertPolicy(QComboBox::NoInsert);
+    connect(m_port, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        m_port->setToolTip(portDeviceText(text));
+        m_portDevice->setText(portDeviceText(text) == text ? QString() : portDeviceText(text));
+    });
     m_baudRate = named(new QComboBox(portGroup), "baudRate");
     addItems(m_baudRate, app::kBaudRateTexts);
     m_stopBits = named(new QComboBox(portGroup), "stopBits");
@@ -238,7 +246,11 @@ QWidget* SettingsDialog::createLinkPage() {
         portGrid->addWidget(label, 0, column);
         portGrid->addWidget(rows[column].box, 1, column);
     }
-    portGrid->addWidget(m_echo, 2, 0, 1, 4);
+    // Under the port box: the device a numbered port stands for.
+    m_portDevice = named(new QLabel(portGroup), "portDevice");
+    m_portDevice->setEnabled(false);
+    portGrid->addWidget(m_portDevice, 2, 0);
+    portGrid->addWidget(m_echo, 3, 0, 1, 4);
     portGrid->setColumnStretch(0, 1);
 
     m_protocolGroup =
@@ -358,7 +370,24 @@ void SettingsDialog::prepare() {
     m_prepared = true;
 }
 
+QString SettingsDialog::portDeviceText(const QString& choice) {
+    // A numbered port names the device it stands for.
+    app::SettingsForm probe;
+    if (app::choosePort(probe, choice.toStdString()) && probe.portDevice.empty())
+        return choice + QStringLiteral(" = ") +
+               QString::fromStdString(exchange::defaultDevicePath(probe.portIndex + 1));
+    return choice;
+}
+
 bool SettingsDialog::confirm() {
+    app::SettingsForm port;
+    if (!app::choosePort(port, m_port->currentText().toStdString())) {
+        m_pages->setCurrentIndex(kLinkPage);
+        m_port->setFocus();
+        showError("Поле \"Порт\": \"" + m_port->currentText().toStdString() +
+                  "\" - не порт.\rУкажите COM1 .. COM20 или путь к устройству, например /dev/ttyUSB0.");
+        return false;
+    }
     const app::SettingsApplyResult result = m_model.accept(form());
     if (!result.ok) {
         // An empty message was shown already by the profile code.
@@ -436,8 +465,11 @@ void SettingsDialog::showForm(const app::SettingsForm& f) {
     m_reloadLastFile->setChecked(f.reloadLastFile);
 
     m_port->clear();
-    for (const std::string& choice : app::portChoices(f, *m_devices))
-        m_port->addItem(QString::fromStdString(choice));
+    for (const std::string& choice : app::portChoices(f, *m_devices)) {
+        const QString text = QString::fromStdString(choice);
+        m_port->addItem(text);
+        m_port->setItemData(m_port->count() - 1, portDeviceText(text), Qt::ToolTipRole);
+    }
     m_port->setCurrentText(QString::fromStdString(app::currentPortChoice(f)));
     m_baudRate->setCurrentIndex(f.baudRateIndex);
     m_stopBits->setCurrentIndex(f.stopBitsIndex);

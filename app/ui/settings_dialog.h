@@ -14,6 +14,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -131,6 +132,7 @@ class SettingsDialog : public QDialog {
     void editProtocolFile();
     void showError(const std::string& text);
     QString askProtocolFile();
+    static QString portDeviceText(const QString& choice);
 
     app::SettingsDialogModel m_model;
     app::MessageSink& m_messages;
@@ -162,6 +164,7 @@ class SettingsDialog : public QDialog {
     QCheckBox* m_reloadLastFile = nullptr;
 
     QComboBox* m_port = nullptr;
+    QLabel* m_portDevice = nullptr;
     QComboBox* m_baudRate = nullptr;
     QComboBox* m_stopBits = nullptr;
     QComboBox* m_parity = nullptr;

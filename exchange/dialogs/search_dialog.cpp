@@ -3,6 +3,7 @@
 #include "app/integer_text.h"
 
 #include <QBoxLayout>
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -136,6 +137,16 @@ void SearchDialog::chooseAddress() {
     if (onAddressChosen)
         onAddressChosen(address);
     accept();
+}
+
+void SearchDialog::closeEvent(QCloseEvent* event) {
+    if (m_search.running()) {
+        m_search.cancel();
+        stopSearch();
+        m_setAddress->setEnabled(true);
+    }
+    QDialog::reject();
+    event->accept();
 }
 
 void SearchDialog::reject() {

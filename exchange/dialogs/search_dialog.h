@@ -37,8 +37,12 @@ class SearchDialog : public QDialog {
     QPushButton& setAddressButton() { return *m_setAddress; }
     QPushButton& cancelButton() { return *m_cancel; }
     QString progressText() const;
-    // "Отмена" and closing: stops a running search, keeping what was found; otherwise closes.
+    // "Отмена" and Esc: stops a running search, keeping what was found; otherwise closes.
     void reject() override;
+
+  protected:
+    // The window's close box: stops a running search and closes at once.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void tick();

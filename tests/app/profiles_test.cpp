@@ -128,7 +128,8 @@ TEST_F(ProfilesTest, FirstStartWithoutSettingsFile) {
     EXPECT_EQ(viewListener.actions, 1);
     EXPECT_TRUE(protocol.reads.empty());
     EXPECT_EQ(protocol.clears, 1);
-    EXPECT_EQ(ini(), "[Profiles]\nactive=default\n\n[default\\Application]\nFile=\n");
+    // Nothing is loaded yet at start-up: the profile's file name is not written over.
+    EXPECT_EQ(ini(), "[Profiles]\nactive=default\n");
 }
 
 TEST_F(ProfilesTest, AppliesProfileValues) {
@@ -306,6 +307,11 @@ TEST_F(ProfilesTest, ReloadLastFileNeverLoopsIntoAnotherProfileSwitch) {
         nestedResult = profiles().LoadProfile("Other");
     };
     host.reloadSucceeds = true;
+    // The profile applied at start-up, and the same one applied again, reload nothing.
+    ASSERT_TRUE(profiles().LoadProfile("Start"));
+    ASSERT_TRUE(profiles().LoadProfile("Start"));
+    EXPECT_EQ(host.reloads, 0);
+    EXPECT_EQ(store.readString(Setting::LastFile), "/fw/app.hex");
     ASSERT_TRUE(profiles().LoadProfile("A"));
     EXPECT_EQ(host.reloads, 1);
     EXPECT_FALSE(mayApplyDuring);

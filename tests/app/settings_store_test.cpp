@@ -247,6 +247,33 @@ TEST(SettingsStore, UnreadableFileIsNeverOverwritten) {
     EXPECT_TRUE(fs::is_directory(file));
 }
 
+TEST(SettingsStore, BatchSavesOnceAndDropsWhatItCouldNotSave) {
+    testsupport::TempDir dir;
+    SettingsStore store(dir / "prog.ini");
+    const SettingsStore disk(dir / "prog.ini");
+    {
+        SettingsStore::Batch batch(store);
+        for (int i = 1; i <= 8; ++i)
+            ASSERT_TRUE(store.writeString(Setting::RecentFile, "f" + std::to_string(i), {}, i));
+        EXPECT_EQ(store.readString(Setting::RecentFile, {}, 8), "f8"); // seen at once ...
+        EXPECT_EQ(disk.readString(Setting::RecentFile, {}, 8), "");    // ... on disk only at the end
+    }
+    EXPECT_EQ(disk.readString(Setting::RecentFile, {}, 8), "f8");
+    EXPECT_EQ(store.savesDone(), 1);
+    // A value the key has already writes nothing.
+    EXPECT_TRUE(store.writeString(Setting::RecentFile, "f8", {}, 8));
+    EXPECT_EQ(store.savesDone(), 1);
+
+    // A batch that cannot be saved reports why and leaves the store as the file is.
+    testsupport::writeText(dir / "blocker", "a file where a folder should be");
+    SettingsStore blocked(dir / "blocker/prog.ini");
+    SettingsStore::Batch batch(blocked);
+    EXPECT_TRUE(blocked.writeInteger(Setting::WindowHeight, 1));
+    EXPECT_FALSE(batch.commit());
+    EXPECT_FALSE(blocked.lastError().empty());
+    EXPECT_EQ(blocked.readInteger(Setting::WindowHeight), 680);
+}
+
 TEST(SettingsStore, UnwritableFolderReportsAndKeepsState) {
     testsupport::TempDir dir;
     testsupport::writeText(dir / "blocker", "a file where a folder should be");

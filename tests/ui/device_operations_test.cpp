@@ -1,5 +1,7 @@
 #include "app/ui/dump_model.h"
 #include "app/ui/main_window.h"
+#include "app/ui/settings_dialog.h"
+#include "app/ui/version_panel.h"
 #include "exchange/dialogs/device_settings_dialog.h"
 #include "exchange/dialogs/search_dialog.h"
 #include "image/file_type.h"
@@ -255,6 +257,20 @@ class DeviceOperationsTest : public QObject {
         QCOMPARE(w.settings().readInteger(app::Setting::SearchDevAddress), 240);
     }
 
+    void closingTheSearchStopsItAtOnce() {
+        testsupport::SimProcess sim({"--address", "200"});
+        writeSettings(sim.linePath());
+        testsupport::RecordedMessages messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        w.action("DevFind")->trigger();
+        exchange::dialogs::SearchDialog& dialog = w.searchDialog();
+        QVERIFY(dialog.searching());
+        dialog.close();
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!dialog.searching());
+        QVERIFY(!w.busy());
+    }
+
     void deviceOptionsRoundTrip() {
         testsupport::SimProcess sim({"--serial", "4660", "--ident", "Old"});
         writeSettings(sim.linePath());
@@ -341,6 +357,67 @@ class DeviceOperationsTest : public QObject {
         QCOMPARE(int(seen.networkNumber), 17);
         QCOMPARE(seen.identString, std::string("Old"));
         QVERIFY(!w.busy());
+    }
+
+    // What was read is the contents now: no file behind it, its version record shown, nothing replaces
+    // it when the settings dialog closes, and the next operation sees the address the read ended at.
+    void aReadIsKeptAndShowsItsVersion() {
+        // The sample firmware as the device's memory.
+        auto sample = std::make_unique<image::THEXFile>();
+        QVERIFY(
+            sample->LoadFromFile(image::kFileTypeHex, -1, false,
+                                 (testsupport::sourceDir() / "examples" / "sample-firmware.hex").string()));
+        const std::string memoryFile = (m_dir / "sample.bin").string();
+        QVERIFY(sample->SaveBinaryFile(memoryFile));
+        testsupport::SimProcess sim({"--image-in", memoryFile});
+        writeSettings(sim.linePath());
+        { std::ofstream(ini(), std::ios::app) << "[Profiles]\nReload last file=1\n"; }
+        testsupport::RecordedMessages messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        QVERIFY(w.files().openFile(firmware()));
+        w.action("DevRead")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 60000);
+        QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Completed));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Velmora"));
+        QVERIFY(!w.action("FileUpdate")->isEnabled());
+        QCOMPARE(w.image().VersionPos, sample->VersionPos);
+        QVERIFY(!w.image().Damaged());
+        QVERIFY(w.findChild<app::ui::VersionPanel*>()->height() > 1);
+        QCOMPARE(w.exchangeContext().address, 0x4000u);
+
+        w.settingsDialog().prepare();
+        w.settingsDialog().reject();
+        for (size_t a = 0x2100; a < 0x4000; ++a)
+            QCOMPARE(int(w.image().Data[a]), int(sample->Data[a]));
+    }
+
+    // A failed page ends the read before its message shows: no panel, no busy flag under the box.
+    void aFailedReadEndsBeforeItsMessage() {
+        testsupport::SimProcess sim({"--image-in", memory(), "--drop-after", "4"});
+        writeSettings(sim.linePath());
+        struct Sink : testsupport::RecordedMessages {
+            std::function<void()> onShow;
+            bool showMessage(std::string_view title, std::string_view text, app::MessageKind kind) override {
+                if (onShow)
+                    onShow();
+                return RecordedMessages::showMessage(title, text, kind);
+            }
+        } messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        auto* cancel = w.findChild<QPushButton*>(QStringLiteral("ProgressCancel"));
+        QList<bool> busyAtBox, panelAtBox;
+        messages.onShow = [&] {
+            busyAtBox << w.busy();
+            panelAtBox << cancel->isVisibleTo(&w);
+        };
+        w.action("DevRead")->trigger();
+        QVERIFY(cancel->isVisibleTo(&w));
+        QCOMPARE(w.focusWidget(), cancel); // so Esc, Enter and Space cancel
+        QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 60000);
+        QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Failed));
+        QVERIFY(!busyAtBox.isEmpty());
+        QCOMPARE(busyAtBox, QList<bool>(busyAtBox.size(), false));
+        QCOMPARE(panelAtBox, QList<bool>(panelAtBox.size(), false));
     }
 };
 

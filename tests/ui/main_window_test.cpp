@@ -1,8 +1,11 @@
 #include "app/program_version.h"
 #include "app/ui/about_box.h"
 #include "app/ui/address_dialog.h"
+#include "app/ui/crc_panel.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/main_window.h"
+#include "app/ui/settings_dialog.h"
+#include "app/ui/value_edit.h"
 #include "support/process.h"
 #include "support/recorded_messages.h"
 
@@ -15,6 +18,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -375,6 +379,101 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
         QVERIFY(!w->action("FileUpdate")->isEnabled());
         QCOMPARE(w->statusText(0), QStringLiteral("Нач. адр: —  Кон. адр: —"));
+        QCOMPARE(w->statusText(1), QStringLiteral("Длина: 0x00(0) байт [0 блоков]"));
+    }
+
+    // One current file, and no contents replaced behind the user's back.
+    void oneCurrentFileNothingLostSilently() {
+        const std::string fw = writeFirmware("fw.bin");
+        {
+            std::ofstream(settingsFile()) << "[Profiles]\nReload last file=1\nactive=A\ncount=2\nprofile1=A\n"
+                                          << "profile2=B\n[Data]\nFile=" << fw << "\n";
+        }
+        testsupport::RecordedMessages messages;
+        auto w = start({}, messages);
+        auto* box = w->findChild<QComboBox*>(QStringLiteral("ProfileBox"));
+        const auto switchTo = [&](const QString& name) {
+            box->setCurrentIndex(box->findText(name));
+            emit box->activated(box->currentIndex());
+        };
+        // Start-up with the reload option on reopens the last file and keeps it recorded.
+        QCOMPARE(w->windowTitle(), QString::fromStdString("Velmora    [ " + fw + " ]"));
+        QCOMPARE(w->settings().readString(app::Setting::LastFile), fw);
+
+        // An edited byte is not thrown away by a profile switch the user declines.
+        w->action("BufferEditEnable")->setChecked(true);
+        QVERIFY(w->dumpModel().setData(w->dumpModel().index(0, 1), QStringLiteral("5A"), Qt::EditRole));
+        messages.answer = false;
+        const size_t before = messages.kinds.size();
+        switchTo(QStringLiteral("B"));
+        QCOMPARE(
+            std::count(messages.kinds.begin() + before, messages.kinds.end(), app::MessageKind::Question), 1);
+        QCOMPARE(int(w->image().Data[0x2100]), 0x5A);
+        messages.answer = true;
+        switchTo(QStringLiteral("A"));
+        QCOMPARE(int(w->image().Data[0x2100]), 0x00);
+
+        // After a clear there is no current file: a profile switch loads nothing back.
+        w->action("BufferClear")->trigger();
+        switchTo(QStringLiteral("B"));
+        QCOMPARE(w->image().EndAddr, -1);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Velmora"));
+        QVERIFY(!w->action("FileUpdate")->isEnabled());
+
+        // "Prevent unmarked" refuses a file loaded on top without touching the contents below it.
+        w->settings().writeBool(app::Setting::PreventUnmarked, true, "B");
+        QVERIFY(w->dumpModel().setData(w->dumpModel().index(0x10, 1), QStringLiteral("A5"), Qt::EditRole));
+        const std::string small = path("small.bin");
+        std::ofstream(small, std::ios::binary) << std::string(16, '\x11');
+        QVERIFY(!w->files().loadAt(0x3000, small, 3));
+        QVERIFY(messages.last().find("Отсутствует метка версии") != std::string::npos);
+        QCOMPARE(int(w->image().Data[0x2200]), 0xA5);
+        QCOMPARE(int(w->image().Data[0x3000]), 0xFF);
+    }
+
+    // The bars and panels show and hide only through the panel flags, and the window's height follows.
+    void panelsOnlyThroughTheirFlags() {
+        testsupport::RecordedMessages messages;
+        auto w = start({}, messages);
+        w->resize(565, 600);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        for (QToolBar* bar : w->findChildren<QToolBar*>())
+            if (bar->parent() == w.get())
+                QVERIFY(!bar->isMovable() && !bar->isFloatable());
+        std::unique_ptr<QMenu> menu(w->createPopupMenu());
+        QStringList items;
+        for (QAction* a : menu->actions())
+            items << a->objectName();
+        QCOMPARE(items, (QStringList{"ViewDumpPanel", "ViewProgrammingPanel", "ViewLogPanel", "ViewJmpPanel",
+                                     "ViewAddressPanel", "ViewProfilePanel"}));
+        menu->actions()[0]->trigger(); // the dump off: only the log below the bars
+        QCOMPARE(w->panelFlags() & app::ui::kPanelDump, 0);
+        const int logOnly = w->height();
+        w->action("ViewLogPanel")->trigger(); // nothing but the bars
+        const int bars = w->height();
+        QCOMPARE(logOnly, bars + 100);
+        w->action("ViewDumpPanel")->trigger(); // the dump comes back with room to show rows
+        QTRY_VERIFY(w->dumpView().height() >= 100);
+        // The status panels stay while a hint is about: no status tips replace them.
+        QVERIFY(w->action("DevWrite")->statusTip().isEmpty());
+        QCOMPARE(w->action("DevWrite")->toolTip(), QStringLiteral("Записать в память устройства"));
+    }
+
+    // The status line follows every setting it is computed from.
+    void statusLineFollowsTheSettingsDialog() {
+        const std::string fw = writeFirmware("fw.bin");
+        testsupport::RecordedMessages messages;
+        auto w = start({"/F" + fw}, messages);
+        QCOMPARE(w->statusText(2).size(), QStringLiteral("CRC: 0x0000").size());
+        app::ui::SettingsDialog& d = w->settingsDialog();
+        d.prepare();
+        d.crcPanel()->setValues({32, "0x04C11DB7", "0xFFFFFFFF", true, "0xFFFFFFFF", false});
+        d.pageSizeEdit()->setValue(64);
+        QVERIFY(d.confirm());
+        // CRC-32 of the bytes 00..FF, laid out by the file.
+        QCOMPARE(w->statusText(2), QStringLiteral("CRC: 0x29058C73"));
+        QCOMPARE(w->statusText(1), QStringLiteral("Длина: 0x100(256) байт [4 блоков]"));
     }
 };
 

@@ -273,7 +273,7 @@ class SettingsDialogTest : public QObject {
                      "[View]\nMemory window=1\n\n"
                      "[Стенд\\Protocol]\nPagesize=128\nAnswer end=gap\nRepeat garbled answers=0\n\n"
                      "[Стенд\\Application]\nCRCwidth=16\nPolynom=4129\nInit=65535\nXORout=0\nReflect=0\n"
-                     "SwapHILO=0\nFile=\n"));
+                     "SwapHILO=0\n"));
         QVERIFY(b.host.crc);
         QCOMPARE(b.host.crc->polynom, 0x1021u);
     }
@@ -420,6 +420,9 @@ class SettingsDialogTest : public QObject {
         QTest::newRow("device unplugged, kept")
             << "/dev/ttyUSB7" << usb << "/dev/ttyUSB7" << 23 << "" << 2 << "/dev/ttyUSB7";
         QTest::newRow("no devices at all") << "" << QStringList{} << "COM3" << 20 << "COM20" << 19 << "";
+        QTest::newRow("path typed") << "" << usb << "COM3" << 22 << "/dev/serial/by-id/usb-FTDI-if00" << 2
+                                    << "/dev/serial/by-id/usb-FTDI-if00";
+        QTest::newRow("no port typed: refused") << "" << usb << "COM3" << 22 << "ttyUSB0" << 2 << "";
     }
     void portListWithDevicePaths() {
         QFETCH(QString, stored);
@@ -439,9 +442,20 @@ class SettingsDialogTest : public QObject {
         QCOMPARE(b.dialog.portBox()->currentText(), shown);
         QCOMPARE(b.dialog.portBox()->count(), count);
         QCOMPARE(b.dialog.portBox()->itemText(0), QStringLiteral("COM1"));
-        if (!chosen.isEmpty())
+        QCOMPARE(b.dialog.portBox()->itemData(2, Qt::ToolTipRole).toString(),
+                 QStringLiteral("COM3 = /dev/ttyS2"));
+        const bool typed = !chosen.isEmpty() && b.dialog.portBox()->findText(chosen) < 0;
+        if (typed)
+            retype(b.dialog.portBox()->lineEdit(), chosen);
+        else if (!chosen.isEmpty())
             choose(b.dialog.portBox(), chosen);
         b.dialog.okButton()->click();
+        // Text that is no port keeps the dialog open with a message, and nothing is written.
+        const bool refused = typed && !chosen.startsWith(QLatin1Char('/'));
+        QCOMPARE(b.dialog.isVisible(), refused);
+        QCOMPARE(b.messages.saw("\"ttyUSB0\" - не порт"), refused);
+        if (refused)
+            b.dialog.reject();
         QCOMPARE(b.store.readInteger(Setting::PortIndex), port);
         QCOMPARE(QString::fromStdString(b.store.readString(Setting::PortDevice)), device);
 

@@ -32,6 +32,10 @@ int main(int argc, char** argv) {
             continue;
         QTemporaryDir work;
         ctx.workDir = work.path();
+        // scripts/screenshots.sh gives a scratch home folder in a private mount namespace; otherwise
+        // the files the pictures name stay inside the temporary folder.
+        const QString home = qEnvironmentVariable("VELMORA_SHOTS_HOME");
+        ctx.homeDir = home.isEmpty() ? QDir(ctx.workDir).filePath("home") : home;
         std::printf("== %s\n", name.c_str());
         run(ctx);
     }

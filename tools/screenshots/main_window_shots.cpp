@@ -7,6 +7,7 @@
 #include "app/ui/main_window.h"
 #include "exchange/dialogs/device_settings_dialog.h"
 #include "exchange/dialogs/search_dialog.h"
+#include "image/hex_file.h"
 #include "support/bus_relay.h"
 #include "support/sim_process.h"
 
@@ -15,7 +16,9 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,22 +31,36 @@ struct NoBoxes : app::MessageSink {
 std::string writeSettings(const shots::Context& ctx, const std::string& port, bool expandedVersion) {
     const std::string path = QDir(ctx.workDir).filePath("velmora.ini").toStdString();
     std::ofstream f(path);
-    f << "[Profiles]\nactive=Демо\ncount=1\nprofile1=Демо\n[Port settings]\nbaudrate=12\nStop bits=0\ndevice=" << port
-      << "\n"
+    f << "[Profiles]\nactive=Демо\ncount=1\nprofile1=Демо\n[Port settings]\nbaudrate=12\nStop bits=0\ndevice="
+      << port << "\n"
       << "[View]\nShowVerMaximized=" << (expandedVersion ? 1 : 0) << "\n"
-      << "[Демо\\Connection]\nprotocolFile=" << QDir(ctx.buildDir).filePath("examples/sim.vpdf").toStdString()
+      << "[Демо\\Connection]\nprotocolFile=" << shots::userProtocol(ctx)
       << "\nFLASH start=0x2100\nFLASH end=0x3FFF\nDev address=17\n[Демо\\Protocol]\nPagesize=128\n";
     return path;
 }
 
 std::string sampleFirmware(const shots::Context& ctx) {
-    return QDir(ctx.sourceDir).filePath("examples/sample-firmware.hex").toStdString();
+    return shots::userFile(ctx, QStringLiteral("firmware/sample-firmware.hex"),
+                           QDir(ctx.sourceDir).filePath("examples/sample-firmware.hex"));
+}
+
+// The sample firmware as a raw memory file for the simulator.
+std::string deviceMemory(const shots::Context& ctx) {
+    const std::string path = QDir(ctx.workDir).filePath("device-memory.bin").toStdString();
+    auto image = std::make_unique<image::THEXFile>();
+    if (!image->LoadFromFile(image::kFileTypeHex, -1, false,
+                             QDir(ctx.sourceDir).filePath("examples/sample-firmware.hex").toStdString()) ||
+        !image->SaveBinaryFile(path))
+        std::fprintf(stderr, "cannot prepare the device memory\n");
+    return path;
 }
 
 void mainWindowShots(const shots::Context& ctx) {
     NoBoxes boxes;
     {
-        testsupport::SimProcess sim({"--serial", "4660", "--ident", "Демо-устройство"});
+        // The device holds the sample firmware, so the read shows its pages arriving.
+        testsupport::SimProcess sim(
+            {"--serial", "4660", "--ident", "Демо-устройство", "--image-in", deviceMemory(ctx)});
         const std::string ini = writeSettings(ctx, sim.linePath(), true);
         app::ui::MainWindow w(app::CommandLine({"/F" + sampleFirmware(ctx)}), ini, &boxes);
         w.resize(1100, 760);

@@ -25,7 +25,7 @@ using protocol::editor::ProtocolEditor;
 void protocolEditorShots(const shots::Context& ctx) {
     NoBoxes boxes;
     ProtocolEditor e(boxes);
-    e.LoadIntoEditor(QDir(ctx.buildDir).filePath("examples/sim.vpdf"));
+    e.LoadIntoEditor(QString::fromStdString(shots::userProtocol(ctx)));
     shots::save(e, "protocol-editor-general", ctx);
 
     e.showPage(ProtocolEditor::Commands);

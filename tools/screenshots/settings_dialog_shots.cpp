@@ -44,7 +44,7 @@ struct Program {
 
 std::string writeSettings(const shots::Context& ctx) {
     const std::string path = QDir(ctx.workDir).filePath("settings-dialog.ini").toStdString();
-    const std::string protocol = QDir(ctx.buildDir).filePath("examples/sim.vpdf").toStdString();
+    const std::string protocol = shots::userProtocol(ctx);
     std::ofstream f(path);
     f << "[Profiles]\nactive=Демо\ncount=2\nprofile1=Демо\nprofile2=Стенд\n"
       << "[Port settings]\nport=2\nbaudrate=12\nStop bits=0\n"

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -42,6 +44,19 @@ void whenShown(QWidget& widget, std::function<void()> act) {
         act();
     });
     poll->start(10);
+}
+
+std::string userFile(const Context& ctx, const QString& name, const QString& source) {
+    const QString path = QDir(ctx.homeDir).filePath(name);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile::remove(path);
+    if (!QFile::copy(source, path))
+        std::fprintf(stderr, "cannot copy %s to %s\n", qPrintable(source), qPrintable(path));
+    return path.toStdString();
+}
+
+std::string userProtocol(const Context& ctx) {
+    return userFile(ctx, QStringLiteral("protocols/sim.vpdf"), QDir(ctx.buildDir).filePath("examples/sim.vpdf"));
 }
 
 bool save(QWidget& widget, const QString& name, const Context& ctx) {

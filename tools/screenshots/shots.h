@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -17,7 +18,14 @@ struct Context {
     QString buildDir;  // the build tree (examples/*.vpdf, velmora-sim)
     QString workDir;   // an empty temporary folder for settings files and copies
     QString outDir;    // where the pictures go (docs/screenshots)
+    QString homeDir;   // a user's home folder for the files the pictures name (never this checkout)
 };
+
+// Copies `source` to <homeDir>/<name> (folders created) and returns the copy's path, so a picture
+// shows a path such as ~/firmware/app.hex instead of the build machine's checkout.
+std::string userFile(const Context& ctx, const QString& name, const QString& source);
+// The protocol description of the simulated devices, as the user keeps it: ~/protocols/sim.vpdf.
+std::string userProtocol(const Context& ctx);
 
 // Shows `widget` (when hidden), waits until it has been exposed and painted, and writes
 // <outDir>/<name>.png from the screen. False (with a line on standard error) when it could not.
