@@ -146,6 +146,13 @@ bool OperationSequencer::startWrite() {
     return afterExchange();
 }
 
+void OperationSequencer::logStop(std::string_view what) {
+    char where[64];
+    std::snprintf(where, sizeof where, ": страница %d, адрес 0x%08X", static_cast<int>(m_page),
+                  static_cast<unsigned>(m_address));
+    m_host.deviceLog(std::string(what) + where);
+}
+
 bool OperationSequencer::cancelledInFlight(const ListOutcome& out) {
     // The page in flight is not done: the cancel runs right after this tick, before it counts.
     if (out.result != kExchangeCancelled)
@@ -183,6 +190,7 @@ void OperationSequencer::readTick() {
     if (cancelledInFlight(out))
         return;
     if (out.result != 0) {
+        logStop("Чтение остановлено");
         m_state = State::Idle;
         m_lastResult = out.result;
         m_outcome = Outcome::Failed;
@@ -213,6 +221,7 @@ void OperationSequencer::writeTick() {
     if (cancelledInFlight(out))
         return;
     if (out.result != 0) {
+        logStop("Запись остановлена");
         m_lastResult = out.result;
         m_outcome = Outcome::Failed;
         stopExchange();

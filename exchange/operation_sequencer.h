@@ -99,6 +99,8 @@ class OperationSequencer {
     bool runBeforeList(int list);
     bool afterExchange();
     bool cancelledInFlight(const ListOutcome& out);
+    // The device log line that names the page and address where a read or write failed.
+    void logStop(std::string_view what);
     bool refuse(std::string_view text);
     void showPanel(bool show);
     void stopExchange();

@@ -87,9 +87,10 @@ class Rig {
         ini << "[default\\Protocol]\nPagesize=" << pageSize << "\n";
     }
 
-    testsupport::ProcessResult cli(const std::string& port, std::vector<std::string> args,
-                                   bool quiet = false) const {
+    testsupport::ProcessResult cli(const std::string& port, std::vector<std::string> args, bool quiet = false,
+                                   const std::vector<std::string>& globals = {}) const {
         args.insert(args.begin(), {"--settings", (m_dir / "prog.ini").string(), "--port", port, "device"});
+        args.insert(args.begin(), globals.begin(), globals.end());
         if (quiet)
             args.insert(args.begin(), "--quiet");
         return runCli(args);
@@ -372,6 +373,26 @@ TEST(DeviceCliWrite, RefusalsAndFailures) {
     }
 }
 
+// One garbled answer to the first page: the write stops there and says where, unless garbled answers
+// are repeated; then the device holds every byte.
+TEST(DeviceCliWrite, GarbledAnswerStopsOrIsRepeated) {
+    for (const bool repeat : {false, true}) {
+        SCOPED_TRACE(repeat ? "repeated" : "stops");
+        Rig rig;
+        testsupport::writeBytes(rig.path("in.bin"), patternImage(0x2300, 0x2100));
+        // Frames 1 and 2 unlock and erase; frame 3 writes the first page.
+        SimProcess sim({"--garbage", "3", "--image-out", rig.path("mem.bin").string()});
+        std::vector<std::string> args = {"write", rig.path("in.bin").string(), "--verify"};
+        auto r = repeat ? rig.cli(sim.linePath(), args, false, {"--repeat-garbled"})
+                        : rig.cli(sim.linePath(), args);
+        EXPECT_EQ(r.exitCode, repeat ? 0 : 1) << r.err;
+        EXPECT_NE(r.err.find("Ошибка ]"), std::string::npos) << r.err; // the raw answer is shown either way
+        EXPECT_EQ(r.err.find("Запись остановлена: страница 0, адрес 0x00002100") != std::string::npos,
+                  !repeat)
+            << r.err;
+    }
+}
+
 TEST(DeviceCliWrite, EraseAndReset) {
     Rig rig;
     SimProcess sim;
@@ -391,12 +412,18 @@ TEST(DeviceCliFind, Bus) {
         const char* name;
         std::vector<Device> devices;
         std::string out;
+        std::vector<std::string> args = {"find"};
+        int exitCode = 0;
     };
+    const std::vector<Device> two = {{"0x20", "513", "Beta"}, {"0x11", "65535", "Альфа"}};
     const Case cases[] = {
         {"no device on the bus", {}, ""},
-        {"two devices in address order",
-         {{"0x20", "513", "Beta"}, {"0x11", "65535", "Альфа"}},
-         "0x11\t65535\tАльфа\n0x20\t513\tBeta\n"},
+        {"two devices in address order", two, "0x11\t65535\tАльфа\n0x20\t513\tBeta\n"},
+        {"a range holding one of them",
+         two,
+         "0x11\t65535\tАльфа\n",
+         {"find", "--range", "0x10-31", "--answer-timeout", "5"}},
+        {"a range upside down", two, "", {"find", "--range", "9-3"}, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -409,8 +436,8 @@ TEST(DeviceCliFind, Bus) {
             lines.push_back(sims.back()->linePath());
         }
         BusRelay bus(lines);
-        auto r = rig.cli(bus.busPath(), {"find"});
-        EXPECT_EQ(r.exitCode, 0) << r.err;
+        auto r = rig.cli(bus.busPath(), c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_EQ(r.out, c.out);
         if (c.devices.empty()) {
             EXPECT_NE(r.err.find("no device answered"), std::string::npos);
