@@ -79,6 +79,8 @@ settings 12 0x2100 0x3FFF 128
 start_sim --baud 115200
 t=$(timed "$cli" -q --settings "$work/prog.ini" --port "$line" device find)
 report "search 0..255, one device, 115200 bit/s" "$t" 0
+t=$(timed "$cli" -q --settings "$work/prog.ini" --port "$line" device find --answer-timeout 20)
+report "the same with --answer-timeout 20" "$t" 0
 stop_sim
 
 start_sim --reply-delay 3000
