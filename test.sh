@@ -6,13 +6,16 @@ cd "$(dirname "$0")"
 bash scripts/deps.sh
 
 jobs=${JOBS:-$(nproc)}
+# Compiler cache: a second run, or a run from another clone on this machine, compiles only what changed.
+export CCACHE_BASEDIR=$PWD
+cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache[@]}" >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF \
-    -DVELMORA_DESKTOP=OFF >/dev/null
+    -DVELMORA_DESKTOP=OFF "${cache[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
+    build-essential cmake ninja-build ccache clang libclang-rt-14-dev clang-format
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
     libcli11-dev nlohmann-json3-dev libmodbus-dev
     srecord lhasa jlha-utils
