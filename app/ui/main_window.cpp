@@ -863,10 +863,16 @@ void MainWindow::editProtocol(const QString& path) {
 }
 
 bool MainWindow::serveWaitEvents() {
-    // Only "Отмена" is let through; its click ends the wait for the answer at once.
+    // Without the progress panel (erase, the search, device options) input waits until the exchange
+    // returns.
+    if (!m_sequencer || !m_sequencer->panelVisible()) {
+        serveWindowEvents();
+        return false;
+    }
+    // During one only "Отмена" is let through; its click ends the wait for the answer at once.
     CancelOnlyInput onlyCancel(m_cancelButton);
     QCoreApplication::processEvents();
-    return m_sequencer && m_sequencer->cancelPending();
+    return m_sequencer->cancelPending();
 }
 
 void MainWindow::pageTick() {
