@@ -7,7 +7,9 @@ bash scripts/deps.sh
 
 jobs=${JOBS:-$(nproc)}
 # Compiler cache: a second run, or a run from another clone on this machine, compiles only what changed.
-export CCACHE_BASEDIR=$PWD
+# Paths are kept relative to the checkout and its folder stays out of the hash (it only names the
+# folder in the debug information), so that any clone hits the same entries.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache[@]}" >/dev/null
