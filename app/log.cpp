@@ -1,6 +1,6 @@
 #include "app/log.h"
 
-#include "protocol/codepage.h"
+#include "base/codepage.h"
 
 #include <langinfo.h>
 
@@ -114,15 +114,15 @@ std::string formatLogTimestamp(std::time_t t) {
     // user's locale with setlocale.
     std::string text =
         formatTm(withoutZone(nl_langinfo(D_FMT)), tm) + " " + formatTm(withoutZone(nl_langinfo(T_FMT)), tm);
-    if (!protocol::isValidUtf8(text))
-        text = protocol::cp1251ToUtf8(text);
+    if (!base::isValidUtf8(text))
+        text = base::cp1251ToUtf8(text);
     return text;
 }
 
 std::string singleLineText(std::string_view text) {
     std::string source;
-    if (!protocol::isValidUtf8(text)) {
-        source = protocol::cp1251ToUtf8(text);
+    if (!base::isValidUtf8(text)) {
+        source = base::cp1251ToUtf8(text);
         text = source;
     }
     std::string out;

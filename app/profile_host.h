@@ -3,7 +3,7 @@
 // file-watch timer and the current file. The desktop implements it over its window; a headless caller
 // may implement only what it has. Texts are UTF-8.
 
-#include "protocol/crc_presets.h"
+#include "base/crc_presets.h"
 
 #include <cstdint>
 #include <string>
@@ -14,7 +14,7 @@ class ProfileHost {
   public:
     virtual ~ProfileHost() = default;
     // Hands the image CRC parameters to the memory image (SetCRCParams).
-    virtual void setImageCrcParams(const protocol::CrcParameters& params) = 0;
+    virtual void setImageCrcParams(const base::CrcParameters& params) = 0;
     // The device address was taken from the profile; the address field shows it.
     virtual void deviceAddressChanged(std::int32_t address) { (void)address; }
     // Enables or disables the file-watch timer.

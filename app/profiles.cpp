@@ -1,7 +1,7 @@
 #include "app/profiles.h"
 
 #include "app/protocol_path.h"
-#include "protocol/text_utils.h"
+#include "base/text_utils.h"
 #include "protocol/vpdf_reader.h"
 
 #include <algorithm>
@@ -33,7 +33,7 @@ int listCount(const SettingsStore& store, Setting countKey) {
 } // namespace
 
 std::optional<std::string> validProfileName(std::string_view name) {
-    const std::string_view t = protocol::TrimmedBlanks(name);
+    const std::string_view t = base::TrimmedBlanks(name);
     if (t.empty())
         return std::nullopt;
     for (const char c : t) {
@@ -44,8 +44,8 @@ std::optional<std::string> validProfileName(std::string_view name) {
     return std::string(t);
 }
 
-protocol::CrcParameters readImageCrcParams(const SettingsStore& store, std::string_view profile) {
-    protocol::CrcParameters p;
+base::CrcParameters readImageCrcParams(const SettingsStore& store, std::string_view profile) {
+    base::CrcParameters p;
     p.initial = static_cast<std::uint32_t>(store.readInteger(Setting::CrcInit, profile));
     p.reflected = store.readBool(Setting::CrcReflect, profile);
     p.tableSwap = store.readBool(Setting::CrcSwapHiLo, profile);
@@ -229,7 +229,7 @@ const std::vector<std::string>& Profiles::readProtocolFileList() {
 
 bool Profiles::saveProtocolFileList(std::string_view chosen) {
     std::vector<std::string>& list = m_state.protocolFileList;
-    const std::string entry(protocol::TrimmedBlanks(chosen));
+    const std::string entry(base::TrimmedBlanks(chosen));
     if (!entry.empty() && std::find(list.begin(), list.end(), entry) == list.end())
         list.push_back(entry);
     const int oldCount = listCount(m_store, Setting::ProtocolCount);

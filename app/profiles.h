@@ -42,7 +42,7 @@ std::optional<std::string> validProfileName(std::string_view name);
 
 // The image CRC parameters of `profile`, read in the order Init, Reflect, SwapHILO, XORout, Polynom,
 // CRCwidth with their defaults (16 bits, 0x8005, 0xFFFF, reflected, no swap, XOR 0).
-protocol::CrcParameters readImageCrcParams(const SettingsStore& store, std::string_view profile);
+base::CrcParameters readImageCrcParams(const SettingsStore& store, std::string_view profile);
 
 class Profiles {
   public:

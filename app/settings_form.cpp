@@ -1,6 +1,6 @@
 #include "app/settings_form.h"
 
-#include "protocol/text_utils.h"
+#include "base/text_utils.h"
 #include "protocol/vpdf_reader.h"
 
 #include <algorithm>
@@ -61,7 +61,7 @@ bool reloadChoiceEnabled(const SettingsForm& form) {
 }
 
 bool profileDeleteEnabled(const SettingsForm& form) {
-    const std::string trimmed = protocol::TrimBlanks(form.profileName);
+    const std::string trimmed = base::TrimBlanks(form.profileName);
     return std::find(form.profileNames.begin(), form.profileNames.end(), trimmed) != form.profileNames.end();
 }
 
@@ -84,7 +84,7 @@ std::string currentPortChoice(const SettingsForm& form) {
 }
 
 bool choosePort(SettingsForm& form, std::string_view choice) {
-    const std::string text = protocol::TrimBlanks(choice);
+    const std::string text = base::TrimBlanks(choice);
     if (text.size() > 3 && (text[0] == 'C' || text[0] == 'c') && (text[1] == 'O' || text[1] == 'o') &&
         (text[2] == 'M' || text[2] == 'm')) {
         const std::string_view digits = std::string_view(text).substr(3);
@@ -163,7 +163,7 @@ void SettingsDialogModel::fill(SettingsForm& form, std::string_view profile) {
     form.reloadLastFile = s.readBool(Setting::ReloadLastFile);
 
     form.portIndex = storedIndex(s, Setting::PortIndex, kNumberedPortCount);
-    form.portDevice = protocol::TrimBlanks(s.readString(Setting::PortDevice));
+    form.portDevice = base::TrimBlanks(s.readString(Setting::PortDevice));
     form.baudRateIndex = storedIndex(s, Setting::BaudRateIndex, static_cast<int>(kBaudRateTexts.size()));
     form.stopBitsIndex = storedIndex(s, Setting::StopBitsIndex, static_cast<int>(kStopBitsTexts.size()));
     form.parityIndex = storedIndex(s, Setting::ParityIndex, static_cast<int>(kParityTexts.size()));
@@ -207,8 +207,8 @@ std::string SettingsDialogModel::check(const SettingsForm& form) const {
         {"Начальное значение", &form.crc.initial},
         {"Наложить по XOR", &form.crc.xorValue}};
     for (const auto& [label, text] : crcFields)
-        if (!protocol::parseCrcNumber(*text))
-            return "Поле \"" + std::string(label) + "\": " + protocol::crcConversionErrorText(*text);
+        if (!base::parseCrcNumber(*text))
+            return "Поле \"" + std::string(label) + "\": " + base::crcConversionErrorText(*text);
     if (editValue(form.flashStart, kFlashAddressMin, kFlashAddressMax) >
         editValue(form.flashEnd, kFlashAddressMin, kFlashAddressMax))
         return std::string(kFlashRangeReversed);
@@ -230,8 +230,8 @@ std::string SettingsDialogModel::check(const SettingsForm& form) const {
 SettingsApplyResult SettingsDialogModel::accept(const SettingsForm& form) {
     if (std::string refused = check(form); !refused.empty())
         return {false, std::move(refused)};
-    const protocol::CrcParameters crc = *protocol::crcParametersFromPanel(form.crc);
-    const std::string typedName = protocol::TrimBlanks(form.profileName);
+    const base::CrcParameters crc = *base::crcParametersFromPanel(form.crc);
+    const std::string typedName = base::TrimBlanks(form.profileName);
 
     SettingsStore& s = m_store;
     const auto failed = [&s]() {

@@ -10,7 +10,7 @@
 #include "app/serial_devices.h"
 #include "app/settings_store.h"
 #include "app/view_notifications.h"
-#include "protocol/crc_presets.h"
+#include "base/crc_presets.h"
 
 #include <array>
 #include <cstddef>
@@ -78,7 +78,7 @@ struct SettingsForm {
     std::string protocolDescription;        // the chosen file's comment; empty when unreadable
 
     // "Буфер": the CRC panel (width 16 or 32). Kept as it is when a profile with another width is filled.
-    protocol::CrcPanelValues crc{16, "0x8005", "0xFFFF", true, "0x0000", false};
+    base::CrcPanelValues crc{16, "0x8005", "0xFFFF", true, "0x0000", false};
 
     // "Ассоциации": "Intel HEX", "бинарный", "Q7R конверт"
     std::array<bool, 3> fileTypes{};
@@ -184,7 +184,7 @@ class SettingsDialogModel {
         std::int32_t flashEnd = 0;
         std::int32_t pageSize = 0;
         bool memoryWindow = true;
-        protocol::CrcParameters crc;
+        base::CrcParameters crc;
     };
     ViewFigures viewFigures() const;
     static bool sameFigures(const ViewFigures& a, const ViewFigures& b);

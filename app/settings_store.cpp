@@ -1,8 +1,8 @@
 #include "app/settings_store.h"
 
 #include "app/integer_text.h"
-#include "protocol/codepage.h"
-#include "protocol/text_utils.h"
+#include "base/codepage.h"
+#include "base/text_utils.h"
 
 #include <atomic>
 #include <cerrno>
@@ -21,7 +21,7 @@ namespace {
 constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-using protocol::TrimmedBlanks;
+using base::TrimmedBlanks;
 
 bool hasControl(std::string_view s) {
     for (const char c : s) {
@@ -40,7 +40,7 @@ std::string foldCase(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size()) {
         const size_t start = pos;
-        const std::optional<char32_t> cp = protocol::nextUtf8(text, pos);
+        const std::optional<char32_t> cp = base::nextUtf8(text, pos);
         if (!cp) {
             out += text[pos++];
             continue;
@@ -55,7 +55,7 @@ std::string foldCase(std::string_view text) {
         if (c == *cp)
             out.append(text.substr(start, pos - start));
         else
-            protocol::appendUtf8(out, c);
+            base::appendUtf8(out, c);
     }
     return out;
 }
@@ -224,8 +224,8 @@ void SettingsStore::load() const {
         text.remove_prefix(kBom.size());
     }
     std::string converted;
-    if (!protocol::isValidUtf8(text)) {
-        converted = protocol::cp1251ToUtf8(text);
+    if (!base::isValidUtf8(text)) {
+        converted = base::cp1251ToUtf8(text);
         text = converted;
     }
     size_t start = 0;

@@ -2,8 +2,8 @@
 // parameters, the generator preset to CRC-32, the fixed-table CRC-32 step, and zlib's crc32 on the
 // same buffer for reference.
 
-#include "protocol/crc32.h"
-#include "protocol/crc_generator.h"
+#include "base/crc32.h"
+#include "base/crc_generator.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,7 +34,7 @@ void finish(benchmark::State& state) {
 }
 
 void BM_Crc16Modbus(benchmark::State& state) {
-    protocol::TCRCGenerator g(16, 0x8005, 0xFFFF, true, true, 0);
+    base::TCRCGenerator g(16, 0x8005, 0xFFFF, true, true, 0);
     const auto& d = buffer();
     for (auto _ : state) {
         g.Reset();
@@ -45,7 +45,7 @@ void BM_Crc16Modbus(benchmark::State& state) {
 BENCHMARK(BM_Crc16Modbus)->Unit(benchmark::kMillisecond);
 
 void BM_Crc32Generator(benchmark::State& state) {
-    protocol::TCRC32Generator g;
+    base::TCRC32Generator g;
     const auto& d = buffer();
     for (auto _ : state) {
         g.Reset();
@@ -58,7 +58,7 @@ BENCHMARK(BM_Crc32Generator)->Unit(benchmark::kMillisecond);
 void BM_Crc32Step(benchmark::State& state) {
     const auto& d = buffer();
     for (auto _ : state)
-        benchmark::DoNotOptimize(protocol::CRC32Update(0xFFFFFFFFu, d.data(), d.size()) ^ 0xFFFFFFFFu);
+        benchmark::DoNotOptimize(base::CRC32Update(0xFFFFFFFFu, d.data(), d.size()) ^ 0xFFFFFFFFu);
     finish(state);
 }
 BENCHMARK(BM_Crc32Step)->Unit(benchmark::kMillisecond);

@@ -6,14 +6,16 @@
 // (round(1000 / (baud div 10)) + 20 ms). So one exchange should take about 2 × gap: compare the real
 // time per exchange with bound_ms; the CPU time is the exchange's own cost.
 
+#include "app/exchange_link.h"
 #include "app/log.h"
 #include "app/main_state.h"
 #include "app/message_sink.h"
+#include "app/protocol_variables.h"
 #include "app/settings_store.h"
+#include "app/view_notifications.h"
 #include "exchange/comm.h"
 #include "exchange/command_exchange.h"
 #include "exchange/posix_serial_line.h"
-#include "exchange/protocol_variables.h"
 #include "image/dump_versioned_file.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/protocol_description.h"
@@ -122,9 +124,11 @@ void BM_ExchangeOverPty(benchmark::State& state) {
         exchange::TComm comm(std::make_unique<exchange::PosixSerialLine>());
         comm.setDevicePath(device.path());
         comm.setBaudRate(baudIndex);
-        exchange::ExchangeContext ctx(comm, protocol, evaluator, image, settings, log, messages, mainState);
-        exchange::SetProtocolVariables(ctx);
-        exchange::TprCOMMAND& read = protocol.Commands.Add();
+        app::ExchangeLink link(settings, log, messages, mainState);
+        exchange::ExchangeContext ctx(comm, protocol, evaluator, link, link);
+        app::ViewNotifications view;
+        app::SetProtocolVariables(ctx, {settings, mainState, image, log, messages, view});
+        protocol::TprCOMMAND& read = protocol.Commands.Add();
         read.Name = "READ";
         read.AnswerTimeout = 1000;
         protocol.Commands.setCommand(read, "RECIPIENT;3;0;0;0;2;LOW(PACK_CRC);HIGH(PACK_CRC);");

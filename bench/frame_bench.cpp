@@ -1,9 +1,9 @@
 // Building one frame and matching one answer, as a device read does for every page: a MODBUS read
 // request, a write request carrying a 128-byte data block, and the matching of a 128-byte answer.
 
+#include "base/crc_generator.h"
 #include "exchange/answer_matcher.h"
 #include "exchange/frame_builder.h"
-#include "protocol/crc_generator.h"
 #include "protocol/evaluator_setup.h"
 
 #include <benchmark/benchmark.h>
@@ -31,8 +31,8 @@ struct Setup {
         image.assign(0x10000, 0x5A);
     }
     protocol::TFunctionEvaluator evaluator;
-    protocol::TCRCGenerator crc;
-    exchange::TprCOMMANDS commands;
+    base::TCRCGenerator crc;
+    protocol::TprCOMMANDS commands;
     std::vector<uint8_t> image;
 };
 
@@ -59,7 +59,7 @@ void BM_MatchReadAnswer128(benchmark::State& state) {
     Setup s;
     std::vector<uint8_t> answer{1, 3, 128};
     answer.resize(3 + 128, 0x33);
-    protocol::TCRCGenerator crc(16, 0x8005, 0xFFFF, true, false, 0);
+    base::TCRCGenerator crc(16, 0x8005, 0xFFFF, true, false, 0);
     crc.AddBytes(answer.data(), static_cast<int64_t>(answer.size()));
     answer.push_back(static_cast<uint8_t>(crc.CRC() & 0xFF));
     answer.push_back(static_cast<uint8_t>(crc.CRC() >> 8));

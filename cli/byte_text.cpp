@@ -1,9 +1,9 @@
 #include "cli/byte_text.h"
 
-#include "protocol/text_utils.h"
+#include "base/text_utils.h"
 
 namespace cli {
-using protocol::HexDigitValue;
+using base::HexDigitValue;
 
 std::optional<std::vector<uint8_t>> parseHexBytes(std::string_view text) {
     std::vector<uint8_t> out;

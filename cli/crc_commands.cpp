@@ -1,11 +1,11 @@
 // velmora-cli crc and crc-table: the frame and image CRC generator from the command line.
 
+#include "base/codepage.h"
+#include "base/crc_presets.h"
+#include "base/crc_table_export.h"
 #include "cli/byte_text.h"
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
-#include "protocol/codepage.h"
-#include "protocol/crc_presets.h"
-#include "protocol/crc_table_export.h"
 
 #include <cstdio>
 #include <memory>
@@ -36,16 +36,16 @@ void addParameterOptions(CLI::App* cmd, CrcOptions& o) {
 }
 
 // The generator parameters of the options; empty with a message on stderr when one does not convert.
-std::optional<protocol::CrcParameters> parameters(const CrcOptions& o, const char* command) {
-    protocol::CrcParameters p;
+std::optional<base::CrcParameters> parameters(const CrcOptions& o, const char* command) {
+    base::CrcParameters p;
     if (o.preset > 0) {
-        auto values = protocol::crcPresetValues(o.preset);
-        p = *protocol::crcParametersFromPanel(*values);
+        auto values = base::crcPresetValues(o.preset);
+        p = *base::crcParametersFromPanel(*values);
     }
     auto number = [&](const std::optional<std::string>& text, const char* name, uint32_t& out) {
         if (!text)
             return true;
-        auto v = protocol::parseCrcNumber(*text);
+        auto v = base::parseCrcNumber(*text);
         if (!v) {
             std::fprintf(stderr, "%s: %s '%s' is not a number (decimal, or hexadecimal after 0x, x or $)\n",
                          command, name, text->c_str());
@@ -88,7 +88,7 @@ void runCrc(const CrcOptions& o, CliContext& ctx) {
     std::vector<uint8_t> bytes;
     if (o.text) {
         // Text meets devices in code page 1251.
-        auto cp = protocol::utf8ToCp1251(*o.text);
+        auto cp = base::utf8ToCp1251(*o.text);
         if (!cp) {
             std::fprintf(stderr, "crc: --text holds characters outside code page 1251\n");
             ctx.exitCode = kExitUsage;
@@ -111,10 +111,10 @@ void runCrc(const CrcOptions& o, CliContext& ctx) {
             return;
         }
     }
-    protocol::TCRCGenerator generator;
-    protocol::applyCrcParameters(generator, *params);
+    base::TCRCGenerator generator;
+    base::applyCrcParameters(generator, *params);
     generator.AddBytes(bytes.data(), static_cast<int64_t>(bytes.size()));
-    std::printf("%s\n", protocol::formatCrcValue(generator.CRC()).c_str());
+    std::printf("%s\n", base::formatCrcValue(generator.CRC()).c_str());
     ctx.exitCode = kExitOk;
 }
 
@@ -130,10 +130,10 @@ void runCrcTable(const CrcOptions& o, CliContext& ctx) {
         ctx.exitCode = kExitUsage;
         return;
     }
-    protocol::TCRCGenerator generator;
-    protocol::applyCrcParameters(generator, *params);
+    base::TCRCGenerator generator;
+    base::applyCrcParameters(generator, *params);
     std::string error;
-    if (!protocol::writeCrcTableExport(o.file, generator, error)) {
+    if (!base::writeCrcTableExport(o.file, generator, error)) {
         std::fprintf(stderr, "crc-table: %s\n", error.c_str());
         ctx.exitCode = kExitFailed;
         return;

@@ -1,6 +1,7 @@
 // velmora-cli device: read, write, erase, reset, find and ident over the profile's serial line, run by
 // the same operations as the desktop program's device menu.
 
+#include "base/codepage.h"
 #include "cli/cli_context.h"
 #include "cli/device_files.h"
 #include "cli/device_session.h"
@@ -11,7 +12,6 @@
 #include "exchange/ident_record.h"
 #include "exchange/operation_sequencer.h"
 #include "image/file_type.h"
-#include "protocol/codepage.h"
 
 #include <nlohmann/json.hpp>
 
@@ -120,11 +120,11 @@ struct WrittenRange {
 
 int verify(DeviceSession& session, const WrittenRange& written, const InterruptCatcher& interrupt,
            bool quiet) {
-    session.host().setWindowOverride(exchange::FlashWindow{written.start, written.end});
+    session.host().windowOverride = exchange::FlashWindow{written.start, written.end};
     exchange::OperationSequencer seq(session.host());
     if (seq.startRead())
         runPaging(seq, interrupt, quiet);
-    session.host().setWindowOverride(std::nullopt);
+    session.host().windowOverride.reset();
     if (seq.outcome() != exchange::OperationSequencer::Outcome::Completed)
         return exitCodeOf(seq.outcome());
     const auto& data = session.image().Data;
@@ -387,7 +387,7 @@ bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
     case Field::Ident: {
         if (!storable(c))
             return false;
-        auto cp = protocol::utf8ToCp1251(c.value);
+        auto cp = base::utf8ToCp1251(c.value);
         const int room = exchange::identStringRoom(r.length);
         if (!cp || static_cast<int>(cp->size()) > room) {
             std::fprintf(
@@ -403,7 +403,7 @@ bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
         if (!storable(c))
             return false;
         auto fitted = exchange::fitVersionText(c.value, r.length);
-        if (fitted.text.size() != c.value.size() || !protocol::utf8ToCp1251(c.value)) {
+        if (fitted.text.size() != c.value.size() || !base::utf8ToCp1251(c.value)) {
             std::fprintf(stderr,
                          "device ident: version_text takes at most %d bytes of code page 1251 with length %d "
                          "(a line break takes two)\n",
@@ -466,10 +466,10 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
     }
     // A text the new length no longer has room for is cut, as the settings dialog does.
     record.versionText = exchange::fitVersionText(record.versionText, record.length).text;
-    auto cp = protocol::utf8ToCp1251(record.identString);
+    auto cp = base::utf8ToCp1251(record.identString);
     if (cp && static_cast<int>(cp->size()) > exchange::identStringRoom(record.length))
-        record.identString = protocol::cp1251ToUtf8(
-            cp->substr(0, static_cast<size_t>(exchange::identStringRoom(record.length))));
+        record.identString =
+            base::cp1251ToUtf8(cp->substr(0, static_cast<size_t>(exchange::identStringRoom(record.length))));
     exchange::DeviceOptions::WriteResult result = options.writeRecord(record);
     if (result != exchange::DeviceOptions::WriteResult::Written) {
         options.finish();

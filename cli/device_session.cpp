@@ -4,11 +4,10 @@
 #include "app/profiles.h"
 #include "app/protocol_path.h"
 #include "app/settings_location.h"
+#include "base/file_reader.h"
 #include "cli/interrupt_catcher.h"
 #include "cli/path_arguments.h"
 #include "exchange/posix_serial_line.h"
-#include "protocol/evaluator_setup.h"
-#include "protocol/file_reader.h"
 #include "protocol/vpdf_reader.h"
 
 #include <cstdio>
@@ -53,21 +52,15 @@ class ErrorOutputLog final : public app::LogSink {
 
 } // namespace
 
-DeviceSession::DeviceSession(const std::string& settingsPath)
-    : m_store(settingsPath), m_evaluator(protocol::makeMainEvaluator()),
-      m_comm(std::make_unique<exchange::PosixSerialLine>()) {}
-
-DeviceSession::~DeviceSession() {
-    m_comm.Close();
-}
+DeviceSession::DeviceSession(const std::string& settingsPath) : m_store(settingsPath) {}
 
 std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     const auto path = app::resolveSettingsPath(cli.settingsPath, app::programDirectory(),
                                                app::currentSettingsEnvironment());
     // A missing settings file reads as defaults; one that exists but cannot be read is not taken for it.
     std::vector<uint8_t> probe;
-    const protocol::ReadStatus status = protocol::readFileStart(path, 0, probe);
-    if (status != protocol::ReadStatus::Ok && status != protocol::ReadStatus::Missing) {
+    const base::ReadStatus status = base::readFileStart(path, 0, probe);
+    if (status != base::ReadStatus::Ok && status != base::ReadStatus::Missing) {
         std::fprintf(stderr, "device: settings file %s: %s\n", path.c_str(), readFailureText(status));
         return nullptr;
     }
@@ -75,6 +68,9 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     s->m_logSink = std::make_unique<ErrorOutputLog>(cli.quiet);
     s->m_log.attach(s->m_logSink.get());
     s->m_messages = std::make_unique<ErrorOutputMessages>();
+    s->m_device = std::make_unique<app::DeviceSession>(
+        std::make_unique<exchange::PosixSerialLine>(),
+        app::DeviceSurroundings{s->m_store, s->m_state, s->m_image, s->m_log, *s->m_messages, s->m_view});
 
     const std::string requested =
         cli.profile.empty() ? s->m_store.readString(app::Setting::ActiveProfile) : cli.profile;
@@ -98,11 +94,9 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     }
 
     s->m_image.SetAutoCRC(true);
-    protocol::CrcParameters crc = app::readImageCrcParams(s->m_store, *profile);
+    base::CrcParameters crc = app::readImageCrcParams(s->m_store, *profile);
     s->m_image.SetCRCParams(crc.width, crc.polynom, crc.xorValue, crc.tableSwap, crc.reflected, crc.initial);
 
-    protocol::declareProtocolVariables(s->m_evaluator);
-    s->m_protocol.Commands.setEvaluator(&s->m_evaluator);
     const std::string stored = s->m_store.readString(app::Setting::ProtocolPath, *profile);
     const std::string protocolPath = app::ExpandProtocolPath(stored, app::programDirectory());
     if (protocolPath.empty()) {
@@ -116,7 +110,7 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
         std::fprintf(stderr, "Поврежден файл описания протокола! %s\n", protocolPath.c_str());
         return nullptr;
     }
-    switch (protocol::ReadProtocolFile(s->m_protocol, protocolPath)) {
+    switch (protocol::ReadProtocolFile(s->protocol(), protocolPath)) {
     case protocol::kReadOk:
         break;
     case protocol::kReadMissing:
@@ -134,22 +128,17 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     s->m_state.password = s->m_store.readString(app::Setting::Password, *profile);
     s->m_state.communicationDisabled = false;
 
-    s->m_ctx =
-        std::make_unique<exchange::ExchangeContext>(s->m_comm, s->m_protocol, s->m_evaluator, s->m_image,
-                                                    s->m_store, s->m_log, *s->m_messages, s->m_state);
-    s->m_ctx->line.device = cli.port;
-    s->m_ctx->line.baudIndex = cli.baudIndex;
-    s->m_ctx->line.parity = cli.parity;
+    app::ExchangeDeviceHost& host = s->host();
+    host.line = {cli.port, cli.baudIndex, cli.parity};
     if (cli.repeatGarbled)
-        s->m_ctx->repeatGarbled = true;
-    s->m_comm.setWaitHook(InterruptCatcher::interruptRequested);
+        s->m_device->link().repeatGarbledOverride = true;
+    s->m_device->comm().setWaitHook(InterruptCatcher::interruptRequested);
     s->m_log.setDeviceAddressSource([state = &s->m_state] { return state->deviceAddress; });
-    s->m_host = std::make_unique<CliDeviceHost>(*s->m_ctx, s->m_view);
     return s;
 }
 
 exchange::FlashWindow DeviceSession::flashWindow() {
-    return m_host->flashWindow();
+    return m_device->host().flashWindow();
 }
 
 } // namespace cli

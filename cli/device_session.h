@@ -4,18 +4,14 @@
 // evaluator, the memory image, the log and messages on the error output, and the device host over
 // them. Applying the profile here changes nothing in the settings file.
 
+#include "app/device_session.h"
 #include "app/log.h"
 #include "app/main_state.h"
 #include "app/message_sink.h"
 #include "app/settings_store.h"
 #include "app/view_notifications.h"
 #include "cli/cli_context.h"
-#include "exchange/comm.h"
-#include "exchange/exchange_context.h"
-#include "exchange/exchange_device_host.h"
 #include "image/hex_file.h"
-#include "protocol/function_evaluator.h"
-#include "protocol/protocol_description.h"
 
 #include <memory>
 #include <optional>
@@ -23,33 +19,18 @@
 
 namespace cli {
 
-// The exchange's host with one addition: a FLASH window that replaces the profile's while set, so
-// that a verify reads back exactly the range just written.
-class CliDeviceHost final : public exchange::ExchangeDeviceHost {
-  public:
-    using ExchangeDeviceHost::ExchangeDeviceHost;
-    void setWindowOverride(std::optional<exchange::FlashWindow> window) { m_windowOverride = window; }
-    exchange::FlashWindow flashWindow() override {
-        return m_windowOverride ? *m_windowOverride : ExchangeDeviceHost::flashWindow();
-    }
-
-  private:
-    std::optional<exchange::FlashWindow> m_windowOverride;
-};
-
 class DeviceSession {
   public:
     // Null after a message on the error output when the settings, the profile, the protocol
     // description or the --address value cannot be used.
     static std::unique_ptr<DeviceSession> open(const CliContext& ctx);
-    ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    CliDeviceHost& host() { return *m_host; }
+    app::ExchangeDeviceHost& host() { return m_device->host(); }
     image::THEXFile& image() { return m_image; }
     app::SettingsStore& settings() { return m_store; }
-    protocol::TProtocol& protocol() { return m_protocol; }
+    protocol::TProtocol& protocol() { return m_device->protocol(); }
     const std::string& profile() const { return m_state.activeProfile; }
     exchange::FlashWindow flashWindow();
 
@@ -63,11 +44,7 @@ class DeviceSession {
     std::unique_ptr<app::MessageSink> m_messages;
     app::ViewNotifications m_view;
     image::THEXFile m_image;
-    protocol::TFunctionEvaluator m_evaluator;
-    protocol::TProtocol m_protocol;
-    exchange::TComm m_comm;
-    std::unique_ptr<exchange::ExchangeContext> m_ctx;
-    std::unique_ptr<CliDeviceHost> m_host;
+    std::unique_ptr<app::DeviceSession> m_device;
 };
 
 } // namespace cli

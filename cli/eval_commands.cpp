@@ -1,12 +1,12 @@
 // velmora-cli eval: compiles an expression with the program's evaluator, sets variables, prints the
 // value or the error bits with their texts.
 
+#include "base/codepage.h"
+#include "base/text_utils.h"
 #include "cli/cli_context.h"
 #include "cli/variable_value.h"
-#include "protocol/codepage.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/function_evaluator.h"
-#include "protocol/text_utils.h"
 
 #include <cstdio>
 #include <string>
@@ -17,7 +17,7 @@ namespace cli {
 namespace {
 
 int runEval(const std::string& expression, const std::vector<std::string>& assignments) {
-    if (!protocol::utf8ToCp1251(expression)) {
+    if (!base::utf8ToCp1251(expression)) {
         std::fprintf(stderr, "eval: the expression must be UTF-8 text of characters of code page 1251\n");
         return kExitUsage;
     }
@@ -25,7 +25,7 @@ int runEval(const std::string& expression, const std::vector<std::string>& assig
     for (const std::string& assignment : assignments) {
         const size_t eq = assignment.find('=');
         const std::string name = eq == std::string::npos ? assignment : assignment.substr(0, eq);
-        if (eq == std::string::npos || !protocol::IsIdentifier(name)) {
+        if (eq == std::string::npos || !base::IsIdentifier(name)) {
             std::fprintf(stderr, "eval: '%s' is not NAME=VALUE with a name of letters, digits and _\n",
                          assignment.c_str());
             return kExitUsage;

@@ -4,13 +4,13 @@
 #include "app/settings_keys.h"
 #include "app/settings_location.h"
 #include "app/settings_store.h"
+#include "base/atomic_file.h"
+#include "base/codepage.h"
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
 #include "image/envelope_builder.h"
 #include "image/hex_file.h"
 #include "image/hex_text.h"
-#include "protocol/atomic_file.h"
-#include "protocol/codepage.h"
 
 #include <nlohmann/json.hpp>
 
@@ -105,7 +105,7 @@ std::string ownerText(const image::TVersionRecord& v) {
     std::string owner = v.Owner();
     while (!owner.empty() && static_cast<unsigned char>(owner.back()) <= ' ')
         owner.pop_back();
-    return protocol::cp1251ToUtf8(owner);
+    return base::cp1251ToUtf8(owner);
 }
 
 nlohmann::json versionJson(const THEXFile& file) {
@@ -148,7 +148,7 @@ nlohmann::json infoJson(const THEXFile& file) {
         {"clist_bad", file.CListBad},
     };
     if (file.IsEnvelope)
-        json["header"] = protocol::cp1251ToUtf8(image::envelopeHeaderText(file.Header));
+        json["header"] = base::cp1251ToUtf8(image::envelopeHeaderText(file.Header));
     if (file.VersionPos >= 0 && image::IsVersionPresent(file.Version))
         json["version"] = versionJson(file);
     return json;
@@ -158,8 +158,7 @@ void printInfo(const THEXFile& file) {
     std::printf("type:      %s%s\n", typeName(file.FileType),
                 file.IsEnvelope ? (file.Packed ? " (packed)" : " (unpacked)") : "");
     if (file.IsEnvelope)
-        std::printf("header:    %s\n",
-                    protocol::cp1251ToUtf8(image::envelopeHeaderText(file.Header)).c_str());
+        std::printf("header:    %s\n", base::cp1251ToUtf8(image::envelopeHeaderText(file.Header)).c_str());
     std::printf("range:     %s .. %s, length %s (%d), %d bytes filled\n",
                 image::AddrToHex0x(file.StartAddr).c_str(), image::AddrToHex0x(file.EndAddr).c_str(),
                 image::AddrToHex0x(file.Length).c_str(), file.Length, file.FilledCount);
@@ -243,7 +242,7 @@ void runUnpack(const std::string& in, const std::string& out, CliContext& ctx) {
 
 void runPack(const std::string& in, const std::string& out, const std::string& header, bool unpacked,
              CliContext& ctx) {
-    const std::optional<std::string> headerBytes = protocol::utf8ToCp1251(header);
+    const std::optional<std::string> headerBytes = base::utf8ToCp1251(header);
     if (!headerBytes) {
         std::fprintf(stderr, "pack: the header text cannot be written in code page 1251\n");
         ctx.exitCode = kExitUsage;
@@ -262,8 +261,7 @@ void runPack(const std::string& in, const std::string& out, const std::string& h
         ctx.exitCode = kExitFailed;
         return;
     }
-    if (!protocol::writeFileAtomically(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()},
-                                       error)) {
+    if (!base::writeFileAtomically(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, error)) {
         std::fprintf(stderr, "%s (%s)\n", image::cannotSaveMessage(out).c_str(), error.c_str());
         ctx.exitCode = kExitFailed;
     }

@@ -1,28 +1,28 @@
 #include "cli/path_arguments.h"
 
-#include "protocol/atomic_file.h"
+#include "base/atomic_file.h"
 
 namespace cli {
 
-const char* readFailureText(protocol::ReadStatus status) {
+const char* readFailureText(base::ReadStatus status) {
     switch (status) {
-    case protocol::ReadStatus::Ok:
+    case base::ReadStatus::Ok:
         return "read";
-    case protocol::ReadStatus::Missing:
+    case base::ReadStatus::Missing:
         return "no such file";
-    case protocol::ReadStatus::NotRegularFile:
+    case base::ReadStatus::NotRegularFile:
         return "not a regular file (a folder, FIFO or device)";
-    case protocol::ReadStatus::CannotOpen:
+    case base::ReadStatus::CannotOpen:
         return "cannot be read (no permission?)";
-    case protocol::ReadStatus::TooLarge:
+    case base::ReadStatus::TooLarge:
         return "larger than 1 GiB";
     }
     return "cannot be read";
 }
 
 bool readInputFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& why) {
-    const protocol::ReadStatus status = protocol::readFileBytes(path, kMaxInputFileSize, bytes);
-    if (status == protocol::ReadStatus::Ok)
+    const base::ReadStatus status = base::readFileBytes(path, kMaxInputFileSize, bytes);
+    if (status == base::ReadStatus::Ok)
         return true;
     why = path + ": " + readFailureText(status);
     return false;
@@ -32,7 +32,7 @@ CLI::Validator writableOutputFile() {
     return CLI::Validator(
         [](std::string& path) {
             std::string error;
-            return protocol::canWriteFileAtomically(path, error) ? std::string() : error;
+            return base::canWriteFileAtomically(path, error) ? std::string() : error;
         },
         "FILE", "writable output file");
 }

@@ -4,7 +4,7 @@
 // files, checked while the command line is parsed, so that no work is done for a result that could
 // not be saved.
 
-#include "protocol/file_reader.h"
+#include "base/file_reader.h"
 
 #include <CLI/CLI.hpp>
 
@@ -22,7 +22,7 @@ inline constexpr uint64_t kMaxInputFileSize = uint64_t{1} << 30;
 bool readInputFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& why);
 
 // The words for a failed read: "no such file", "not a regular file", ...
-const char* readFailureText(protocol::ReadStatus status);
+const char* readFailureText(base::ReadStatus status);
 
 // For an output file option: refuses (a usage error, exit 2) a folder, or a path whose folder does not
 // exist or takes no new file.

@@ -1,6 +1,8 @@
 // velmora-cli protocol: show, check, build frames from, match answers against, and convert protocol
 // description files (.vpdf) to and from their JSON text form.
 
+#include "base/atomic_file.h"
+#include "base/text_utils.h"
 #include "cli/byte_text.h"
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
@@ -8,10 +10,8 @@
 #include "cli/variable_value.h"
 #include "exchange/answer_matcher.h"
 #include "exchange/frame_builder.h"
-#include "protocol/atomic_file.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/function_evaluator.h"
-#include "protocol/text_utils.h"
 #include "protocol/vpdf_reader.h"
 #include "protocol/vpdf_writer.h"
 
@@ -60,7 +60,7 @@ bool setVariables(protocol::TFunctionEvaluator& ev, const std::vector<std::strin
         const size_t eq = a.find('=');
         const std::string name = eq == std::string::npos ? a : a.substr(0, eq);
         long double value = 0;
-        if (eq == std::string::npos || !protocol::IsIdentifier(name)) {
+        if (eq == std::string::npos || !base::IsIdentifier(name)) {
             std::fprintf(stderr, "protocol %s: '%s' is not NAME=VALUE\n", command, a.c_str());
             return false;
         }
@@ -76,9 +76,9 @@ bool setVariables(protocol::TFunctionEvaluator& ev, const std::vector<std::strin
 }
 
 // A command by name (letter case ignored) or by index.
-const exchange::TprCOMMAND* findCommand(const protocol::TProtocol& p, const std::string& which,
+const protocol::TprCOMMAND* findCommand(const protocol::TProtocol& p, const std::string& which,
                                         const char* command) {
-    if (const exchange::TprCOMMAND* c = p.Commands.FindByName(which))
+    if (const protocol::TprCOMMAND* c = p.Commands.FindByName(which))
         return c;
     char* end = nullptr;
     const unsigned long index = std::strtoul(which.c_str(), &end, 10);
@@ -117,7 +117,7 @@ int runShow(const std::string& path, bool json) {
     std::printf("comment: %s\n", p.Comment.c_str());
     std::printf("commands: %zu\n", p.Commands.Count());
     for (size_t i = 0; i < p.Commands.Count(); ++i) {
-        const exchange::TprCOMMAND& c = p.Commands[i];
+        const protocol::TprCOMMAND& c = p.Commands[i];
         std::printf("  [%zu] %s  (exception mode %u, answer timeout %d ms, frame interval %d ms)\n", i,
                     c.Name.c_str(), c.ExceptionMode, c.AnswerTimeout, c.FrameInterval);
         std::printf("    command:   %s\n", c.storedCommand().c_str());
@@ -152,7 +152,7 @@ int runShow(const std::string& path, bool json) {
     std::printf("device errors: %zu\n", p.Exceptions.size());
     for (const auto& e : p.Exceptions)
         std::printf("  %d: %s\n", e.Code, e.Text.c_str());
-    const protocol::TCRCGenerator& g = p.CRCGenerator;
+    const base::TCRCGenerator& g = p.CRCGenerator;
     std::printf("crc: width %d, polynom 0x%X, initial 0x%X, reflected %d, xor 0x%X, swap %d\n", g.Width(),
                 g.Polynom(), g.Initial(), g.Reflected() ? 1 : 0, g.XORvalue(), g.tableSwap() ? 1 : 0);
     return kExitOk;
@@ -173,7 +173,7 @@ int runCheck(const std::string& path) {
         return kExitFailed;
     const protocol::TProtocol& p = l->protocol;
     for (size_t i = 0; i < p.Commands.Count(); ++i) {
-        const exchange::TprCOMMAND& c = p.Commands[i];
+        const protocol::TprCOMMAND& c = p.Commands[i];
         std::printf("command [%zu] %s\n", i, c.Name.c_str());
         printCheck("command", c.compiledCommand().checkResult);
         printCheck("answer", c.compiledAnswer().checkResult);
@@ -229,7 +229,7 @@ int runFrame(const FrameOptions& o) {
     auto l = load(o.file, "frame");
     if (l->readResult != protocol::kReadOk)
         return kExitUsage;
-    const exchange::TprCOMMAND* cmd = findCommand(l->protocol, o.command, "frame");
+    const protocol::TprCOMMAND* cmd = findCommand(l->protocol, o.command, "frame");
     if (!cmd || !setVariables(l->evaluator, o.vars, "frame"))
         return kExitUsage;
     std::vector<uint8_t> image;
@@ -257,7 +257,7 @@ int runMatch(const FrameOptions& o) {
     auto l = load(o.file, "match");
     if (l->readResult != protocol::kReadOk)
         return kExitUsage;
-    const exchange::TprCOMMAND* cmd = findCommand(l->protocol, o.command, "match");
+    const protocol::TprCOMMAND* cmd = findCommand(l->protocol, o.command, "match");
     if (!cmd || !setVariables(l->evaluator, o.vars, "match"))
         return kExitUsage;
     auto received = parseHexBytes(o.hex);
@@ -288,7 +288,7 @@ int runExport(const std::string& in, const std::string& out) {
         return kExitUsage;
     const std::string text = protocolToJson(l->protocol, false).dump(2) + "\n";
     std::string error;
-    if (!protocol::writeFileAtomically(out, text, error)) {
+    if (!base::writeFileAtomically(out, text, error)) {
         std::fprintf(stderr, "protocol export: %s\n", error.c_str());
         return kExitFailed;
     }
@@ -320,7 +320,7 @@ int runImport(const std::string& in, const std::string& out) {
         std::fprintf(stderr, "protocol import: %s: %s\n", in.c_str(), error.c_str());
         return kExitUsage;
     }
-    if (!protocol::writeFileAtomically(out, bytes, error)) {
+    if (!base::writeFileAtomically(out, bytes, error)) {
         std::fprintf(stderr, "protocol import: %s\n", error.c_str());
         return kExitFailed;
     }

@@ -1,6 +1,6 @@
 #include "cli/protocol_json.h"
 
-#include "protocol/crc_presets.h"
+#include "base/crc_presets.h"
 
 #include <cstdio>
 
@@ -57,7 +57,7 @@ class Reader {
                       ? INT64_MAX
                       : v.get<int64_t>();
         } else if (v.is_string()) {
-            auto n = protocol::parseCrcNumber(v.get<std::string>());
+            auto n = base::parseCrcNumber(v.get<std::string>());
             if (!n)
                 return fail(path, "'" + v.get<std::string>() + "' is not a number");
             const std::string text = v.get<std::string>();
@@ -114,7 +114,7 @@ Json protocolToJson(const protocol::TProtocol& p, bool withChecks) {
     out["comment"] = p.Comment;
     Json commands = Json::array();
     for (size_t i = 0; i < p.Commands.Count(); ++i) {
-        const exchange::TprCOMMAND& c = p.Commands[i];
+        const protocol::TprCOMMAND& c = p.Commands[i];
         Json cmd = Json::object();
         cmd["name"] = c.Name;
         cmd["command"] = c.storedCommand();
@@ -164,7 +164,7 @@ Json protocolToJson(const protocol::TProtocol& p, bool withChecks) {
         exceptions.push_back(Json{{"code", e.Code}, {"text", e.Text}});
     out["exceptions"] = std::move(exceptions);
 
-    const protocol::TCRCGenerator& g = p.CRCGenerator;
+    const base::TCRCGenerator& g = p.CRCGenerator;
     out["crc"] = Json{
         {"width", g.Width()},         {"polynom", hex32(g.Polynom())}, {"initial", hex32(g.Initial())},
         {"reflected", g.Reflected()}, {"table_swap", g.tableSwap()},   {"xor_value", hex32(g.XORvalue())}};
@@ -193,7 +193,7 @@ bool protocolFromJson(const Json& json, protocol::TProtocol& p, std::string& err
             !r.integer(j, path, "answer_timeout", 0, 65535, timeout) ||
             !r.integer(j, path, "frame_interval", 0, 65535, interval))
             return false;
-        exchange::TprCOMMAND& c = p.Commands.Add();
+        protocol::TprCOMMAND& c = p.Commands.Add();
         c.Name = name;
         c.ExceptionMode = static_cast<uint16_t>(mode);
         c.AnswerTimeout = static_cast<int32_t>(timeout);
@@ -224,7 +224,7 @@ bool protocolFromJson(const Json& json, protocol::TProtocol& p, std::string& err
             const Json* cmd = r.member(step, spath, "command");
             if (!cmd)
                 return false;
-            if (cmd->is_string() && !protocol::parseCrcNumber(cmd->get<std::string>())) {
+            if (cmd->is_string() && !base::parseCrcNumber(cmd->get<std::string>())) {
                 command = p.Commands.IndexOfName(cmd->get<std::string>());
                 if (command < 0)
                     return r.fail(spath + ".command", "no command named '" + cmd->get<std::string>() + "'");

@@ -1,6 +1,6 @@
 #include "exchange/answer_matcher.h"
 
-#include "protocol/crc_generator.h"
+#include "base/crc_generator.h"
 #include "protocol/function_evaluator.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ struct StagedStore {
 
 class AnswerWalk {
   public:
-    AnswerWalk(std::span<const uint8_t> received, protocol::TCRCGenerator& crc)
+    AnswerWalk(std::span<const uint8_t> received, base::TCRCGenerator& crc)
         : m_received(received), m_crc(crc) {}
 
     // Number of received bytes still available from the current position.
@@ -40,7 +40,7 @@ class AnswerWalk {
 
   private:
     std::span<const uint8_t> m_received;
-    protocol::TCRCGenerator& m_crc;
+    base::TCRCGenerator& m_crc;
     size_t m_pos = 0;
     uint64_t m_taken = 0;
 };
@@ -62,24 +62,24 @@ struct WalkResult {
 // The walk behind MatchAnswer. A trial (commit false) stops at the first failing field, tells how
 // many bytes that field needed when they ran out, and stores nothing; the caller restores the
 // variables.
-WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
+WalkResult matchWalk(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
                      std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                      int64_t defaultOffset, bool commit) {
     protocol::TFunctionEvaluator* ev = commands.evaluator();
-    protocol::TCRCGenerator* crc = commands.crcGenerator();
+    base::TCRCGenerator* crc = commands.crcGenerator();
     if (ev == nullptr || crc == nullptr)
         return {1, 0};
     ev->SetVariableQuiet("ERRORCODE", -1);
     crc->Reset();
     ev->SetVariableQuiet("PACK_CRC", crc->CRC());
-    uint16_t sizeRegister = registerValue16(ev->GetVariable("SIZE"));
+    uint16_t sizeRegister = protocol::registerValue16(ev->GetVariable("SIZE"));
     uint32_t addrRegister = 0;
 
     AnswerWalk walk(received, *crc);
     std::vector<StagedStore> stores;
     int32_t firstFailure = 0;
     int32_t fieldNumber = 0;
-    for (const TCompiledField& field : answer.fields) {
+    for (const protocol::TCompiledField& field : answer.fields) {
         ++fieldNumber;
         const uint64_t fieldStart = walk.taken();
         bool ok = true;
@@ -93,49 +93,49 @@ WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answe
         };
 
         switch (field.kind) {
-        case FieldKind::CaptureRecipient:
-        case FieldKind::CaptureSize:
-        case FieldKind::CaptureSizeHigh:
-        case FieldKind::CaptureSizeLow:
-        case FieldKind::CaptureAddr:
-        case FieldKind::CaptureAddrByte0:
-        case FieldKind::CaptureAddrByte1:
-        case FieldKind::CaptureAddrByte2:
-        case FieldKind::CaptureAddrByte3:
-        case FieldKind::CaptureErrorCode:
+        case protocol::FieldKind::CaptureRecipient:
+        case protocol::FieldKind::CaptureSize:
+        case protocol::FieldKind::CaptureSizeHigh:
+        case protocol::FieldKind::CaptureSizeLow:
+        case protocol::FieldKind::CaptureAddr:
+        case protocol::FieldKind::CaptureAddrByte0:
+        case protocol::FieldKind::CaptureAddrByte1:
+        case protocol::FieldKind::CaptureAddrByte2:
+        case protocol::FieldKind::CaptureAddrByte3:
+        case protocol::FieldKind::CaptureErrorCode:
             if (!oneByte) {
                 ok = false;
                 break;
             }
             switch (field.kind) {
-            case FieldKind::CaptureRecipient:
+            case protocol::FieldKind::CaptureRecipient:
                 ev->SetVariableQuiet("RECIPIENT", byte);
                 break;
-            case FieldKind::CaptureSize:
+            case protocol::FieldKind::CaptureSize:
                 sizeRegister = byte;
                 ev->SetVariableQuiet("SIZE", sizeRegister);
                 break;
-            case FieldKind::CaptureSizeHigh:
+            case protocol::FieldKind::CaptureSizeHigh:
                 sizeRegister = static_cast<uint16_t>((sizeRegister & 0x00FFu) | (byte << 8));
                 ev->SetVariableQuiet("SIZE", sizeRegister);
                 break;
-            case FieldKind::CaptureSizeLow:
+            case protocol::FieldKind::CaptureSizeLow:
                 sizeRegister = static_cast<uint16_t>((sizeRegister & 0xFF00u) | byte);
                 ev->SetVariableQuiet("SIZE", sizeRegister);
                 break;
-            case FieldKind::CaptureAddr:
+            case protocol::FieldKind::CaptureAddr:
                 captureAddr(0, 0xFFFFFFFFu);
                 break;
-            case FieldKind::CaptureAddrByte0:
+            case protocol::FieldKind::CaptureAddrByte0:
                 captureAddr(0, 0x000000FFu);
                 break;
-            case FieldKind::CaptureAddrByte1:
+            case protocol::FieldKind::CaptureAddrByte1:
                 captureAddr(8, 0x0000FF00u);
                 break;
-            case FieldKind::CaptureAddrByte2:
+            case protocol::FieldKind::CaptureAddrByte2:
                 captureAddr(16, 0x00FF0000u);
                 break;
-            case FieldKind::CaptureAddrByte3:
+            case protocol::FieldKind::CaptureAddrByte3:
                 captureAddr(24, 0xFF000000u);
                 break;
             default:
@@ -145,7 +145,7 @@ WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answe
             walk.feed(byte);
             break;
 
-        case FieldKind::Omitted: {
+        case protocol::FieldKind::Omitted: {
             if (field.argCount > 1) {
                 ok = false;
                 if (oneByte)
@@ -154,7 +154,8 @@ WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answe
             }
             int64_t n = 1;
             if (field.argCount == 1) {
-                auto v = field.programs.empty() ? std::nullopt : evaluateRounded(*ev, field.programs[0]);
+                auto v =
+                    field.programs.empty() ? std::nullopt : protocol::evaluateRounded(*ev, field.programs[0]);
                 if (!v) {
                     ok = false;
                     n = 1;
@@ -170,18 +171,19 @@ WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answe
             break;
         }
 
-        case FieldKind::StoreDataBlock:
-        case FieldKind::DataBlock: {
-            const bool store = field.kind == FieldKind::StoreDataBlock;
+        case protocol::FieldKind::StoreDataBlock:
+        case protocol::FieldKind::DataBlock: {
+            const bool store = field.kind == protocol::FieldKind::StoreDataBlock;
             if (destination == nullptr) {
                 // Without a destination the field takes one byte and neither stores nor checks it.
                 ok = oneByte;
                 break;
             }
             std::optional<int64_t> start =
-                field.argCount >= 1 ? evaluateRounded(*ev, field.programs[0]) : defaultOffset;
-            std::optional<int64_t> count = field.argCount >= 2 ? evaluateRounded(*ev, field.programs[1])
-                                                               : std::optional<int64_t>(sizeRegister);
+                field.argCount >= 1 ? protocol::evaluateRounded(*ev, field.programs[0]) : defaultOffset;
+            std::optional<int64_t> count = field.argCount >= 2
+                                               ? protocol::evaluateRounded(*ev, field.programs[1])
+                                               : std::optional<int64_t>(sizeRegister);
             if (!start || !count) {
                 ok = false;
                 if (oneByte)
@@ -209,11 +211,11 @@ WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answe
             break;
         }
 
-        case FieldKind::Bytes: {
+        case protocol::FieldKind::Bytes: {
             std::optional<int64_t> value, count;
             if (field.programs.size() == 2) {
-                value = evaluateRounded(*ev, field.programs[0]);
-                count = evaluateRounded(*ev, field.programs[1]);
+                value = protocol::evaluateRounded(*ev, field.programs[0]);
+                count = protocol::evaluateRounded(*ev, field.programs[1]);
             }
             if (!value || !count) {
                 ok = false;
@@ -236,18 +238,19 @@ WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answe
             break;
         }
 
-        case FieldKind::CrcLow:
+        case protocol::FieldKind::CrcLow:
             ok = oneByte && byte == (crc->CRC() & 0xFFu);
             break;
-        case FieldKind::CrcHigh:
+        case protocol::FieldKind::CrcHigh:
             ok = oneByte && byte == ((crc->CRC() >> 8) & 0xFFu);
             break;
-        case FieldKind::PackCrcExpression:
+        case protocol::FieldKind::PackCrcExpression:
             ok = oneByte;
             break;
 
-        case FieldKind::Expression: {
-            auto v = field.programs.empty() ? std::nullopt : evaluateRounded(*ev, field.programs[0]);
+        case protocol::FieldKind::Expression: {
+            auto v =
+                field.programs.empty() ? std::nullopt : protocol::evaluateRounded(*ev, field.programs[0]);
             ok = oneByte && v && *v == byte;
             if (oneByte)
                 walk.feed(byte);
@@ -284,13 +287,13 @@ WalkResult matchWalk(const TprCOMMANDS& commands, const TCompiledTemplate& answe
 
 } // namespace
 
-int32_t MatchAnswer(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
+int32_t MatchAnswer(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
                     std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                     int64_t defaultOffset) {
     return matchWalk(commands, answer, received, destination, defaultOffset, true).failure;
 }
 
-uint64_t AnswerNeeds(const TprCOMMANDS& commands, const TCompiledTemplate& answer,
+uint64_t AnswerNeeds(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
                      std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                      int64_t defaultOffset) {
     protocol::TFunctionEvaluator* ev = commands.evaluator();

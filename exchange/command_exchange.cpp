@@ -1,13 +1,12 @@
 #include "exchange/command_exchange.h"
 
-#include "app/log.h"
-#include "app/main_state.h"
-#include "app/settings_store.h"
+#include "base/codepage.h"
 #include "exchange/answer_matcher.h"
 #include "exchange/comm.h"
 #include "exchange/exchange_errors.h"
+#include "exchange/exchange_reporter.h"
+#include "exchange/exchange_settings.h"
 #include "exchange/frame_builder.h"
-#include "protocol/codepage.h"
 #include "protocol/function_evaluator.h"
 #include "protocol/protocol_description.h"
 
@@ -23,7 +22,6 @@ namespace {
 
 // Read timeout while the frame's own bytes are expected back and between two echo bytes.
 constexpr int kEchoTimeoutMs = 20;
-constexpr std::string_view kAnswerEndGap = "gap";
 
 void pause(ExchangeContext& ctx, std::int32_t ms) {
     if (ms <= 0)
@@ -59,21 +57,13 @@ void clearPort(TComm& comm) {
     }
 }
 
-bool answerEndsByTemplate(const ExchangeContext& ctx) {
-    return ctx.settings.readString(app::Setting::AnswerEnd, ctx.state.activeProfile) != kAnswerEndGap;
-}
-
-bool repeatGarbled(const ExchangeContext& ctx) {
-    return ctx.repeatGarbled.value_or(
-        ctx.settings.readBool(app::Setting::RepeatGarbled, ctx.state.activeProfile));
-}
-
 // Watches the bytes of one answer as they arrive for the moment they form a whole answer or
 // exception answer. Each template is tried again only once enough bytes are there for it, and no
 // more once the bytes rule it out.
 class AnswerEndWatch {
   public:
-    AnswerEndWatch(const TprCOMMAND& command, const TprCOMMANDS& commands, const ListBuffers& buffers)
+    AnswerEndWatch(const protocol::TprCOMMAND& command, const protocol::TprCOMMANDS& commands,
+                   const ListBuffers& buffers)
         : m_commands(commands), m_templates{&command.compiledAnswer(), &command.compiledExceptn()},
           m_destination(buffers.receive), m_offset(buffers.receiveOffset) {}
 
@@ -90,8 +80,8 @@ class AnswerEndWatch {
     }
 
   private:
-    const TprCOMMANDS& m_commands;
-    std::array<const TCompiledTemplate*, 2> m_templates;
+    const protocol::TprCOMMANDS& m_commands;
+    std::array<const protocol::TCompiledTemplate*, 2> m_templates;
     std::array<std::uint64_t, 2> m_needed{1, 1};
     std::span<std::uint8_t> m_destination;
     std::int64_t m_offset;
@@ -101,7 +91,7 @@ class AnswerEndWatch {
 // when the frame has left the wire; the answer ends after a gap of one character time + 20 ms, at
 // kMaxAnswerBytes, or (by template) as soon as the bytes form a whole answer, leaving whatever follows
 // for the next purge.
-std::size_t collectAnswer(ExchangeContext& ctx, const TprCOMMAND& command,
+std::size_t collectAnswer(ExchangeContext& ctx, const protocol::TprCOMMAND& command,
                           std::vector<std::uint8_t>& received, const ListBuffers& buffers, bool byTemplate) {
     TComm& comm = ctx.comm;
     comm.setReadTimeout(command.effectiveAnswerTimeout() +
@@ -128,7 +118,7 @@ int answerGapMs(std::uint32_t bitsPerSecond) {
     return static_cast<int>(std::lround(1000.0 / charsPerSecond)) + 20;
 }
 
-ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
+ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& command,
                            const protocol::TIgnoreList* ignore, const ListBuffers& buffers) {
     ListOutcome out;
     out.answerKind = kAnswerNone;
@@ -136,21 +126,21 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
     const std::span<std::uint8_t> destination = buffers.receive;
     const std::span<const std::uint8_t>* sourcePtr = source.empty() ? nullptr : &source;
     const std::span<std::uint8_t>* destinationPtr = destination.empty() ? nullptr : &destination;
-    const TprCOMMANDS& commands = ctx.protocol.Commands;
+    const protocol::TprCOMMANDS& commands = ctx.protocol.Commands;
     std::vector<std::uint8_t> frame(kSendBufferSize, kSendFill);
     std::vector<std::uint8_t> received(kReceiveBufferSize, kReceiveFill);
 
     const TFrameResult built =
         BuildFrame(commands, command, buffers.sendOffset, sourcePtr, std::span<std::uint8_t>(frame));
     if (!built.built) {
-        ctx.log.AddDeviceLogLine(built.message);
+        ctx.reporter.deviceLogLine(built.message);
         out.result = kFrameNotBuilt;
         return out;
     }
     // The frame goes out as built, 0xAA in the field's place, as devices expect; the log says so.
     if (built.result != 0)
-        ctx.log.AddDeviceLogLine("Команда \"" + command.Name + "\": поле " + std::to_string(built.result) +
-                                 " не вычислено, вместо него передано 0xAA");
+        ctx.reporter.deviceLogLine("Команда \"" + command.Name + "\": поле " + std::to_string(built.result) +
+                                   " не вычислено, вместо него передано 0xAA");
     const auto frameBytes =
         std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(built.length));
     if (frameBytes.empty()) {
@@ -159,8 +149,8 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
     }
 
     TComm& comm = ctx.comm;
-    const bool echo = ctx.settings.readBool(app::Setting::Echo);
-    const bool byTemplate = answerEndsByTemplate(ctx);
+    const bool echo = ctx.settings.echo();
+    const bool byTemplate = ctx.settings.answerEndsByTemplate();
     const int mode = command.effectiveExceptionMode();
 
     ExchangeResult result = kExchangeOk;
@@ -214,9 +204,9 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
                 code = roundedVariable(ctx.evaluator, "ERRORCODE");
             } else {
                 matched = false;
-                ctx.log.ShowRawAnswer(answer);
+                ctx.reporter.rawAnswer(answer);
                 result = kWrongAnswer;
-                last = !(mode == 1 && repeatGarbled(ctx));
+                last = !(mode == 1 && ctx.settings.repeatGarbled());
             }
             if (matched) {
                 if (ignored(ignore, code))
@@ -247,17 +237,17 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
 
 ListOutcome ExecuteActionList(ExchangeContext& ctx, int listIndex, const ListBuffers& buffers) {
     ListOutcome out;
-    const std::string& password = ctx.state.password;
-    ctx.protocol.Commands.Password = protocol::utf8ToCp1251(password).value_or(password);
+    const std::string password = ctx.settings.password();
+    ctx.protocol.Commands.Password = base::utf8ToCp1251(password).value_or(password);
 
     std::optional<std::string> fault = protocol::actionListFault(ctx.protocol, listIndex);
     if (fault) {
         if (ctx.Quiet) {
-            ctx.log.AddDeviceLogLine(*fault);
+            ctx.reporter.deviceLogLine(*fault);
         } else {
             if (ctx.StopExchange)
                 ctx.StopExchange();
-            ShowExchangeError(ctx, "ОШИБКА! ", *fault);
+            ctx.reporter.error("ОШИБКА! ", *fault);
         }
         out.result = kListNotRunnable;
         return out;
@@ -267,7 +257,7 @@ ListOutcome ExecuteActionList(ExchangeContext& ctx, int listIndex, const ListBuf
     for (std::int32_t step = 0; step < list.StepCount; ++step) {
         if (!list.StepEnabled[static_cast<std::size_t>(step)])
             continue;
-        const TprCOMMAND& command =
+        const protocol::TprCOMMAND& command =
             ctx.protocol
                 .Commands[static_cast<std::size_t>(list.StepCommands[static_cast<std::size_t>(step)])];
         out = ExecuteCommand(ctx, command, protocol::stepIgnoreList(ctx.protocol, list, step), buffers);

@@ -16,12 +16,11 @@
 #include <span>
 
 namespace protocol {
+class TprCOMMAND;
 struct TIgnoreList;
-}
+} // namespace protocol
 
 namespace exchange {
-
-class TprCOMMAND;
 
 // One exchange of `command`:
 //  - an empty frame sends nothing, pauses AnswerTimeout ms as stored (none when 0 or less) and succeeds;
@@ -42,7 +41,7 @@ class TprCOMMAND;
 // The outcome holds the result of the last attempt, the answer kind (−1 nothing matched, 1 answer,
 // 2 exception) and the SIZE variable after a match (else 0). −4 when the frame does not fit the send
 // buffer (nothing is sent; the device log says why).
-ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
+ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& command,
                            const protocol::TIgnoreList* ignore, const ListBuffers& buffers);
 
 // Runs the enabled steps of action list `listIndex` in order with the caller's buffers, after copying

@@ -87,7 +87,7 @@ class DeviceHost {
     virtual void showMessage(MessageKind kind, std::string_view title, std::string_view text) = 0;
     virtual void deviceLog(std::string_view text) = 0;
     // The busy flag shared by all device operations; setting it recomputes the action states.
-    virtual bool busy() = 0;
+    virtual bool busy() const = 0;
     virtual void setBusy(bool busy) = 0;
     virtual void bringToFront() = 0;
 

@@ -1,9 +1,9 @@
 #include "exchange/device_search.h"
 
+#include "base/codepage.h"
+#include "base/text_utils.h"
 #include "exchange/ident_record.h"
 #include "exchange/operation_sequencer.h"
-#include "protocol/codepage.h"
-#include "protocol/text_utils.h"
 
 #include <algorithm>
 #include <array>
@@ -27,7 +27,7 @@ FoundDevice decodeSearchAnswer(uint8_t address, std::span<const uint8_t> buffer,
     std::string text;
     for (size_t i = kTextOffset; i < end && buffer[i] != 0x00 && buffer[i] != 0xFF; ++i)
         text.push_back(static_cast<char>(buffer[i]));
-    d.identText = protocol::cp1251ToUtf8(protocol::TrimBlanks(text));
+    d.identText = base::cp1251ToUtf8(base::TrimBlanks(text));
     return d;
 }
 

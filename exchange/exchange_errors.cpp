@@ -1,9 +1,7 @@
 #include "exchange/exchange_errors.h"
 
-#include "app/log.h"
-#include "app/message_sink.h"
-#include "app/settings_store.h"
 #include "exchange/comm.h"
+#include "exchange/exchange_reporter.h"
 #include "protocol/protocol_description.h"
 
 namespace exchange {
@@ -45,7 +43,7 @@ bool ReportExchangeError(ExchangeContext& ctx, ExchangeResult result, std::strin
         text += " (";
         text += commandName;
         text += ")";
-        ShowExchangeError(ctx, "ОШИБКА! ", text);
+        ctx.reporter.error("ОШИБКА! ", text);
         stopOperation(ctx);
         return false;
     }
@@ -53,23 +51,8 @@ bool ReportExchangeError(ExchangeContext& ctx, ExchangeResult result, std::strin
     const std::int32_t entry = protocol::FindException(ctx.protocol.Exceptions, code);
     const std::string text =
         entry >= 0 ? ctx.protocol.Exceptions[static_cast<std::size_t>(entry)].Text : "Неизвестная ошибка";
-    ShowExchangeError(ctx, "ОШИБКА #" + std::to_string(code), text);
+    ctx.reporter.error("ОШИБКА #" + std::to_string(code), text);
     return false;
-}
-
-void ShowExchangeError(ExchangeContext& ctx, std::string_view title, std::string_view text) {
-    if (ctx.settings.readBool(app::Setting::DontShowErrMsgs)) {
-        std::string line(title);
-        line += " - ";
-        line += text;
-        ctx.log.AddDeviceLogLine(line);
-        return;
-    }
-    std::string boxText(title);
-    boxText += "\r";
-    boxText.append(19, ' ');
-    boxText += text;
-    ctx.messages.showMessage("", boxText, app::MessageKind::Error);
 }
 
 } // namespace exchange

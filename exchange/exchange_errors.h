@@ -20,9 +20,4 @@ std::string_view exchangeResultText(ExchangeResult result);
 // text of the protocol description's last entry for k, or "Неизвестная ошибка"; the caller stops.
 bool ReportExchangeError(ExchangeContext& ctx, ExchangeResult result, std::string_view commandName);
 
-// Shows one message: with the setting Errors/DontShowErrMsgs on, as the device log line
-// title + " - " + text; otherwise as an error box (OK button) whose text is the title, "\r", nineteen
-// blanks and the text. "\r" in a text is a line break in the box and a blank in the log.
-void ShowExchangeError(ExchangeContext& ctx, std::string_view title, std::string_view text);
-
 } // namespace exchange

@@ -1,6 +1,6 @@
 #include "exchange/frame_builder.h"
 
-#include "protocol/crc_generator.h"
+#include "base/crc_generator.h"
 #include "protocol/function_evaluator.h"
 
 namespace exchange {
@@ -8,7 +8,7 @@ namespace {
 
 class FrameWriter {
   public:
-    FrameWriter(std::span<uint8_t> frame, protocol::TCRCGenerator& crc) : m_frame(frame), m_crc(crc) {}
+    FrameWriter(std::span<uint8_t> frame, base::TCRCGenerator& crc) : m_frame(frame), m_crc(crc) {}
 
     bool fits(uint64_t count) const { return count <= m_frame.size() - m_length; }
     size_t length() const { return m_length; }
@@ -23,7 +23,7 @@ class FrameWriter {
 
   private:
     std::span<uint8_t> m_frame;
-    protocol::TCRCGenerator& m_crc;
+    base::TCRCGenerator& m_crc;
     size_t m_length = 0;
 };
 
@@ -33,11 +33,12 @@ uint16_t low16(int64_t v) {
 
 } // namespace
 
-TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& command, int64_t defaultOffset,
-                        const std::span<const uint8_t>* source, std::span<uint8_t> frame) {
+TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& command,
+                        int64_t defaultOffset, const std::span<const uint8_t>* source,
+                        std::span<uint8_t> frame) {
     TFrameResult out;
     protocol::TFunctionEvaluator* ev = commands.evaluator();
-    protocol::TCRCGenerator* crc = commands.crcGenerator();
+    base::TCRCGenerator* crc = commands.crcGenerator();
     if (ev == nullptr || crc == nullptr) {
         out.built = false;
         out.message = "Не заданы вычислитель выражений или генератор CRC";
@@ -45,55 +46,55 @@ TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& co
     }
     crc->Reset();
     ev->SetVariableQuiet("PACK_CRC", crc->CRC());
-    const uint16_t defaultSize = registerValue16(ev->GetVariable("SIZE"));
+    const uint16_t defaultSize = protocol::registerValue16(ev->GetVariable("SIZE"));
 
     FrameWriter w(frame, *crc);
     int32_t fieldNumber = 0;
-    for (const TCompiledField& field : command.fields) {
+    for (const protocol::TCompiledField& field : command.fields) {
         ++fieldNumber;
-        bool failed = field.faulty && field.kind == FieldKind::BadForm;
+        bool failed = field.faulty && field.kind == protocol::FieldKind::BadForm;
         uint64_t needed = 1;
         // The byte counts first, so that nothing is written when the field would not fit.
         std::optional<int64_t> value, start, count;
         switch (field.kind) {
-        case FieldKind::Password: {
+        case protocol::FieldKind::Password: {
             needed = 0;
             for (char c : commands.Password)
                 needed += c != '\0';
             break;
         }
-        case FieldKind::AppCmpt:
+        case protocol::FieldKind::AppCmpt:
             needed = 1 + 2 * static_cast<uint64_t>(commands.CompatibilityList.size());
             break;
-        case FieldKind::AppVer:
+        case protocol::FieldKind::AppVer:
             needed = 2 * commands.VersionBlock.size();
             break;
-        case FieldKind::DataBlock:
+        case protocol::FieldKind::DataBlock:
             needed = 0;
             if (source == nullptr)
                 break;
-            start = field.argCount >= 1 ? evaluateRounded(*ev, field.programs[0]) : defaultOffset;
-            count = field.argCount >= 2 ? evaluateRounded(*ev, field.programs[1]) : defaultSize;
+            start = field.argCount >= 1 ? protocol::evaluateRounded(*ev, field.programs[0]) : defaultOffset;
+            count = field.argCount >= 2 ? protocol::evaluateRounded(*ev, field.programs[1]) : defaultSize;
             if (!start || !count)
                 failed = true;
             else
                 needed = low16(*count);
             break;
-        case FieldKind::Bytes:
+        case protocol::FieldKind::Bytes:
             needed = 0;
             if (field.programs.size() == 2) {
-                value = evaluateRounded(*ev, field.programs[0]);
-                count = evaluateRounded(*ev, field.programs[1]);
+                value = protocol::evaluateRounded(*ev, field.programs[0]);
+                count = protocol::evaluateRounded(*ev, field.programs[1]);
                 if (count)
                     needed = low16(*count);
             }
             break;
-        case FieldKind::BadForm:
+        case protocol::FieldKind::BadForm:
             needed = 0;
             break;
         default:
             if (!field.programs.empty())
-                value = evaluateRounded(*ev, field.programs[0]);
+                value = protocol::evaluateRounded(*ev, field.programs[0]);
             break;
         }
         if (!w.fits(needed)) {
@@ -105,26 +106,26 @@ TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& co
         }
 
         switch (field.kind) {
-        case FieldKind::Password:
+        case protocol::FieldKind::Password:
             for (char c : commands.Password)
                 if (c != '\0')
                     w.emit(static_cast<uint8_t>(c), true);
             break;
-        case FieldKind::AppCmpt:
+        case protocol::FieldKind::AppCmpt:
             w.emit(static_cast<uint8_t>(commands.CompatibilityList.size() & 0xFFu), true);
             for (uint16_t entry : commands.CompatibilityList) {
                 w.emit(static_cast<uint8_t>(entry & 0xFFu), true);
                 w.emit(static_cast<uint8_t>(entry >> 8), true);
             }
             break;
-        case FieldKind::AppVer:
+        case protocol::FieldKind::AppVer:
             // Version byte k goes to offset 2k; the positions between keep the buffer's fill.
             for (uint8_t b : commands.VersionBlock) {
                 w.emit(b, true);
                 w.skip(1);
             }
             break;
-        case FieldKind::DataBlock:
+        case protocol::FieldKind::DataBlock:
             if (source != nullptr && start && count) {
                 for (uint64_t i = 0; i < needed; ++i) {
                     const int64_t address = *start + static_cast<int64_t>(i);
@@ -137,7 +138,7 @@ TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& co
                 }
             }
             break;
-        case FieldKind::Bytes:
+        case protocol::FieldKind::Bytes:
             if (!value || !count) {
                 failed = true;
                 // The count is known even when the value is not: the positions are kept.
@@ -147,12 +148,12 @@ TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& co
                     w.emit(static_cast<uint8_t>(static_cast<uint64_t>(*value) & 0xFFu), true);
             }
             break;
-        case FieldKind::BadForm:
+        case protocol::FieldKind::BadForm:
             break;
         default:
             if (value) {
                 w.emit(static_cast<uint8_t>(static_cast<uint64_t>(*value) & 0xFFu),
-                       field.kind != FieldKind::PackCrcExpression);
+                       field.kind != protocol::FieldKind::PackCrcExpression);
             } else {
                 w.skip(1);
                 failed = true;
@@ -167,8 +168,9 @@ TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& co
     return out;
 }
 
-TFrameResult BuildFrame(const TprCOMMANDS& commands, const TprCOMMAND& command, int64_t defaultOffset,
-                        const std::span<const uint8_t>* source, std::span<uint8_t> frame) {
+TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TprCOMMAND& command,
+                        int64_t defaultOffset, const std::span<const uint8_t>* source,
+                        std::span<uint8_t> frame) {
     TFrameResult out = BuildFrame(commands, command.compiledCommand(), defaultOffset, source, frame);
     if (!out.built)
         out.message = "Команда \"" + command.Name + "\": " + out.message;

@@ -3,7 +3,7 @@
 // A pure function of the compiled template, the evaluator's variables, the frame context and the
 // data source; it writes only into the given frame buffer.
 
-#include "exchange/protocol_command.h"
+#include "protocol/protocol_command.h"
 
 #include <cstdint>
 #include <span>
@@ -35,11 +35,13 @@ struct TFrameResult {
 // such a field. APP_VER puts the 64 version bytes at every second position of a 128-byte stretch.
 // A frame longer than `frame` is not built: built is false, length 0, and the buffer contents past
 // the fields that fitted are unchanged.
-TFrameResult BuildFrame(const TprCOMMANDS& commands, const TCompiledTemplate& command, int64_t defaultOffset,
-                        const std::span<const uint8_t>* source, std::span<uint8_t> frame);
+TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& command,
+                        int64_t defaultOffset, const std::span<const uint8_t>* source,
+                        std::span<uint8_t> frame);
 
 // The same for a command of the collection; the message names the command.
-TFrameResult BuildFrame(const TprCOMMANDS& commands, const TprCOMMAND& command, int64_t defaultOffset,
-                        const std::span<const uint8_t>* source, std::span<uint8_t> frame);
+TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TprCOMMAND& command,
+                        int64_t defaultOffset, const std::span<const uint8_t>* source,
+                        std::span<uint8_t> frame);
 
 } // namespace exchange

@@ -1,7 +1,7 @@
 #include "exchange/ident_record.h"
 
-#include "protocol/codepage.h"
-#include "protocol/text_utils.h"
+#include "base/codepage.h"
+#include "base/text_utils.h"
 
 #include <algorithm>
 #include <array>
@@ -91,9 +91,9 @@ IdentRecord ShowIdentRecord(std::span<const uint8_t> buffer) {
     const size_t lx = static_cast<size_t>(identLayoutLength(r.length));
     std::span<const uint8_t> all(b);
     std::string ident = bytesAsText(all.subspan(12, lx - kMinLength));
-    r.identString = protocol::cp1251ToUtf8(protocol::TrimBlanks(ident));
+    r.identString = base::cp1251ToUtf8(base::TrimBlanks(ident));
     std::string version = bytesAsText(all.subspan(lx + 6));
-    r.versionText = protocol::cp1251ToUtf8(toLines(protocol::TrimBlanks(version)));
+    r.versionText = base::cp1251ToUtf8(toLines(base::TrimBlanks(version)));
     return r;
 }
 
@@ -101,10 +101,10 @@ std::optional<std::string> unstorableCharacter(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size()) {
         const size_t start = pos;
-        const std::optional<char32_t> cp = protocol::nextUtf8(text, pos);
+        const std::optional<char32_t> cp = base::nextUtf8(text, pos);
         if (!cp)
             return std::string(text.substr(start, 1));
-        const std::optional<unsigned char> byte = protocol::codePointToCp1251(*cp);
+        const std::optional<unsigned char> byte = base::codePointToCp1251(*cp);
         if (!byte || *byte == 0xFF || *byte == 0x00)
             return std::string(text.substr(start, pos - start));
     }
@@ -117,8 +117,8 @@ StoreIdentResult StoreIdentRecord(const IdentRecord& record, std::span<uint8_t> 
     // A blank in place of a character would be stored without a word: refused instead.
     if (unstorableCharacter(record.identString) || unstorableCharacter(record.versionText))
         return StoreIdentResult::NotCp1251;
-    std::optional<std::string> ident = protocol::utf8ToCp1251(record.identString);
-    std::optional<std::string> version = protocol::utf8ToCp1251(toCrLf(record.versionText));
+    std::optional<std::string> ident = base::utf8ToCp1251(record.identString);
+    std::optional<std::string> version = base::utf8ToCp1251(toCrLf(record.versionText));
     if (!ident || !version)
         return StoreIdentResult::NotCp1251;
 
@@ -151,7 +151,7 @@ FittedText fitVersionText(std::string_view text, int length) {
         } else if (text[pos] == '\n' || text[pos] == '\r') {
             next = pos + 1;
             cost = 2;
-        } else if (!protocol::nextUtf8(text, next)) {
+        } else if (!base::nextUtf8(text, next)) {
             next = pos + 1; // a stray byte still takes a place
         }
         if (used + cost > room)
@@ -170,7 +170,7 @@ std::string hexText(uint32_t value, int digits) {
 }
 
 bool parseNumberText(std::string_view text, uint32_t max, uint32_t& value) {
-    const std::string trimmed = protocol::TrimBlanks(text);
+    const std::string trimmed = base::TrimBlanks(text);
     std::string_view t = trimmed;
     int base = 10;
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Description& d = description();
     if (size < kHeaderSize || size - kHeaderSize > exchange::kMaxAnswerBytes)
         return 0;
-    const exchange::TprCOMMAND& command = d.protocol.Commands[(data[0] / 2) % d.protocol.Commands.Count()];
+    const protocol::TprCOMMAND& command = d.protocol.Commands[(data[0] / 2) % d.protocol.Commands.Count()];
     const bool exception = data[0] % 2 == 1;
     d.evaluator.SetVariable("SIZE", data[1] | data[2] << 8);
     const int64_t offset = data[3] | data[4] << 8;

@@ -21,7 +21,7 @@ struct Snapshot {
 };
 
 Snapshot snapshot(const image::THEXFile& file) {
-    protocol::TCRCGenerator crc = file.CRCGenerator;
+    base::TCRCGenerator crc = file.CRCGenerator;
     return {file.StartAddr, file.EndAddr, file.FilledCount, file.CalcCRCWith(crc)};
 }
 

@@ -1,10 +1,10 @@
 // Compiles and runs arbitrary text with the program's evaluator configuration, puts the program
 // back and runs it again, and cuts the text with a tokenizer that tracks quotes and brackets.
 
+#include "base/text_utils.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/function_evaluator.h"
 #include "protocol/string_parser.h"
-#include "protocol/text_utils.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     protocol::TFunctionEvaluator::CallArgs args;
     int count = 0;
-    protocol::TFunctionEvaluator::SplitCall(protocol::NormalizeTemplateText(text), "DATABLOCK", args, count);
+    protocol::TFunctionEvaluator::SplitCall(base::NormalizeTemplateText(text), "DATABLOCK", args, count);
 
     const auto tokens = bracketParser.Tokenize(text);
     if (!tokens.empty() && bracketParser.GetToken(text, static_cast<int>(tokens.size())) != tokens.back())

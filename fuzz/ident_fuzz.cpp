@@ -2,8 +2,8 @@
 // device settings operation does. What was read can be stored back unedited, keeping the bytes the
 // record does not own and the values shown; storing what then reads back shows the same record again.
 
+#include "base/codepage.h"
 #include "exchange/ident_record.h"
-#include "protocol/codepage.h"
 
 #include <algorithm>
 #include <array>
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::copy_n(data, std::min(size, read.size()), read.begin());
 
     const IdentRecord shown = exchange::ShowIdentRecord({data, size});
-    check(protocol::isValidUtf8(shown.identString) && protocol::isValidUtf8(shown.versionText));
+    check(base::isValidUtf8(shown.identString) && base::isValidUtf8(shown.versionText));
     const exchange::FittedText fitted = exchange::fitVersionText(shown.versionText, shown.length);
     check(fitted.remaining >= 0 && shown.versionText.starts_with(fitted.text));
 

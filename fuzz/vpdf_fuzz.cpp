@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p.Commands.Password = "pw";
     p.Commands.CompatibilityList = {1, 2};
     for (size_t i = 0; i < p.Commands.Count(); ++i) {
-        const exchange::TprCOMMAND& c = p.Commands[i];
+        const protocol::TprCOMMAND& c = p.Commands[i];
         exchange::BuildFrame(p.Commands, c, 8, &source, frame);
         exchange::MatchAnswer(p.Commands, c.compiledAnswer(), bytes.first(std::min<size_t>(size, 300)),
                               &destination, 8);

@@ -1,10 +1,10 @@
 #include "image/arc.h"
 
+#include "base/codepage.h"
+#include "base/crc32.h"
 #include "image/lh5_decoder.h"
 #include "image/lh5_encoder.h"
 #include "image/running_sum_coder.h"
-#include "protocol/codepage.h"
-#include "protocol/crc32.h"
 
 #include <algorithm>
 #include <array>
@@ -50,7 +50,7 @@ void appendShortText(std::vector<uint8_t>& out, std::string_view text) {
 // fixed text, zero filler, running-sum coded like every record in an envelope.
 std::array<uint8_t, kRecordSize> placeholderRecord() {
     std::array<uint8_t, kRecordSize> record{};
-    const std::string text = protocol::utf8ToCp1251("ОЧЕНЬ ХОРОШАЯ ЗАПИСЬ О ВЕРСИИ").value_or("");
+    const std::string text = base::utf8ToCp1251("ОЧЕНЬ ХОРОШАЯ ЗАПИСЬ О ВЕРСИИ").value_or("");
     std::memcpy(record.data(), "<VER>", 5);
     std::memcpy(record.data() + 5, text.data(), std::min<size_t>(text.size(), 33));
     std::memcpy(record.data() + kRecordSize - 6, "</VER>", 6);
@@ -116,7 +116,7 @@ bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStre
     writeLe32(out, kSizeOffset, static_cast<uint32_t>(out.size()));
     writeLe32(out, kPackedOffset, 1);
     writeLe32(out, kCrcOffset,
-              protocol::CRC32Update(kCrcInitial, out.data() + kSizeOffset, out.size() - kSizeOffset));
+              base::CRC32Update(kCrcInitial, out.data() + kSizeOffset, out.size() - kSizeOffset));
 
     m_origSize = entry.Size;
     m_entries.assign(1, std::move(entry));
@@ -141,7 +141,7 @@ bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutSt
     const size_t total = readLe32(InStream, kSizeOffset);
     if (total < kSizeOffset + 4 || total > InStream.size())
         return fail(TArcFailure::BadCrc);
-    if (protocol::CRC32Update(kCrcInitial, InStream.data() + kSizeOffset, total - kSizeOffset) != storedCrc)
+    if (base::CRC32Update(kCrcInitial, InStream.data() + kSizeOffset, total - kSizeOffset) != storedCrc)
         return fail(TArcFailure::BadCrc);
 
     // Everything the entry header says must lie inside the checked part.

@@ -1,8 +1,8 @@
 #include "image/dump_file.h"
 
+#include "base/atomic_file.h"
+#include "base/file_reader.h"
 #include "image/hex_text.h"
-#include "protocol/atomic_file.h"
-#include "protocol/file_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -159,7 +159,7 @@ uint32_t TDUMPFile::CalcCRC() {
     return CRC;
 }
 
-uint32_t TDUMPFile::CalcCRCWith(protocol::TCRCGenerator& generator) const {
+uint32_t TDUMPFile::CalcCRCWith(base::TCRCGenerator& generator) const {
     generator.Reset();
     if (StartAddr >= 0 && Length > 0 && StartAddr + Length <= kImageBufferSize)
         generator.AddBytes(Data.data() + StartAddr, Length);
@@ -206,15 +206,15 @@ FileResult TDUMPFile::LoadBinaryFile(const std::string& fileName, int32_t addres
         Clear();
     address = std::max(address, 0);
     std::vector<uint8_t> bytes;
-    switch (protocol::readFileBytes(fileName, static_cast<uint64_t>(kMaxImageSize - address), bytes)) {
-    case protocol::ReadStatus::Ok:
+    switch (base::readFileBytes(fileName, static_cast<uint64_t>(kMaxImageSize - address), bytes)) {
+    case base::ReadStatus::Ok:
         break;
-    case protocol::ReadStatus::TooLarge:
+    case base::ReadStatus::TooLarge:
         return binaryLoadFailure(fileName, "файл не помещается в образ выше адреса " +
                                                AddrToHex0x(static_cast<uint32_t>(address)));
-    case protocol::ReadStatus::Missing:
-    case protocol::ReadStatus::NotRegularFile:
-    case protocol::ReadStatus::CannotOpen:
+    case base::ReadStatus::Missing:
+    case base::ReadStatus::NotRegularFile:
+    case base::ReadStatus::CannotOpen:
         return binaryLoadFailure(fileName, "файла нет, он не читается или это не обычный файл");
     }
     placeBytes(address, bytes.data(), bytes.size());
@@ -240,7 +240,7 @@ FileResult TDUMPFile::SaveBinaryFile(const std::string& fileName) {
     const ImageView view = savedImage();
     const size_t size = view.endAddr >= 0 ? static_cast<size_t>(view.endAddr) + 1 : 0;
     std::string error;
-    if (!protocol::writeFileAtomically(fileName, {reinterpret_cast<const char*>(view.data), size}, error))
+    if (!base::writeFileAtomically(fileName, {reinterpret_cast<const char*>(view.data), size}, error))
         return FileResult::failure(cannotSaveMessage(fileName));
     AfterSave();
     return FileResult::success();

@@ -11,11 +11,11 @@
 //
 // Nothing raises; operations that can fail return a boolean or a FileResult.
 
+#include "base/crc_generator.h"
 #include "image/file_result.h"
 #include "image/image_buffer.h"
 #include "image/image_crc_params.h"
 #include "image/image_view.h"
-#include "protocol/crc_generator.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -43,20 +43,20 @@ class TDUMPFile {
 
     // --- Fields (read by the other subsystems; Data and Filled are also written by device reads
     // and the dump view, which then call Update) ---
-    bool AutoCRC = false;                 // Update also recomputes the CRC and runs CheckImage
-    protocol::TCRCGenerator CRCGenerator; // generator used for CRC
-    std::string FileName;                 // file last loaded (native path, UTF-8); empty after Clear
-    int32_t StartAddr = 0;                // lowest filled address in the range, -1 when none
-    int32_t EndAddr = 0;                  // highest filled address in the range, -1 when none
-    int32_t FilledCount = 0;              // filled bytes from StartAddr to EndAddr
-    int32_t Length = 0;                   // EndAddr - StartAddr + 1 (1 when empty)
-    int32_t BlockCount = 0;               // device pages of the range; set by the file workflow
-    int32_t Capacity = 0;                 // usable size, at most 0x800000
-    ImageBuffer Data;                     // 0x800001 bytes, index = device address
-    ImageBuffer Filled;                   // 0x800001 marks: 1 = holds data, 0 = empty
-    std::vector<TSegment> Segments;       // runs of filled addresses in the range, ascending
-    uint32_t CRC = 0;                     // last value computed by CalcCRC
-    bool Encoded = false;                 // loaded from a packed envelope
+    bool AutoCRC = false;             // Update also recomputes the CRC and runs CheckImage
+    base::TCRCGenerator CRCGenerator; // generator used for CRC
+    std::string FileName;             // file last loaded (native path, UTF-8); empty after Clear
+    int32_t StartAddr = 0;            // lowest filled address in the range, -1 when none
+    int32_t EndAddr = 0;              // highest filled address in the range, -1 when none
+    int32_t FilledCount = 0;          // filled bytes from StartAddr to EndAddr
+    int32_t Length = 0;               // EndAddr - StartAddr + 1 (1 when empty)
+    int32_t BlockCount = 0;           // device pages of the range; set by the file workflow
+    int32_t Capacity = 0;             // usable size, at most 0x800000
+    ImageBuffer Data;                 // 0x800001 bytes, index = device address
+    ImageBuffer Filled;               // 0x800001 marks: 1 = holds data, 0 = empty
+    std::vector<TSegment> Segments;   // runs of filled addresses in the range, ascending
+    uint32_t CRC = 0;                 // last value computed by CalcCRC
+    bool Encoded = false;             // loaded from a packed envelope
 
     // --- Hooks ---
     virtual bool CanLoad() { return true; }
@@ -91,7 +91,7 @@ class TDUMPFile {
     // is empty), stores the result in CRC and returns it.
     uint32_t CalcCRC();
     // The same with the caller's generator; CRC is not changed.
-    uint32_t CalcCRCWith(protocol::TCRCGenerator& generator) const;
+    uint32_t CalcCRCWith(base::TCRCGenerator& generator) const;
     void SetAutoCRC(bool value) { AutoCRC = value; }
     // Hands the parameters to CRCGenerator, then Update.
     void SetCRCParams(int32_t width, uint32_t polynom, uint32_t xorValue, bool tableSwap, bool reflected,

@@ -20,7 +20,7 @@ class TDUMPVersionedFile : public TDUMPFile {
     explicit TDUMPVersionedFile(int32_t capacity);
 
     uint8_t Status = 0;                            // kStatus* bits
-    protocol::TCRC32Generator VersionCRC;          // standard CRC-32 for ImageCRC, the list CRC and SWID
+    base::TCRC32Generator VersionCRC;              // standard CRC-32 for ImageCRC, the list CRC and SWID
     int32_t VersionPos = -1;                       // offset of the record, -1 = none
     int32_t CListPos = -1;                         // offset of the compatibility list block, -1 = none
     TVersionRecord Version = emptyVersionRecord(); // the record found, or the empty record

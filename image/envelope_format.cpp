@@ -1,9 +1,9 @@
 #include "image/envelope_format.h"
 
+#include "base/crc32.h"
 #include "image/compat_list.h"
 #include "image/image_buffer.h"
 #include "image/running_sum_coder.h"
-#include "protocol/crc32.h"
 
 #include <algorithm>
 #include <cstring>
@@ -81,17 +81,17 @@ uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& he
                           const TVersionRecord& record, std::span<const uint8_t> listBlock) {
     static constexpr uint8_t kBlankCrc[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     uint32_t crc = 0xFFFFFFFFu;
-    crc = protocol::CRC32Update(crc, raw.data(), std::min<size_t>(raw.size(), 4));
+    crc = base::CRC32Update(crc, raw.data(), std::min<size_t>(raw.size(), 4));
     EnvelopeHeader coded = header;
     runningSumEncode(coded);
-    crc = protocol::CRC32Update(crc, coded.data(), coded.size());
-    crc = protocol::CRC32Update(crc, record.bytes.data(), 54);
-    crc = protocol::CRC32Update(crc, kBlankCrc, 4);
-    crc = protocol::CRC32Update(crc, record.bytes.data() + 58, 6);
+    crc = base::CRC32Update(crc, coded.data(), coded.size());
+    crc = base::CRC32Update(crc, record.bytes.data(), 54);
+    crc = base::CRC32Update(crc, kBlankCrc, 4);
+    crc = base::CRC32Update(crc, record.bytes.data() + 58, 6);
     if (raw.size() > static_cast<size_t>(kEnvelopeContainerCrcAt))
-        crc = protocol::CRC32Update(crc, raw.data() + kEnvelopeContainerCrcAt,
-                                    raw.size() - kEnvelopeContainerCrcAt);
-    crc = protocol::CRC32Update(crc, listBlock.data(), listBlock.size());
+        crc = base::CRC32Update(crc, raw.data() + kEnvelopeContainerCrcAt,
+                                raw.size() - kEnvelopeContainerCrcAt);
+    crc = base::CRC32Update(crc, listBlock.data(), listBlock.size());
     return crc ^ 0xFFFFFFFFu;
 }
 

@@ -1,6 +1,6 @@
 #include "image/file_type.h"
 
-#include "protocol/file_reader.h"
+#include "base/file_reader.h"
 
 #include <cstring>
 #include <string_view>
@@ -25,7 +25,7 @@ uint8_t detectFileType(const std::string& fileName) {
     // Only a regular file is looked into: a FIFO or a device would block the caller. What cannot be
     // read is left to the binary loader, which refuses it with its message.
     std::vector<uint8_t> prefix;
-    if (protocol::readFileStart(fileName, kPrefixSize, prefix) != protocol::ReadStatus::Ok)
+    if (base::readFileStart(fileName, kPrefixSize, prefix) != base::ReadStatus::Ok)
         return kFileTypeBinary;
 
     const std::string_view text(reinterpret_cast<const char*>(prefix.data()), prefix.size());

@@ -1,9 +1,9 @@
 #include "image/hex_file.h"
 
+#include "base/atomic_file.h"
+#include "base/file_reader.h"
 #include "image/intel_hex_reader.h"
 #include "image/intel_hex_writer.h"
-#include "protocol/atomic_file.h"
-#include "protocol/file_reader.h"
 
 #include <memory>
 
@@ -81,11 +81,11 @@ FileResult THEXFile::LoadHexFile(int32_t address, const std::string& fileName, b
         FileName = fileName;
     }
     std::vector<uint8_t> text;
-    const protocol::ReadStatus status = protocol::readFileBytes(fileName, kMaxHexFileSize, text);
+    const base::ReadStatus status = base::readFileBytes(fileName, kMaxHexFileSize, text);
     FileType = kFileTypeHex;
-    if (status != protocol::ReadStatus::Ok) {
+    if (status != base::ReadStatus::Ok) {
         Update();
-        return loadFailure(fileName, status == protocol::ReadStatus::TooLarge ? "файл слишком велик" : "");
+        return loadFailure(fileName, status == base::ReadStatus::TooLarge ? "файл слишком велик" : "");
     }
     const IntelHexReadResult read =
         readIntelHex({reinterpret_cast<const char*>(text.data()), text.size()}, address,
@@ -108,7 +108,7 @@ FileResult THEXFile::SaveHexFile(const std::string& fileName) {
         return FileResult::failure(cannotSaveMessage(fileName));
     const std::string text = writeIntelHex(savedImage());
     std::string error;
-    if (!protocol::writeFileAtomically(fileName, text, error))
+    if (!base::writeFileAtomically(fileName, text, error))
         return FileResult::failure(cannotSaveMessage(fileName));
     AfterSave();
     return FileResult::success();

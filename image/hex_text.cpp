@@ -1,6 +1,6 @@
 #include "image/hex_text.h"
 
-#include "protocol/text_utils.h"
+#include "base/text_utils.h"
 
 namespace image {
 
@@ -50,8 +50,8 @@ std::string AddrToHex0x(uint32_t value) {
 }
 
 uint8_t HexToByte(std::string_view text) {
-    int high = text.size() > 0 ? protocol::HexDigitValue(text[0]) : -1;
-    int low = text.size() > 1 ? protocol::HexDigitValue(text[1]) : -1;
+    int high = text.size() > 0 ? base::HexDigitValue(text[0]) : -1;
+    int low = text.size() > 1 ? base::HexDigitValue(text[1]) : -1;
     return static_cast<uint8_t>(high * 16 + low);
 }
 
@@ -62,7 +62,7 @@ uint32_t HexToInt(std::string_view text) {
         text.remove_suffix(1);
     uint32_t value = 0;
     for (char c : text)
-        value = value * 16 + static_cast<uint32_t>(protocol::HexDigitValue(c));
+        value = value * 16 + static_cast<uint32_t>(base::HexDigitValue(c));
     return value;
 }
 

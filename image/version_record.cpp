@@ -1,7 +1,7 @@
 #include "image/version_record.h"
 
+#include "base/crc32.h"
 #include "image/calendar_date.h"
-#include "protocol/crc32.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -111,7 +111,7 @@ std::string FullVersionText(const TVersionRecord& record) {
 }
 
 uint32_t standardCrc32(const uint8_t* bytes, size_t size) {
-    return protocol::CRC32Update(0xFFFFFFFFu, bytes, size) ^ 0xFFFFFFFFu;
+    return base::CRC32Update(0xFFFFFFFFu, bytes, size) ^ 0xFFFFFFFFu;
 }
 
 uint32_t CalcSWID(const TVersionRecord& record) {

@@ -1,7 +1,7 @@
 #include "protocol/function_evaluator.h"
 
+#include "base/text_utils.h"
 #include "protocol/number_conversion.h"
-#include "protocol/text_utils.h"
 
 #include <locale.h>
 
@@ -293,10 +293,10 @@ void TFunctionEvaluator::setEquation(std::string_view expression) {
     std::string pendingSign;
 
     std::string withoutSpaces;
-    for (char c : UpperCaseText(expression))
+    for (char c : base::UpperCaseText(expression))
         if (c != ' ')
             withoutSpaces += c;
-    m_equation = TrimBlanks(withoutSpaces);
+    m_equation = base::TrimBlanks(withoutSpaces);
 
     auto pushPendingSign = [&] {
         TValue sign;
@@ -320,7 +320,7 @@ void TFunctionEvaluator::setEquation(std::string_view expression) {
         const std::string& token = tokens[i - 1];
         int32_t priority = -1;
         uint16_t style = 0;
-        if (IsInList(m_operators, token))
+        if (base::IsInList(m_operators, token))
             operatorPriority(token, priority, style);
 
         if (priority == -1) {
@@ -463,7 +463,7 @@ bool TFunctionEvaluator::Validate() {
     bool missing = false;
     for (TValue& entry : m_compiled) {
         if (entry.IsVariable) {
-            if (!IsIdentifier(entry.Text)) {
+            if (!base::IsIdentifier(entry.Text)) {
                 m_errorCode = kErrInvalidVariableName;
                 return false;
             }
@@ -477,7 +477,7 @@ bool TFunctionEvaluator::Validate() {
                 }
             }
         }
-        if ((entry.Style & kStyleFunction) && !IsInList(m_functions, entry.Text)) {
+        if ((entry.Style & kStyleFunction) && !base::IsInList(m_functions, entry.Text)) {
             m_errorCode |= kErrUndefinedFunction;
             missing = true;
         }
@@ -594,7 +594,7 @@ const TValue* TFunctionEvaluator::findVariable(std::string_view upperName) const
 }
 
 void TFunctionEvaluator::SetVariableQuiet(std::string_view name, long double value) {
-    const std::string upper = UpperCaseText(name);
+    const std::string upper = base::UpperCaseText(name);
     if (TValue* v = findVariable(upper)) {
         v->Number = value;
         return;
@@ -612,12 +612,12 @@ void TFunctionEvaluator::SetVariable(std::string_view name, long double value) {
 }
 
 long double TFunctionEvaluator::GetVariable(std::string_view name) const {
-    const TValue* v = findVariable(UpperCaseText(name));
+    const TValue* v = findVariable(base::UpperCaseText(name));
     return v ? v->Number : 0;
 }
 
 bool TFunctionEvaluator::HasVariable(std::string_view name) const {
-    return findVariable(UpperCaseText(name)) != nullptr;
+    return findVariable(base::UpperCaseText(name)) != nullptr;
 }
 
 bool TFunctionEvaluator::CheckArgCount(const TEquationPol& args, size_t count) {

@@ -4,8 +4,8 @@
 // lists and the frame CRC parameters. All strings here are UTF-8; the file reader and writer convert
 // to and from code page 1251.
 
-#include "exchange/protocol_command.h"
-#include "protocol/crc_generator.h"
+#include "base/crc_generator.h"
+#include "protocol/protocol_command.h"
 
 #include <cstdint>
 #include <optional>
@@ -58,10 +58,10 @@ class TProtocol {
 
     std::string Comment;
     std::vector<TVLMAction> ActionLists;
-    exchange::TprCOMMANDS Commands;
+    protocol::TprCOMMANDS Commands;
     std::vector<TPrException> Exceptions;
     TIgnoreListCollection IgnoreLists;
-    TCRCGenerator CRCGenerator;
+    base::TCRCGenerator CRCGenerator;
 
   private:
     void bindCommands();

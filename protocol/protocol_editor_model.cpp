@@ -1,12 +1,12 @@
 #include "protocol/protocol_editor_model.h"
 
-#include "protocol/codepage.h"
+#include "base/codepage.h"
+#include "base/text_utils.h"
 #include "protocol/evaluator_setup.h"
-#include "protocol/text_utils.h"
 #include "protocol/vpdf_reader.h"
 #include "protocol/vpdf_writer.h"
 
-#include "exchange/command_template.h"
+#include "protocol/command_template.h"
 
 #include <algorithm>
 
@@ -24,7 +24,7 @@ bool emptyRow(const ErrorGridRow& r) {
 // Why a text cannot go into the file as one short string, or empty when it can. `what` is the
 // subject of the message ("Название комманды").
 std::string shortStringFault(const std::string& text, const std::string& what) {
-    const std::optional<std::string> bytes = utf8ToCp1251(text);
+    const std::optional<std::string> bytes = base::utf8ToCp1251(text);
     if (!bytes)
         return what + " содержит символ, которого нет в кодовой странице 1251";
     if (bytes->size() > kMaxShortString)
@@ -52,7 +52,7 @@ const char* templateSubject(TemplateKind kind) {
 
 // The warning for a template check result; empty when the template is sound. Text after the last
 // ";" is reported on the line below the last field, where the display form shows it.
-std::string templateWarning(const exchange::TCompiledTemplate& t, const char* subject) {
+std::string templateWarning(const protocol::TCompiledTemplate& t, const char* subject) {
     int64_t line = t.checkResult;
     if (line == 0)
         return {};
@@ -61,11 +61,11 @@ std::string templateWarning(const exchange::TCompiledTemplate& t, const char* su
     return std::string("Ошибка в описнии ") + subject + " (стр " + std::to_string(line) + ")";
 }
 
-exchange::TCompiledTemplate compileTemplate(TFunctionEvaluator& evaluator, TemplateKind kind,
+protocol::TCompiledTemplate compileTemplate(TFunctionEvaluator& evaluator, TemplateKind kind,
                                             const std::string& text) {
-    const std::string stored = NormalizeTemplateText(text);
-    return kind == TemplateKind::Command ? exchange::CompileCommand(evaluator, stored)
-                                         : exchange::CompileAnswer(evaluator, stored);
+    const std::string stored = base::NormalizeTemplateText(text);
+    return kind == TemplateKind::Command ? protocol::CompileCommand(evaluator, stored)
+                                         : protocol::CompileAnswer(evaluator, stored);
 }
 
 // The line on which the text after the `separators`-th ";" begins: blanks and line breaks before it
@@ -128,9 +128,9 @@ std::optional<std::vector<TPrException>> ErrorTextGrid::collect(std::string& err
     for (const ErrorGridRow& r : m_rows) {
         if (r.code.empty() || r.text.empty())
             continue;
-        const std::optional<uint32_t> code = parseCrcNumber(r.code);
+        const std::optional<uint32_t> code = base::parseCrcNumber(r.code);
         if (!code) {
-            error = crcConversionErrorText(r.code);
+            error = base::crcConversionErrorText(r.code);
             return std::nullopt;
         }
         if (*code > kMaxFileNumber) {
@@ -209,9 +209,10 @@ ApplyResult ProtocolEditorModel::applyCommand(int32_t index, const CommandFields
         r.refusal = "Комманда не выбрана";
         return r;
     }
-    const std::string upperName = UpperCaseText(f.name);
+    const std::string upperName = base::UpperCaseText(f.name);
     for (size_t i = 0; i < m_protocol.Commands.Count(); ++i) {
-        if (i != static_cast<size_t>(index) && UpperCaseText(m_protocol.Commands[i].Name) == upperName) {
+        if (i != static_cast<size_t>(index) &&
+            base::UpperCaseText(m_protocol.Commands[i].Name) == upperName) {
             r.refusal = "Комманда с таким именем уже существует";
             r.focus = CommandField::Name;
             return r;
@@ -222,9 +223,11 @@ ApplyResult ProtocolEditorModel::applyCommand(int32_t index, const CommandFields
         CommandField field;
     } checks[] = {
         {shortStringFault(f.name, "Название комманды"), CommandField::Name},
-        {shortStringFault(NormalizeTemplateText(f.command), "Описание комманды"), CommandField::Command},
-        {shortStringFault(NormalizeTemplateText(f.answer), "Описание ответа"), CommandField::Answer},
-        {shortStringFault(NormalizeTemplateText(f.exceptn), "Описание исключения"), CommandField::Exceptn},
+        {shortStringFault(base::NormalizeTemplateText(f.command), "Описание комманды"),
+         CommandField::Command},
+        {shortStringFault(base::NormalizeTemplateText(f.answer), "Описание ответа"), CommandField::Answer},
+        {shortStringFault(base::NormalizeTemplateText(f.exceptn), "Описание исключения"),
+         CommandField::Exceptn},
         {timeFault(f.answerTimeout, "Время ожидания ответа"), CommandField::AnswerTimeout},
         {timeFault(f.frameInterval, "Время между посылками"), CommandField::FrameInterval},
     };
@@ -236,8 +239,8 @@ ApplyResult ProtocolEditorModel::applyCommand(int32_t index, const CommandFields
         }
     }
 
-    exchange::TprCOMMANDS& commands = m_protocol.Commands;
-    exchange::TprCOMMAND& command = commands[static_cast<size_t>(index)];
+    protocol::TprCOMMANDS& commands = m_protocol.Commands;
+    protocol::TprCOMMAND& command = commands[static_cast<size_t>(index)];
     command.Name = f.name;
     commands.setCommand(command, f.command);
     if (std::string w = templateWarning(command.compiledCommand(), templateSubject(TemplateKind::Command));
@@ -264,7 +267,7 @@ int32_t ProtocolEditorModel::checkTemplate(TemplateKind kind, const std::string&
 }
 
 std::vector<TemplateFault> ProtocolEditorModel::templateFaults(TemplateKind kind, const std::string& text) {
-    const exchange::TCompiledTemplate t = compileTemplate(m_evaluator, kind, text);
+    const protocol::TCompiledTemplate t = compileTemplate(m_evaluator, kind, text);
     std::vector<TemplateFault> faults;
     auto add = [&](size_t separators, int32_t field) {
         const int32_t line = lineOfField(text, separators);
@@ -438,20 +441,20 @@ bool ProtocolEditorModel::collectErrorTable(std::string& error) {
 
 // --- Saving ---
 
-EditResult ProtocolEditorModel::save(const CrcPanelValues& crc) {
+EditResult ProtocolEditorModel::save(const base::CrcPanelValues& crc) {
     if (!canSave())
         return {false, "Новое описание протокола можно сохранить только командой \"Сохранить как...\""};
     return saveAs(m_path, crc);
 }
 
-EditResult ProtocolEditorModel::saveAs(const std::filesystem::path& path, const CrcPanelValues& crc) {
+EditResult ProtocolEditorModel::saveAs(const std::filesystem::path& path, const base::CrcPanelValues& crc) {
     // Everything is prepared on a copy, so a refused or failed save leaves the editor as it was.
     TProtocol out = m_protocol;
     std::string error;
-    const std::optional<CrcParameters> params = crcParametersFromPanel(crc, &error);
+    const std::optional<base::CrcParameters> params = base::crcParametersFromPanel(crc, &error);
     if (!params)
         return {false, error};
-    applyCrcParameters(out.CRCGenerator, *params);
+    base::applyCrcParameters(out.CRCGenerator, *params);
     std::optional<std::vector<TPrException>> table = m_grid.collect(error);
     if (!table)
         return {false, error};

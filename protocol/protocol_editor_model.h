@@ -6,7 +6,7 @@
 //
 // All texts in and out are UTF-8. Messages are Russian, ready to show. Positions count from 0.
 
-#include "protocol/crc_presets.h"
+#include "base/crc_presets.h"
 #include "protocol/function_evaluator.h"
 #include "protocol/protocol_description.h"
 
@@ -164,9 +164,9 @@ class ProtocolEditorModel {
     // description (no path). On any failure (a CRC field or code that does not convert, a
     // description the file cannot hold, a write error) the message names the cause, the path when
     // writing failed, and the model is left exactly as it was.
-    EditResult save(const CrcPanelValues& crc);
+    EditResult save(const base::CrcPanelValues& crc);
     // The same to `path`, which becomes the current path only when writing succeeded.
-    EditResult saveAs(const std::filesystem::path& path, const CrcPanelValues& crc);
+    EditResult saveAs(const std::filesystem::path& path, const base::CrcPanelValues& crc);
 
   private:
     void reset();

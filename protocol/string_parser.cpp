@@ -1,7 +1,7 @@
 #include "protocol/string_parser.h"
 
-#include "protocol/codepage.h"
-#include "protocol/text_utils.h"
+#include "base/codepage.h"
+#include "base/text_utils.h"
 
 #include <limits>
 
@@ -26,13 +26,13 @@ std::vector<Char> decode(std::string_view text) {
     while (pos < text.size()) {
         const size_t start = pos;
         char32_t cp;
-        if (auto decoded = nextUtf8(text, pos)) {
+        if (auto decoded = base::nextUtf8(text, pos)) {
             cp = *decoded;
         } else {
             cp = kInvalidByteBase + static_cast<unsigned char>(text[pos]);
             ++pos;
         }
-        chars.push_back({cp, UpperCaseChar(cp), start});
+        chars.push_back({cp, base::UpperCaseChar(cp), start});
     }
     return chars;
 }
@@ -115,7 +115,7 @@ std::vector<std::string> TStringParser::Tokenize(std::string_view text) {
 
 void TStringParser::scan(std::string_view text, size_t limit, std::vector<std::string>& out) {
     m_bracketError = kBracketOk;
-    const std::string trimmed = TrimBlanks(text);
+    const std::string trimmed = base::TrimBlanks(text);
     const std::vector<Char> chars = decode(trimmed);
     const size_t count = chars.size();
     auto offsetOf = [&](size_t index) { return index < count ? chars[index].offset : trimmed.size(); };

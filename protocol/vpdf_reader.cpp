@@ -1,8 +1,8 @@
 #include "protocol/vpdf_reader.h"
 
-#include "protocol/codepage.h"
-#include "protocol/crc_generator.h"
-#include "protocol/file_reader.h"
+#include "base/codepage.h"
+#include "base/crc_generator.h"
+#include "base/file_reader.h"
 #include "protocol/vpdf_format.h"
 
 #include <optional>
@@ -67,11 +67,11 @@ bool readHeaderAndComment(Cursor& in, std::string& comment) {
         text += in.shortString();
     if (in.failed() || !in.tag(vpdf::kTagCommands))
         return false;
-    comment = cp1251ToUtf8(text);
+    comment = base::cp1251ToUtf8(text);
     return true;
 }
 
-bool readCommands(Cursor& in, exchange::TprCOMMANDS& commands) {
+bool readCommands(Cursor& in, protocol::TprCOMMANDS& commands) {
     commands.Clear();
     const unsigned count = in.u16();
     for (unsigned i = 0; i < count && !in.failed(); ++i) {
@@ -84,14 +84,14 @@ bool readCommands(Cursor& in, exchange::TprCOMMANDS& commands) {
         const uint16_t interval = in.u16();
         if (in.failed())
             return false;
-        exchange::TprCOMMAND& c = commands.Add();
-        c.Name = cp1251ToUtf8(name);
+        protocol::TprCOMMAND& c = commands.Add();
+        c.Name = base::cp1251ToUtf8(name);
         c.ExceptionMode = mode;
         c.AnswerTimeout = timeout;
         c.FrameInterval = interval;
-        commands.setCommand(c, cp1251ToUtf8(command));
-        commands.setAnswer(c, cp1251ToUtf8(answer));
-        commands.setExceptn(c, cp1251ToUtf8(exceptn));
+        commands.setCommand(c, base::cp1251ToUtf8(command));
+        commands.setAnswer(c, base::cp1251ToUtf8(answer));
+        commands.setExceptn(c, base::cp1251ToUtf8(exceptn));
     }
     return !in.failed();
 }
@@ -112,7 +112,7 @@ bool readActionLists(Cursor& in, std::vector<TVLMAction>& lists) {
         lists.resize(count);
     for (unsigned i = 0; i < count; ++i) {
         TVLMAction& a = lists[i];
-        a.Name = cp1251ToUtf8(in.shortString());
+        a.Name = base::cp1251ToUtf8(in.shortString());
         if (!readStepList(in, a.StepCommands, 2) || !readStepList(in, a.StepIgnoreLists, 2) ||
             !readStepList(in, a.StepEnabled, 1))
             return false;
@@ -140,12 +140,12 @@ bool readExceptions(Cursor& in, std::vector<TPrException>& exceptions) {
     for (unsigned i = 0; i < count && !in.failed(); ++i) {
         const std::string text = in.shortString();
         const uint16_t code = in.u16();
-        exceptions.push_back(TPrException{code, cp1251ToUtf8(text)});
+        exceptions.push_back(TPrException{code, base::cp1251ToUtf8(text)});
     }
     return !in.failed();
 }
 
-bool readCrc(Cursor& in, TCRCGenerator& generator) {
+bool readCrc(Cursor& in, base::TCRCGenerator& generator) {
     const uint16_t width = in.u16();
     const uint32_t polynom = in.u32();
     const uint32_t initial = in.u32();
@@ -166,17 +166,17 @@ constexpr uint64_t kMaxDescriptionFileSize = 64u << 20;
 // The file's bytes, or the reader result saying why there are none.
 std::optional<std::vector<uint8_t>> loadFile(const std::filesystem::path& path, int& failure) {
     std::vector<uint8_t> bytes;
-    switch (readFileBytes(path, kMaxDescriptionFileSize, bytes)) {
-    case ReadStatus::Ok:
+    switch (base::readFileBytes(path, kMaxDescriptionFileSize, bytes)) {
+    case base::ReadStatus::Ok:
         return bytes;
-    case ReadStatus::Missing:
+    case base::ReadStatus::Missing:
         failure = kReadMissing;
         break;
-    case ReadStatus::NotRegularFile:
-    case ReadStatus::CannotOpen:
+    case base::ReadStatus::NotRegularFile:
+    case base::ReadStatus::CannotOpen:
         failure = kReadUnreadable;
         break;
-    case ReadStatus::TooLarge:
+    case base::ReadStatus::TooLarge:
         failure = kReadDamaged;
         break;
     }
@@ -229,7 +229,7 @@ bool CheckProtocolBytesCRC(std::span<const uint8_t> bytes, uint32_t& computed) {
     computed = 0;
     if (bytes.size() < 4)
         return false;
-    TCRC32Generator crc;
+    base::TCRC32Generator crc;
     const size_t body = bytes.size() - 4;
     computed = crc.AddBytes(bytes.data(), static_cast<int64_t>(body));
     const uint32_t stored = static_cast<uint32_t>(bytes[body]) | static_cast<uint32_t>(bytes[body + 1]) << 8 |

@@ -1,8 +1,8 @@
 #include "protocol/vpdf_writer.h"
 
-#include "protocol/atomic_file.h"
-#include "protocol/codepage.h"
-#include "protocol/crc_generator.h"
+#include "base/atomic_file.h"
+#include "base/codepage.h"
+#include "base/crc_generator.h"
 #include "protocol/vpdf_format.h"
 
 namespace protocol {
@@ -45,7 +45,7 @@ class Writer {
 
     // UTF-8 text as a short string of code page 1251 bytes.
     void text(const std::string& utf8, const std::string& what) {
-        auto cp = utf8ToCp1251(utf8);
+        auto cp = base::utf8ToCp1251(utf8);
         if (!cp) {
             fail(what + ": текст содержит символы вне кодовой страницы 1251");
             return;
@@ -64,7 +64,7 @@ class Writer {
 };
 
 void writeComment(Writer& w, const std::string& comment) {
-    auto cp = utf8ToCp1251(comment);
+    auto cp = base::utf8ToCp1251(comment);
     if (!cp) {
         w.fail("Комментарий: текст содержит символы вне кодовой страницы 1251");
         return;
@@ -79,10 +79,10 @@ void writeComment(Writer& w, const std::string& comment) {
         w.shortBytes(std::string_view(*cp).substr(i * vpdf::kMaxShortString, vpdf::kMaxShortString));
 }
 
-void writeCommands(Writer& w, const exchange::TprCOMMANDS& commands) {
+void writeCommands(Writer& w, const protocol::TprCOMMANDS& commands) {
     w.u16(static_cast<int64_t>(commands.Count()), "Число команд");
     for (size_t i = 0; i < commands.Count() && !w.failed(); ++i) {
-        const exchange::TprCOMMAND& c = commands[i];
+        const protocol::TprCOMMAND& c = commands[i];
         const std::string what = "Команда " + std::to_string(i) + " \"" + c.Name + "\"";
         w.text(c.Name, what + ", имя");
         w.text(c.storedCommand(), what + ", шаблон команды");
@@ -145,7 +145,7 @@ void writeExceptions(Writer& w, const std::vector<TPrException>& exceptions) {
     }
 }
 
-void writeCrc(Writer& w, const TCRCGenerator& g) {
+void writeCrc(Writer& w, const base::TCRCGenerator& g) {
     w.u16(g.Width(), "Разрядность CRC");
     w.number(g.Polynom(), 4);
     w.number(g.Initial(), 4);
@@ -174,7 +174,7 @@ bool SerializeProtocol(const TProtocol& protocol, std::string& bytes, std::strin
     writeCrc(w, protocol.CRCGenerator);
     if (w.failed())
         return false;
-    TCRC32Generator crc;
+    base::TCRC32Generator crc;
     const uint32_t trailer = crc.AddBytes(reinterpret_cast<const uint8_t*>(w.bytes().data()),
                                           static_cast<int64_t>(w.bytes().size()));
     w.number(trailer, 4);
@@ -186,7 +186,7 @@ bool WriteProtocolFile(const TProtocol& protocol, const std::filesystem::path& p
     std::string bytes;
     if (!SerializeProtocol(protocol, bytes, error))
         return false;
-    return writeFileAtomically(path, bytes, error);
+    return base::writeFileAtomically(path, bytes, error);
 }
 
 } // namespace protocol

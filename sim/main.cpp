@@ -1,9 +1,9 @@
 // velmora-sim: a simulated MODBUS-RTU bootloader on a pseudo-terminal, for trying the program
 // without hardware and for testing it against a device with known behaviour.
 
+#include "base/atomic_file.h"
+#include "base/codepage.h"
 #include "exchange/ident_record.h"
-#include "protocol/atomic_file.h"
-#include "protocol/codepage.h"
 #include "sim/fault_plan.h"
 #include "sim/memory_file.h"
 #include "sim/pty_line.h"
@@ -62,7 +62,7 @@ std::uint64_t number(const std::string& option, const std::string& text, std::ui
 }
 
 std::string cp1251(const std::string& option, const std::string& text) {
-    auto bytes = protocol::utf8ToCp1251(text);
+    auto bytes = base::utf8ToCp1251(text);
     if (!bytes)
         throw Failure{option + ": the text has characters outside code page 1251"};
     return *bytes;
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
             overrides.deviceId = static_cast<std::uint8_t>(number("--device-id", t.deviceId, 0, 255));
         if (t.ident) {
             // "я" is byte 0xFF, which the record reads back as a blank, as it does erased memory.
-            if (const auto bad = exchange::unstorableCharacter(*t.ident); bad && protocol::utf8ToCp1251(*bad))
+            if (const auto bad = exchange::unstorableCharacter(*t.ident); bad && base::utf8ToCp1251(*bad))
                 throw Failure{"--ident: the character '" + *bad + "' reads back as a blank"};
             overrides.identText = cp1251("--ident", *t.ident);
             if (overrides.identText->size() > sim::kMaxIdentText)
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
                 throw Failure{"--image-in: " + error};
         }
         // Checked now, not at exit when the device's memory would be lost with it.
-        if (std::string error; !imageOut.empty() && !protocol::canWriteFileAtomically(imageOut, error))
+        if (std::string error; !imageOut.empty() && !base::canWriteFileAtomically(imageOut, error))
             throw Failure{"--image-out: " + error};
     } catch (const Failure& f) {
         std::cerr << "velmora-sim: " << f.message << "\n";

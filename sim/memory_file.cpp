@@ -1,7 +1,7 @@
 #include "sim/memory_file.h"
 
-#include "protocol/atomic_file.h"
-#include "protocol/file_reader.h"
+#include "base/atomic_file.h"
+#include "base/file_reader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,11 +10,11 @@ namespace sim {
 
 namespace {
 
-const char* readFailureText(protocol::ReadStatus status) {
+const char* readFailureText(base::ReadStatus status) {
     switch (status) {
-    case protocol::ReadStatus::Missing:
+    case base::ReadStatus::Missing:
         return "no such file";
-    case protocol::ReadStatus::NotRegularFile:
+    case base::ReadStatus::NotRegularFile:
         return "not a regular file (a folder, FIFO or device)";
     default:
         return "cannot be read (no permission?)";
@@ -36,12 +36,12 @@ bool loadMemoryFile(const std::filesystem::path& path, std::uint32_t at, std::ve
         return false;
     }
     std::vector<std::uint8_t> bytes;
-    const protocol::ReadStatus status = protocol::readFileBytes(path, memory.size() - at, bytes);
-    if (status == protocol::ReadStatus::TooLarge) {
+    const base::ReadStatus status = base::readFileBytes(path, memory.size() - at, bytes);
+    if (status == base::ReadStatus::TooLarge) {
         error = path.string() + " does not fit into memory at " + hexAddress(at);
         return false;
     }
-    if (status != protocol::ReadStatus::Ok) {
+    if (status != base::ReadStatus::Ok) {
         error = path.string() + ": " + readFailureText(status);
         return false;
     }
@@ -53,7 +53,7 @@ bool saveMemoryFile(const std::filesystem::path& path, const std::vector<std::ui
                     std::string& error) {
     const auto last = std::find_if(memory.rbegin(), memory.rend(), [](std::uint8_t b) { return b != 0xFF; });
     const std::size_t length = static_cast<std::size_t>(memory.rend() - last);
-    return protocol::writeFileAtomically(
+    return base::writeFileAtomically(
         path, std::string_view(reinterpret_cast<const char*>(memory.data()), length), error);
 }
 

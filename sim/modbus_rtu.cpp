@@ -1,14 +1,14 @@
 #include "sim/modbus_rtu.h"
 
-#include "protocol/crc_generator.h"
+#include "base/crc_generator.h"
 
 namespace sim {
 
 std::uint16_t modbusCrc(std::span<const std::uint8_t> bytes) {
     // No byte swap here: the register itself holds the low byte that goes first on the line.
     // The table is built once; each call works on a copy.
-    static const protocol::TCRCGenerator kModbus(16, 0x8005, 0xFFFF, true, false, 0);
-    protocol::TCRCGenerator crc = kModbus;
+    static const base::TCRCGenerator kModbus(16, 0x8005, 0xFFFF, true, false, 0);
+    base::TCRCGenerator crc = kModbus;
     crc.AddBytes(bytes.data(), static_cast<std::int64_t>(bytes.size()));
     return static_cast<std::uint16_t>(crc.Register());
 }

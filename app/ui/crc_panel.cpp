@@ -1,6 +1,6 @@
 #include "app/ui/crc_panel.h"
 
-#include "protocol/crc_table_export.h"
+#include "base/crc_table_export.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,7 +53,7 @@ CrcPanel::CrcPanel(QWidget* parent)
     m_checkResult->setObjectName(QStringLiteral("checkResult"));
     m_checkResult->setReadOnly(true);
 
-    for (const protocol::CrcPreset& p : protocol::kCrcPresets)
+    for (const base::CrcPreset& p : base::kCrcPresets)
         m_preset->addItem(QString::fromUtf8(p.text.data(), static_cast<qsizetype>(p.text.size())));
     m_width->addItem(QStringLiteral("16 бит"));
     m_width->addItem(QStringLiteral("32 бит"));
@@ -102,8 +102,8 @@ CrcPanel::CrcPanel(QWidget* parent)
     controlsChanged();
 }
 
-protocol::CrcPanelValues CrcPanel::values() const {
-    protocol::CrcPanelValues v;
+base::CrcPanelValues CrcPanel::values() const {
+    base::CrcPanelValues v;
     v.width = (m_width->currentIndex() + 1) * 16;
     v.polynom = m_polynom->text().toStdString();
     v.initial = m_initial->text().toStdString();
@@ -113,7 +113,7 @@ protocol::CrcPanelValues CrcPanel::values() const {
     return v;
 }
 
-void CrcPanel::setValues(const protocol::CrcPanelValues& v) {
+void CrcPanel::setValues(const base::CrcPanelValues& v) {
     // One recomputation of the preset box at the end instead of one per control.
     const bool filling = m_filling;
     m_filling = true;
@@ -140,13 +140,13 @@ bool CrcPanel::showStored(std::int32_t width, std::uint32_t polynom, std::uint32
     return true;
 }
 
-void CrcPanel::showGenerator(const protocol::TCRCGenerator& g) {
+void CrcPanel::showGenerator(const base::TCRCGenerator& g) {
     showStored(g.Width() == 16 ? 16 : 32, g.Polynom(), g.Initial(), g.XORvalue(), g.Reflected(),
                g.tableSwap());
 }
 
-std::optional<protocol::CrcParameters> CrcPanel::parameters(QString* error) const {
-    protocol::CrcParameters p;
+std::optional<base::CrcParameters> CrcPanel::parameters(QString* error) const {
+    base::CrcParameters p;
     p.width = (m_width->currentIndex() + 1) * 16;
     p.reflected = m_reflected->isChecked();
     p.tableSwap = m_swap->isChecked();
@@ -159,12 +159,12 @@ std::optional<protocol::CrcParameters> CrcPanel::parameters(QString* error) cons
                   {m_xor, kXorLabel, &p.xorValue}};
     for (const auto& f : fields) {
         const std::string text = f.field->text().toStdString();
-        const auto n = protocol::parseCrcNumber(text);
+        const auto n = base::parseCrcNumber(text);
         if (!n) {
             if (error)
                 *error = QStringLiteral("Поле \"%1\": %2")
                              .arg(QString::fromUtf8(f.label),
-                                  QString::fromStdString(protocol::crcConversionErrorText(text)));
+                                  QString::fromStdString(base::crcConversionErrorText(text)));
             return std::nullopt;
         }
         *f.out = *n;
@@ -172,14 +172,14 @@ std::optional<protocol::CrcParameters> CrcPanel::parameters(QString* error) cons
     return p;
 }
 
-bool CrcPanel::applyTo(protocol::TCRCGenerator& generator) {
+bool CrcPanel::applyTo(base::TCRCGenerator& generator) {
     QString error;
     const auto p = parameters(&error);
     if (!p) {
         m_showMessage(error);
         return false;
     }
-    protocol::applyCrcParameters(generator, *p);
+    base::applyCrcParameters(generator, *p);
     return true;
 }
 
@@ -191,7 +191,7 @@ bool CrcPanel::calculate() {
         m_showMessage(error);
         return false;
     }
-    m_checkResult->setText(QString::fromStdString(protocol::formatCrcValue(protocol::crcCheckValue(*p))));
+    m_checkResult->setText(QString::fromStdString(base::formatCrcValue(base::crcCheckValue(*p))));
     return true;
 }
 
@@ -214,11 +214,11 @@ bool CrcPanel::exportTable() {
 }
 
 bool CrcPanel::exportTableTo(const QString& path) {
-    protocol::TCRCGenerator generator;
+    base::TCRCGenerator generator;
     if (!applyTo(generator))
         return false;
     std::string error;
-    if (!protocol::writeCrcTableExport(std::filesystem::path(path.toStdString()), generator, error)) {
+    if (!base::writeCrcTableExport(std::filesystem::path(path.toStdString()), generator, error)) {
         m_showMessage(QString::fromStdString(error));
         return false;
     }
@@ -236,7 +236,7 @@ void CrcPanel::setExportVisible(bool visible) {
 void CrcPanel::presetChosen(int index) {
     if (m_filling)
         return;
-    if (const auto v = protocol::crcPresetValues(index))
+    if (const auto v = base::crcPresetValues(index))
         setValues(*v);
 }
 
@@ -244,7 +244,7 @@ void CrcPanel::controlsChanged() {
     if (m_filling)
         return;
     m_filling = true;
-    m_preset->setCurrentIndex(protocol::findCrcPreset(values()));
+    m_preset->setCurrentIndex(base::findCrcPreset(values()));
     m_filling = false;
     emit changed();
 }

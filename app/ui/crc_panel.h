@@ -4,8 +4,8 @@
 // boxes, the check computation over "123456789" and the table export. The preset box always shows
 // the preset that matches the six controls, or the custom entry (rules in protocol/crc_presets.h).
 
-#include "protocol/crc_generator.h"
-#include "protocol/crc_presets.h"
+#include "base/crc_generator.h"
+#include "base/crc_presets.h"
 
 #include <QWidget>
 
@@ -33,9 +33,9 @@ class CrcPanel : public QWidget {
     explicit CrcPanel(QWidget* parent = nullptr);
 
     // The six controls as they stand (the width box as 16 or 32, the texts as typed, UTF-8).
-    protocol::CrcPanelValues values() const;
+    base::CrcPanelValues values() const;
     // Puts the values into the controls; a width other than 16 or 32 leaves the width box alone.
-    void setValues(const protocol::CrcPanelValues& values);
+    void setValues(const base::CrcPanelValues& values);
 
     // Shows stored parameters (the settings' CRCwidth, Polynom, Init, XORout, Reflect, SwapHILO):
     // the width box at 16 or 32, the numbers as "0x" and at least 4 (16 bits) or 8 (32 bits)
@@ -44,14 +44,14 @@ class CrcPanel : public QWidget {
     bool showStored(std::int32_t width, std::uint32_t polynom, std::uint32_t initial, std::uint32_t xorValue,
                     bool reflected, bool tableSwap);
     // Shows a generator's parameters the same way; a width other than 16 shows as 32 bits.
-    void showGenerator(const protocol::TCRCGenerator& generator);
+    void showGenerator(const base::TCRCGenerator& generator);
 
     // The controls converted to numbers. On a field that is not a number: empty, and `error` holds a
     // message naming the field. Shows nothing.
-    std::optional<protocol::CrcParameters> parameters(QString* error = nullptr) const;
+    std::optional<base::CrcParameters> parameters(QString* error = nullptr) const;
     // Converts the controls and applies them to `generator` with SetParameters. On a field that is not
     // a number the message is shown, the generator is left alone and false returned.
-    bool applyTo(protocol::TCRCGenerator& generator);
+    bool applyTo(base::TCRCGenerator& generator);
 
     // "Рассчитать": shows the CRC of "123456789" as "0x" and eight hexadecimal digits. On a field that
     // is not a number: the message, an empty result, false.

@@ -1,7 +1,7 @@
 #include "app/ui/dump_model.h"
 
 #include "app/integer_text.h"
-#include "protocol/codepage.h"
+#include "base/codepage.h"
 
 #include <QBrush>
 #include <QColor>
@@ -19,7 +19,7 @@ const QColor kFilledByteColour(234, 234, 234);
 QChar dumpTextChar(unsigned char byte) {
     if (byte < 0x20 || byte == 0x7F || byte == 0x98)
         return QChar('.');
-    return QChar(static_cast<char16_t>(protocol::cp1251ToCodePoint(byte)));
+    return QChar(static_cast<char16_t>(base::cp1251ToCodePoint(byte)));
 }
 
 DumpModel::DumpModel(image::THEXFile& image, QObject* parent) : QAbstractTableModel(parent), m_image(image) {}

@@ -9,7 +9,7 @@
 #include "app/settings_location.h"
 #include "app/ui/main_window.h"
 #include "app/ui/splash_window.h"
-#include "protocol/file_reader.h"
+#include "base/file_reader.h"
 
 #include <QApplication>
 
@@ -56,8 +56,8 @@ bool answerInformationOption(int argc, char* argv[]) {
 // change made in it; a missing one is created.
 bool settingsFileUsable(const std::filesystem::path& path) {
     std::vector<std::uint8_t> probe;
-    const protocol::ReadStatus status = protocol::readFileStart(path, 0, probe);
-    if (status == protocol::ReadStatus::Ok || status == protocol::ReadStatus::Missing)
+    const base::ReadStatus status = base::readFileStart(path, 0, probe);
+    if (status == base::ReadStatus::Ok || status == base::ReadStatus::Missing)
         return true;
     std::fprintf(stderr,
                  "velmora: the settings file %s cannot be read (a folder, FIFO, device, or no permission)\n",

@@ -4,20 +4,20 @@
 
 #include "app/action_states.h"
 #include "app/integer_text.h"
+#include "app/protocol_variables.h"
 #include "app/settings_location.h"
 #include "app/ui/about_box.h"
 #include "app/ui/address_dialog.h"
+#include "app/ui/device_settings_dialog.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/profile_order.h"
+#include "app/ui/protocol_editor/protocol_editor.h"
+#include "app/ui/search_dialog.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/version_panel.h"
 #include "exchange/device_options.h"
-#include "exchange/dialogs/device_settings_dialog.h"
-#include "exchange/dialogs/search_dialog.h"
 #include "exchange/exchange_errors.h"
 #include "exchange/posix_serial_line.h"
-#include "exchange/protocol_variables.h"
-#include "protocol/editor/protocol_editor.h"
 #include "protocol/evaluator_setup.h"
 
 #include <QApplication>
@@ -161,39 +161,37 @@ class DumpDelegate final : public QStyledItemDelegate {
 
 MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path& settingsPath,
                        app::MessageSink* messages, QWidget* parent)
-    : QMainWindow(parent), m_store(settingsPath), m_evaluator(protocol::makeMainEvaluator()),
-      m_protocolLoader(m_protocol), m_comm(std::make_unique<exchange::PosixSerialLine>()),
-      m_messageOverride(messages) {
+    : QMainWindow(parent), m_store(settingsPath), m_device(std::make_unique<exchange::PosixSerialLine>(),
+                                                           {m_store, m_state, m_image, m_log, *this, m_view}),
+      m_evaluator(m_device.evaluator()), m_protocol(m_device.protocol()), m_comm(m_device.comm()),
+      m_protocolLoader(m_protocol), m_messageOverride(messages) {
     setWindowTitle(qt(app::kAppTitle));
     m_log.attach(this);
     m_view.attach(this);
     m_log.setDeviceAddressSource([this] { return m_state.deviceAddress; });
-    m_ctx = std::make_unique<exchange::ExchangeContext>(m_comm, m_protocol, m_evaluator, m_image, m_store,
-                                                        m_log, *this, m_state);
     m_comm.setWaitHook([this] { return serveWaitEvents(); });
-    m_ctx->sleep = sleepServingWindow;
+    m_device.context().sleep = sleepServingWindow;
     m_profiles = std::make_unique<app::Profiles>(m_store, m_state, *this, m_protocolLoader, *this, m_view,
                                                  app::programDirectory());
     m_files = std::make_unique<app::FileWorkflow>(m_image, m_store, m_state, m_log, *this, m_view, *this);
-    m_deviceHost = std::make_unique<exchange::ExchangeDeviceHost>(*m_ctx, m_view);
-    m_deviceHost->onBringToFront = [this] {
+    m_device.host().onBringToFront = [this] {
         raise();
         activateWindow();
     };
-    m_deviceHost->onRefreshImage = [this] { m_files->deviceReadPlaced(); };
+    m_device.host().onRefreshImage = [this] { m_files->deviceReadPlaced(); };
     // A failed exchange ends the operation before its message shows, so the box never sits over a
     // running operation with its panel up and the actions locked.
-    m_ctx->StopExchange = [this] {
+    m_device.context().StopExchange = [this] {
         m_pageTimer->stop();
         m_comm.Close();
         m_progressPanel->hide();
-        m_deviceHost->setBusy(false);
+        m_device.host().setBusy(false);
     };
-    m_sequencer = std::make_unique<exchange::OperationSequencer>(*m_deviceHost);
-    m_searchDialog = new exchange::dialogs::SearchDialog(*m_deviceHost, m_store, this);
-    m_deviceSettings = new exchange::dialogs::DeviceSettingsDialog(this);
+    m_sequencer = std::make_unique<exchange::OperationSequencer>(m_device.host());
+    m_searchDialog = new app::ui::SearchDialog(m_device.host(), m_store, this);
+    m_deviceSettings = new app::ui::DeviceSettingsDialog(this);
     m_deviceSettings->onRefused = [this](const std::string& text) {
-        m_deviceHost->showMessage(exchange::MessageKind::Error, "", text);
+        m_device.host().showMessage(exchange::MessageKind::Error, "", text);
     };
     m_addressDialog = new AddressDialog(this);
     m_aboutBox = new AboutBox(this);
@@ -620,7 +618,7 @@ void MainWindow::startUp(const app::CommandLine& cmd) {
     protocol::declareProtocolVariables(m_evaluator);
     for (const char* name : {"APP_AREA", "RECIPIENT", "SYS_AREA", "ID", "APP_HWID"})
         m_evaluator.SetVariableQuiet(name, 0);
-    exchange::SetProtocolVariables(*m_ctx);
+    m_device.setProtocolVariables();
     fillProfileBox();
     UpdateActionStates();
 }
@@ -817,7 +815,7 @@ void MainWindow::UpdateActionStates() {
 }
 
 bool MainWindow::busy() const {
-    return m_deviceHost && m_deviceHost->busy();
+    return m_device.host().busy();
 }
 
 void MainWindow::deviceRead() {
@@ -830,14 +828,14 @@ void MainWindow::deviceRead() {
 }
 
 void MainWindow::startPaging(bool started) {
-    m_ctx->address = m_sequencer->address();
+    m_device.context().address = m_sequencer->address();
     updateProgressPanel();
     if (started)
         m_pageTimer->start();
 }
 
 void MainWindow::deviceOptions() {
-    exchange::DeviceOptions options(*m_deviceHost);
+    exchange::DeviceOptions options(m_device.host());
     if (!options.readRecord())
         return;
     m_deviceSettings->setRecord(options.record());
@@ -859,7 +857,7 @@ void MainWindow::fileOptions() {
 void MainWindow::editProtocol(const QString& path) {
     // The editor works on its own copy; the running description changes only when the settings are
     // applied and the profile loads the saved file again.
-    protocol::editor::ProtocolEditor::editFile(path, *this, m_settingsDialog);
+    app::ui::editor::ProtocolEditor::editFile(path, *this, m_settingsDialog);
 }
 
 bool MainWindow::serveWaitEvents() {
@@ -877,7 +875,7 @@ bool MainWindow::serveWaitEvents() {
 
 void MainWindow::pageTick() {
     m_sequencer->tick();
-    m_ctx->address = m_sequencer->address();
+    m_device.context().address = m_sequencer->address();
     // The pages read so far show as they arrive.
     m_dumpView->viewport()->update();
     updateProgressPanel();
@@ -919,7 +917,7 @@ QString MainWindow::statusText(int panel) const {
     return panel >= 0 && panel < 3 ? m_status[panel]->text() : QString();
 }
 
-void MainWindow::setImageCrcParams(const protocol::CrcParameters& p) {
+void MainWindow::setImageCrcParams(const base::CrcParameters& p) {
     m_image.SetCRCParams(p.width, p.polynom, p.xorValue, p.tableSwap, p.reflected, p.initial);
 }
 
@@ -952,7 +950,7 @@ void MainWindow::setCaption(const std::string& caption) {
 }
 
 void MainWindow::showError(std::string_view title, std::string_view text) {
-    exchange::ShowExchangeError(*m_ctx, title, text);
+    m_device.link().error(title, text);
 }
 
 std::vector<std::string> MainWindow::profileNames() const {

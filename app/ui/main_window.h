@@ -4,6 +4,7 @@
 // draws and forwards; the rules live in the core.
 
 #include "app/command_line.h"
+#include "app/device_session.h"
 #include "app/file_workflow.h"
 #include "app/log.h"
 #include "app/main_state.h"
@@ -13,13 +14,8 @@
 #include "app/protocol_file_loader.h"
 #include "app/settings_store.h"
 #include "app/view_notifications.h"
-#include "exchange/comm.h"
-#include "exchange/exchange_context.h"
-#include "exchange/exchange_device_host.h"
 #include "exchange/operation_sequencer.h"
 #include "image/hex_file.h"
-#include "protocol/function_evaluator.h"
-#include "protocol/protocol_description.h"
 
 #include <QMainWindow>
 
@@ -44,10 +40,10 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 
-namespace exchange::dialogs {
+namespace app::ui {
 class DeviceSettingsDialog;
 class SearchDialog;
-} // namespace exchange::dialogs
+} // namespace app::ui
 
 namespace app::ui {
 
@@ -94,9 +90,9 @@ class MainWindow final : public QMainWindow,
     // True while a device operation runs.
     bool busy() const;
     exchange::OperationSequencer& sequencer() { return *m_sequencer; }
-    const exchange::ExchangeContext& exchangeContext() const { return *m_ctx; }
-    exchange::dialogs::SearchDialog& searchDialog() { return *m_searchDialog; }
-    exchange::dialogs::DeviceSettingsDialog& deviceSettingsDialog() { return *m_deviceSettings; }
+    const exchange::ExchangeContext& exchangeContext() const { return m_device.context(); }
+    app::ui::SearchDialog& searchDialog() { return *m_searchDialog; }
+    app::ui::DeviceSettingsDialog& deviceSettingsDialog() { return *m_deviceSettings; }
     AddressDialog& addressDialog() { return *m_addressDialog; }
     AboutBox& aboutBox() { return *m_aboutBox; }
     SettingsDialog& settingsDialog() { return *m_settingsDialog; }
@@ -110,7 +106,7 @@ class MainWindow final : public QMainWindow,
     void UpdateActionStates() override;
     void ApplyPanelLayout() override;
     // ProfileHost
-    void setImageCrcParams(const protocol::CrcParameters& params) override;
+    void setImageCrcParams(const base::CrcParameters& params) override;
     void deviceAddressChanged(std::int32_t address) override;
     void setFileWatch(bool enabled) override;
     std::string currentFileName() const override;
@@ -178,16 +174,16 @@ class MainWindow final : public QMainWindow,
     app::MainState m_state;
     app::Log m_log;
     image::THEXFile m_image;
-    protocol::TFunctionEvaluator m_evaluator;
-    protocol::TProtocol m_protocol;
-    app::ProtocolFileLoader m_protocolLoader;
-    exchange::TComm m_comm;
     app::ViewNotifications m_view;
+    app::DeviceSession m_device;
+    // The session's parts, named for the many places that use them.
+    protocol::TFunctionEvaluator& m_evaluator;
+    protocol::TProtocol& m_protocol;
+    exchange::TComm& m_comm;
+    app::ProtocolFileLoader m_protocolLoader;
     app::MessageSink* m_messageOverride = nullptr;
-    std::unique_ptr<exchange::ExchangeContext> m_ctx;
     std::unique_ptr<app::Profiles> m_profiles;
     std::unique_ptr<app::FileWorkflow> m_files;
-    std::unique_ptr<exchange::ExchangeDeviceHost> m_deviceHost;
     std::unique_ptr<exchange::OperationSequencer> m_sequencer;
 
     bool m_writeBlocked = false;
@@ -221,8 +217,8 @@ class MainWindow final : public QMainWindow,
     QLabel* m_progressElapsed = nullptr;
     QPushButton* m_progressCancel = nullptr;
     QWidget* m_errorLogWindow = nullptr;
-    exchange::dialogs::SearchDialog* m_searchDialog = nullptr;
-    exchange::dialogs::DeviceSettingsDialog* m_deviceSettings = nullptr;
+    app::ui::SearchDialog* m_searchDialog = nullptr;
+    app::ui::DeviceSettingsDialog* m_deviceSettings = nullptr;
     AddressDialog* m_addressDialog = nullptr;
     AboutBox* m_aboutBox = nullptr;
     SettingsDialog* m_settingsDialog = nullptr;

@@ -1,7 +1,7 @@
 #include "app/ui/version_panel.h"
 
+#include "base/codepage.h"
 #include "image/hex_text.h"
-#include "protocol/codepage.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -64,7 +64,7 @@ void VersionPanel::showImage(const image::TDUMPVersionedFile& image, bool expand
         return;
     }
     const image::TVersionRecord& r = image.Version;
-    m_owner->setText(QString::fromStdString(protocol::cp1251ToUtf8(r.Owner())));
+    m_owner->setText(QString::fromStdString(base::cp1251ToUtf8(r.Owner())));
     m_version->setText(QString::fromStdString(image::VersionText(r)));
     m_details->setText(QStringLiteral("Размер образа: %1   CRC32 образа: %2")
                            .arg(r.ImageSize())

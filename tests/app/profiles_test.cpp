@@ -56,14 +56,14 @@ struct ScriptedProtocol : app::ProtocolLoader {
 };
 
 struct RecordingHost : app::ProfileHost {
-    std::optional<protocol::CrcParameters> crc;
+    std::optional<base::CrcParameters> crc;
     std::vector<std::int32_t> addresses;
     std::optional<bool> fileWatch;
     std::string currentFile;
     bool reloadSucceeds = false;
     int reloads = 0, forgets = 0;
     std::function<void()> duringReload;
-    void setImageCrcParams(const protocol::CrcParameters& p) override { crc = p; }
+    void setImageCrcParams(const base::CrcParameters& p) override { crc = p; }
     void deviceAddressChanged(std::int32_t a) override { addresses.push_back(a); }
     void setFileWatch(bool on) override { fileWatch = on; }
     std::string currentFileName() const override { return currentFile; }

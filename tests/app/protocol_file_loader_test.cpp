@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using app::Setting;
 
 struct Host : app::ProfileHost {
-    void setImageCrcParams(const protocol::CrcParameters&) override {}
+    void setImageCrcParams(const base::CrcParameters&) override {}
 };
 
 std::string readBytes(const fs::path& p) {

@@ -33,10 +33,10 @@ struct CountingProtocol : app::ProtocolLoader {
 };
 
 struct RecordingHost : app::ProfileHost {
-    std::optional<protocol::CrcParameters> crc;
+    std::optional<base::CrcParameters> crc;
     std::optional<bool> fileWatch;
     std::function<void()> onFileWatch;
-    void setImageCrcParams(const protocol::CrcParameters& p) override { crc = p; }
+    void setImageCrcParams(const base::CrcParameters& p) override { crc = p; }
     void setFileWatch(bool on) override {
         fileWatch = on;
         if (onFileWatch)
@@ -284,7 +284,7 @@ TEST_F(SettingsFormTest, StoredWidthEightKeepsTheShownCrcAndOkWritesTheShownWidt
     state.activeProfile = "a";
     app::SettingsForm form;
     model.open(form);
-    const protocol::CrcPanelValues shown = form.crc;
+    const base::CrcPanelValues shown = form.crc;
     model.fill(form, "b");
     form.profileName = "b";
     EXPECT_EQ(form.crc.width, shown.width);

@@ -1,6 +1,6 @@
 #include "app/integer_text.h"
 #include "app/settings_store.h"
-#include "protocol/codepage.h"
+#include "base/codepage.h"
 #include "support/files.h"
 #include "support/paths.h"
 
@@ -288,14 +288,14 @@ TEST(SettingsStore, CodePage1251FileIsReadAndRewrittenAsUtf8) {
     const fs::path file = dir / "prog.ini";
     const std::string utf8 = "; Настройки\r\n[Profiles]\r\ncount=1\r\nprofile1=Стенд\r\nactive=Стенд\r\n"
                              "[Стенд\\Connection]\r\nprotocolFile=\\протоколы\\МВ.vpdf\r\n";
-    testsupport::writeText(file, *protocol::utf8ToCp1251(utf8));
+    testsupport::writeText(file, *base::utf8ToCp1251(utf8));
     SettingsStore store(file);
     EXPECT_EQ(store.readString(Setting::ActiveProfile), "Стенд");
     EXPECT_EQ(store.readString(Setting::ProtocolPath, "стенд"), "\\протоколы\\МВ.vpdf");
 
     ASSERT_TRUE(store.writeInteger(Setting::PageSize, 256, "Стенд"));
     const std::string after = testsupport::readText(file);
-    EXPECT_TRUE(protocol::isValidUtf8(after));
+    EXPECT_TRUE(base::isValidUtf8(after));
     EXPECT_EQ(after, utf8 + "\r\n[Стенд\\Protocol]\r\nPagesize=256\r\n");
 }
 

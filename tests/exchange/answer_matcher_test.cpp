@@ -136,7 +136,7 @@ TEST(MatchAnswer, FrameAndAnswerRoundTrip) {
               (Bytes{0x11, 0x03, 0x00, 0x6B, 0x00, 0x03, 0x76, 0x87}));
 
     Bytes answer{0x11, 0x03, 0x03, 0xAE, 0x41, 0x56};
-    protocol::TCRCGenerator crc(16, 0x8005, 0xFFFF, true, false, 0);
+    base::TCRCGenerator crc(16, 0x8005, 0xFFFF, true, false, 0);
     crc.AddBytes(answer.data(), static_cast<int64_t>(answer.size()));
     answer.push_back(static_cast<uint8_t>(crc.CRC() & 0xFF));
     answer.push_back(static_cast<uint8_t>(crc.CRC() >> 8));

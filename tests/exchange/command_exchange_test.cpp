@@ -338,7 +338,7 @@ TEST(CommandExchange, DontShowErrMsgsRoutesMessagesToTheDeviceLog) {
     ASSERT_TRUE(rig.settings.writeBool(app::Setting::DontShowErrMsgs, true));
     rig.state.deviceAddress = 0x111; // the bus and the log use the low byte
     rig.log.setDeviceAddressSource([&] { return rig.state.deviceAddress; });
-    exchange::SetProtocolVariables(rig.ctx);
+    app::SetProtocolVariables(rig.ctx, rig.around);
     rig.protocol.Exceptions.push_back(protocol::MakeException(5, "Сектор\rзащищён"));
     const int read = rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException);
     rig.addStep(kRead, read);

@@ -1,8 +1,8 @@
 // Whole device operations (the sequencer over the exchange device host) against a libmodbus RTU
 // server on a pseudo-terminal: pages of device memory are holding registers, two bytes each.
 
+#include "app/exchange_device_host.h"
 #include "app/view_notifications.h"
-#include "exchange/exchange_device_host.h"
 #include "exchange/operation_sequencer.h"
 #include "exchange_rig.h"
 #include "support/modbus_server.h"
@@ -44,7 +44,7 @@ struct DeviceRig : ExchangeRig {
         comm.Close(); // the operations open the port themselves
     }
     app::ViewNotifications view;
-    exchange::ExchangeDeviceHost host{ctx, view};
+    app::ExchangeDeviceHost host{ctx, around};
     exchange::OperationSequencer sequencer{host};
 
     void runToEnd() {

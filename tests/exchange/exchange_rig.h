@@ -4,14 +4,16 @@
 // frame CRC, a memory image and the exchange context joining them. The device (a scripted peer or a
 // libmodbus server) sits on the master side.
 
+#include "app/exchange_link.h"
 #include "app/log.h"
 #include "app/main_state.h"
 #include "app/message_sink.h"
+#include "app/protocol_variables.h"
 #include "app/settings_store.h"
+#include "app/view_notifications.h"
 #include "exchange/comm.h"
 #include "exchange/exchange_context.h"
 #include "exchange/posix_serial_line.h"
-#include "exchange/protocol_variables.h"
 #include "image/dump_versioned_file.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/protocol_description.h"
@@ -73,15 +75,15 @@ class ExchangeRig {
         ctx.StopExchange = [this] { ++stops; };
         ctx.sleep = [this](std::chrono::milliseconds d) { pauses.push_back(static_cast<int>(d.count())); };
         image.Clear();
-        exchange::SetProtocolVariables(ctx);
+        app::SetProtocolVariables(ctx, around);
         EXPECT_TRUE(comm.Open()) << comm.LastOpenError();
     }
 
     // Adds a command and returns its index.
     int addCommand(const std::string& name, const std::string& command, const std::string& answer,
                    const std::string& exceptn = {}, int mode = 0, int answerTimeout = 60) {
-        exchange::TprCOMMANDS& commands = protocol.Commands;
-        exchange::TprCOMMAND& c = commands.Add();
+        protocol::TprCOMMANDS& commands = protocol.Commands;
+        protocol::TprCOMMAND& c = commands.Add();
         c.Name = name;
         c.ExceptionMode = static_cast<std::uint8_t>(mode);
         c.AnswerTimeout = answerTimeout;
@@ -90,7 +92,7 @@ class ExchangeRig {
         commands.setExceptn(c, exceptn);
         return static_cast<int>(commands.Count()) - 1;
     }
-    const exchange::TprCOMMAND& command(int index) const {
+    const protocol::TprCOMMAND& command(int index) const {
         return protocol.Commands[static_cast<std::size_t>(index)];
     }
 
@@ -111,7 +113,10 @@ class ExchangeRig {
     protocol::TProtocol protocol;
     image::TDUMPVersionedFile image;
     exchange::TComm comm{std::make_unique<exchange::PosixSerialLine>()};
-    exchange::ExchangeContext ctx{comm, protocol, evaluator, image, settings, log, messages, state};
+    app::ViewNotifications view;
+    app::DeviceSurroundings around{settings, state, image, log, messages, view};
+    app::ExchangeLink link{settings, log, messages, state};
+    exchange::ExchangeContext ctx{comm, protocol, evaluator, link, link};
     int stops = 0;
     std::vector<int> pauses;
 };

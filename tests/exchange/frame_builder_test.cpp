@@ -94,7 +94,7 @@ TEST(BuildFrame, FieldsAndModbusFrames) {
     for (const auto& c : cases) {
         testsupport::FrameFixture f;
         f.set(c.vars);
-        const exchange::TprCOMMAND& cmd = f.command(c.templ);
+        const protocol::TprCOMMAND& cmd = f.command(c.templ);
         EXPECT_EQ(cmd.compiledCommand().checkResult, c.check) << c.name;
         Bytes frame(64, exchange::kSendFill);
         std::optional<std::span<const uint8_t>> source;
@@ -134,7 +134,7 @@ TEST(BuildFrame, ContextFields) {
     EXPECT_EQ(r.result, 0);
     ASSERT_EQ(r.length, 3 + 5 + 128 + 1);
     EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 8), (Bytes{'a', 'b', 'c', 2, 0x34, 0x12, 0xEF, 0xBE}));
-    protocol::TCRCGenerator check(16, 0x8005, 0xFFFF, true, true, 0);
+    base::TCRCGenerator check(16, 0x8005, 0xFFFF, true, true, 0);
     check.AddBytes(frame.data(), 8);
     for (size_t k = 0; k < 64; ++k) {
         EXPECT_EQ(frame[8 + 2 * k], k);
@@ -174,9 +174,9 @@ TEST(BuildFrame, NeverWritesPastTheBuffer) {
 TEST(BuildFrame, ChecksDoNotDependOnSetVariables) {
     // A fresh evaluator knows no variables; the check declares them all first.
     protocol::TFunctionEvaluator ev = protocol::makeMainEvaluator();
-    exchange::TprCOMMANDS commands;
+    protocol::TprCOMMANDS commands;
     commands.setEvaluator(&ev);
-    exchange::TprCOMMAND& c = commands.Add();
+    protocol::TprCOMMAND& c = commands.Add();
     commands.setCommand(c, "APP_HWID;LOW(APP_SWID);APP_CMPT_SIZE;SYS_AREA;ERRORCODE;ADDR;PAGESIZE;");
     EXPECT_EQ(c.LastCheckResult(), 0);
     commands.setAnswer(c, "<RECIPIENT>;UNKNOWN_NAME;<FOO>;");
@@ -186,7 +186,7 @@ TEST(BuildFrame, ChecksDoNotDependOnSetVariables) {
 }
 
 TEST(CommandCollection, FindByName) {
-    exchange::TprCOMMANDS commands;
+    protocol::TprCOMMANDS commands;
     commands.Add().Name = "Чтение";
     commands.Add().Name = "write";
     commands.Add().Name = "WRITE";

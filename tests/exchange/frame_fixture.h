@@ -2,9 +2,9 @@
 // A command collection bound to the program's evaluator and a MODBUS RTU CRC, for frame and answer
 // tests.
 
-#include "exchange/protocol_command.h"
-#include "protocol/crc_generator.h"
+#include "base/crc_generator.h"
 #include "protocol/evaluator_setup.h"
+#include "protocol/protocol_command.h"
 
 #include <cstdint>
 #include <string>
@@ -22,9 +22,9 @@ struct FrameFixture {
         commands.setCrcGenerator(&crc);
     }
 
-    exchange::TprCOMMAND& command(const std::string& cmd, const std::string& answer = "",
+    protocol::TprCOMMAND& command(const std::string& cmd, const std::string& answer = "",
                                   const std::string& exceptn = "") {
-        exchange::TprCOMMAND& c = commands.Add();
+        protocol::TprCOMMAND& c = commands.Add();
         c.Name = "C" + std::to_string(commands.Count());
         commands.setCommand(c, cmd);
         commands.setAnswer(c, answer);
@@ -38,8 +38,8 @@ struct FrameFixture {
     }
 
     protocol::TFunctionEvaluator evaluator;
-    protocol::TCRCGenerator crc;
-    exchange::TprCOMMANDS commands;
+    base::TCRCGenerator crc;
+    protocol::TprCOMMANDS commands;
 };
 
 } // namespace testsupport

@@ -85,7 +85,7 @@ TEST(ModbusInterop, ServerExceptionsAndOtherSlaves) {
         SCOPED_TRACE(c.name);
         ModbusRig rig;
         rig.state.deviceAddress = c.address;
-        exchange::SetProtocolVariables(rig.ctx);
+        app::SetProtocolVariables(rig.ctx, rig.around);
         testsupport::ModbusRtuServer server(rig.pty, kSlave, c.registers);
         const auto out = exchange::ExecuteActionList(rig.ctx, kReadList, {});
         server.stop();

@@ -128,7 +128,7 @@ class ScriptedDeviceHost : public exchange::DeviceHost {
         messages.push_back({kind, std::string(text)});
     }
     void deviceLog(std::string_view text) override { log.emplace_back(text); }
-    bool busy() override { return busyFlag; }
+    bool busy() const override { return busyFlag; }
     void setBusy(bool b) override { busyFlag = b; }
     void bringToFront() override {}
     uint32_t tickCount() override { return now; }

@@ -1,8 +1,8 @@
 // TArc: the single-entry container around an "-lh5-" stream. Layout, round trips, the CRC's
 // reach, and containers that lie about themselves.
 
+#include "base/codepage.h"
 #include "image/arc.h"
-#include "protocol/codepage.h"
 #include "support/sample_data.h"
 
 #include <gtest/gtest.h>
@@ -109,7 +109,7 @@ TEST(Arc, PlaceholderRecord) {
     const std::string text(plain.begin(), plain.end());
     EXPECT_EQ(text.substr(0, 5), "<VER>");
     EXPECT_EQ(text.substr(58), "</VER>");
-    const std::string expected = protocol::utf8ToCp1251("ОЧЕНЬ ХОРОШАЯ ЗАПИСЬ О ВЕРСИИ").value();
+    const std::string expected = base::utf8ToCp1251("ОЧЕНЬ ХОРОШАЯ ЗАПИСЬ О ВЕРСИИ").value();
     EXPECT_EQ(text.substr(5, expected.size()), expected);
     EXPECT_EQ(text[5 + expected.size()], '\0');
 }

@@ -1,5 +1,5 @@
+#include "base/text_utils.h"
 #include "protocol/protocol_editor_model.h"
-#include "protocol/text_utils.h"
 #include "protocol/vpdf_reader.h"
 #include "protocol/vpdf_writer.h"
 
@@ -14,9 +14,9 @@
 
 namespace {
 
+using base::CrcPanelValues;
 using protocol::CommandField;
 using protocol::CommandFields;
-using protocol::CrcPanelValues;
 using protocol::ErrorGridRow;
 using protocol::ProtocolEditorModel;
 using protocol::TProtocol;
@@ -175,7 +175,7 @@ TEST(ProtocolEditorModel, ApplyWarnsByLineAndKeepsFaultyTemplates) {
         const protocol::ApplyResult r = m.applyCommand(i, f);
         EXPECT_TRUE(r.applied) << c.command;
         EXPECT_EQ(r.warnings, c.warnings) << c.command;
-        EXPECT_EQ(m.description().Commands[0].storedCommand(), protocol::NormalizeTemplateText(c.command));
+        EXPECT_EQ(m.description().Commands[0].storedCommand(), base::NormalizeTemplateText(c.command));
     }
 }
 

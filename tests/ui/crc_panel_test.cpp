@@ -24,7 +24,7 @@ struct Panel {
 };
 
 QString presetText(int index) {
-    const auto& t = protocol::kCrcPresets[static_cast<std::size_t>(index)].text;
+    const auto& t = base::kCrcPresets[static_cast<std::size_t>(index)].text;
     return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
 }
 
@@ -49,13 +49,13 @@ class CrcPanelTest : public QObject {
 
 void CrcPanelTest::presetFillsFieldsAndChecks_data() {
     QTest::addColumn<int>("index");
-    for (int i = 1; i < static_cast<int>(protocol::kCrcPresets.size()); ++i)
-        QTest::newRow(protocol::kCrcPresets[static_cast<std::size_t>(i)].text.data()) << i;
+    for (int i = 1; i < static_cast<int>(base::kCrcPresets.size()); ++i)
+        QTest::newRow(base::kCrcPresets[static_cast<std::size_t>(i)].text.data()) << i;
 }
 
 void CrcPanelTest::presetFillsFieldsAndChecks() {
     QFETCH(int, index);
-    const protocol::CrcPreset& p = protocol::kCrcPresets[static_cast<std::size_t>(index)];
+    const base::CrcPreset& p = base::kCrcPresets[static_cast<std::size_t>(index)];
     Panel t;
     t.panel.presetBox()->setCurrentIndex(index);
     QCOMPARE(t.panel.presetBox()->currentText(), presetText(index));
@@ -66,7 +66,7 @@ void CrcPanelTest::presetFillsFieldsAndChecks() {
     QCOMPARE(t.panel.reflectedBox()->isChecked(), p.reflected);
     QCOMPARE(t.panel.swapBox()->isChecked(), p.tableSwap);
     QTest::mouseClick(t.panel.calculateButton(), Qt::LeftButton);
-    QCOMPARE(t.panel.checkText(), QString::fromStdString(protocol::formatCrcValue(p.check)));
+    QCOMPARE(t.panel.checkText(), QString::fromStdString(base::formatCrcValue(p.check)));
     QVERIFY(t.messages.isEmpty());
 }
 
@@ -171,15 +171,15 @@ void CrcPanelTest::otherStoredWidthKeepsThePage() {
 
 void CrcPanelTest::generatorShows() {
     Panel t;
-    t.panel.showGenerator(protocol::TCRCGenerator(16, 0x8005, 0xFFFF, true, true, 0));
+    t.panel.showGenerator(base::TCRCGenerator(16, 0x8005, 0xFFFF, true, true, 0));
     QCOMPARE(t.panel.presetBox()->currentIndex(), 4);
-    t.panel.showGenerator(protocol::TCRC32Generator());
+    t.panel.showGenerator(base::TCRC32Generator());
     QCOMPARE(t.panel.presetBox()->currentIndex(), 5);
-    t.panel.showGenerator(protocol::TCRCGenerator(8, 0x7, 0, false, false, 0));
+    t.panel.showGenerator(base::TCRCGenerator(8, 0x7, 0, false, false, 0));
     QCOMPARE(t.panel.widthBox()->currentIndex(), 1);
     QCOMPARE(t.panel.polynomField()->text(), QString("0x00000007"));
 
-    protocol::TCRCGenerator g;
+    base::TCRCGenerator g;
     t.panel.presetBox()->setCurrentIndex(2);
     QVERIFY(t.panel.applyTo(g));
     QCOMPARE(g.Polynom(), 0x8408u);
@@ -221,7 +221,7 @@ void CrcPanelTest::nonNumericFieldIsRefused() {
     QCOMPARE(t.messages.size(), 1);
     QVERIFY2(t.messages[0].contains(label), qPrintable(t.messages[0]));
 
-    protocol::TCRCGenerator g(32, 1, 2, false, false, 3);
+    base::TCRCGenerator g(32, 1, 2, false, false, 3);
     QVERIFY(!t.panel.applyTo(g));
     QCOMPARE(g.Polynom(), 1u); // left alone
 

@@ -1,9 +1,9 @@
+#include "app/ui/device_settings_dialog.h"
 #include "app/ui/dump_model.h"
 #include "app/ui/main_window.h"
+#include "app/ui/search_dialog.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/version_panel.h"
-#include "exchange/dialogs/device_settings_dialog.h"
-#include "exchange/dialogs/search_dialog.h"
 #include "image/file_type.h"
 #include "support/bus_relay.h"
 #include "support/paths.h"
@@ -237,7 +237,7 @@ class DeviceOperationsTest : public QObject {
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QVERIFY(w.action("DevFind")->isEnabled());
         w.action("DevFind")->trigger();
-        exchange::dialogs::SearchDialog& dialog = w.searchDialog();
+        app::ui::SearchDialog& dialog = w.searchDialog();
         QVERIFY(dialog.isVisible());
         QVERIFY(dialog.searching());
         QVERIFY(!dialog.setAddressButton().isEnabled());
@@ -263,7 +263,7 @@ class DeviceOperationsTest : public QObject {
         testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         w.action("DevFind")->trigger();
-        exchange::dialogs::SearchDialog& dialog = w.searchDialog();
+        app::ui::SearchDialog& dialog = w.searchDialog();
         QVERIFY(dialog.searching());
         dialog.close();
         QVERIFY(!dialog.isVisible());
@@ -277,7 +277,7 @@ class DeviceOperationsTest : public QObject {
         testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QVERIFY(w.action("DevOpts")->isEnabled());
-        exchange::dialogs::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
+        app::ui::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
 
         exchange::IdentRecord seen;
         whenShown(dialog, [&] {
@@ -310,7 +310,7 @@ class DeviceOperationsTest : public QObject {
         writeSettings(sim.linePath());
         testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
-        exchange::dialogs::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
+        app::ui::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
         const struct {
             const char* field;
             QString typed;

@@ -1,11 +1,11 @@
 #include "app/ui/crc_panel.h"
 #include "app/ui/main_window.h"
+#include "app/ui/protocol_editor/actions_page.h"
+#include "app/ui/protocol_editor/commands_page.h"
+#include "app/ui/protocol_editor/error_text_page.h"
+#include "app/ui/protocol_editor/protocol_editor.h"
+#include "app/ui/protocol_editor/template_edit.h"
 #include "app/ui/value_edit.h"
-#include "protocol/editor/actions_page.h"
-#include "protocol/editor/commands_page.h"
-#include "protocol/editor/error_text_page.h"
-#include "protocol/editor/protocol_editor.h"
-#include "protocol/editor/template_edit.h"
 #include "protocol/vpdf_reader.h"
 #include "protocol/vpdf_writer.h"
 #include "support/paths.h"
@@ -27,8 +27,8 @@
 
 #include <fstream>
 
+using app::ui::editor::ProtocolEditor;
 using protocol::TemplateKind;
-using protocol::editor::ProtocolEditor;
 
 namespace {
 
@@ -116,7 +116,7 @@ class ProtocolEditorTest : public QObject {
 void ProtocolEditorTest::commandsAreNamedAndDeleted() {
     testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
-    protocol::editor::CommandsPage* page = e.commandsPage();
+    app::ui::editor::CommandsPage* page = e.commandsPage();
     QVERIFY(!page->deleteButton()->isEnabled());
     for (int i = 0; i < 3; ++i)
         page->addButton()->click();
@@ -163,7 +163,7 @@ void ProtocolEditorTest::deletingACommandRenumbersSteps() {
     for (int i = 0; i < 4; ++i)
         e.commandsPage()->addButton()->click();
     e.showPage(ProtocolEditor::Actions);
-    protocol::editor::ActionsPage* actions = e.actionsPage();
+    app::ui::editor::ActionsPage* actions = e.actionsPage();
     actions->selectRow(kSectorRow);
     QCOMPARE(actions->currentList(), 3);
     for (int c : {0, 1, 2, 3, 1})
@@ -225,7 +225,7 @@ void ProtocolEditorTest::applyRefusesOrWarns() {
 
     testsupport::RecordedMessages sink;
     ProtocolEditor e(sink);
-    protocol::editor::CommandsPage* page = e.commandsPage();
+    app::ui::editor::CommandsPage* page = e.commandsPage();
     page->addButton()->click();
     typeInto(page->nameField(), QStringLiteral("other"));
     page->applyButton()->click();
@@ -243,7 +243,7 @@ void ProtocolEditorTest::applyRefusesOrWarns() {
     for (const std::string& t : sink.texts)
         shown << QString::fromStdString(t);
     QCOMPARE(shown, messages);
-    const exchange::TprCOMMAND& c = e.model().description().Commands[1];
+    const protocol::TprCOMMAND& c = e.model().description().Commands[1];
     if (applied) {
         QCOMPARE(QString::fromStdString(c.Name), name);
         QCOMPARE(c.AnswerTimeout, timeout);
@@ -265,10 +265,10 @@ void ProtocolEditorTest::liveCheckMarksTheFaultyLine() {
     testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
     e.show();
-    protocol::editor::CommandsPage* page = e.commandsPage();
+    app::ui::editor::CommandsPage* page = e.commandsPage();
     page->addButton()->click();
     e.showPage(ProtocolEditor::Commands);
-    protocol::editor::TemplateEdit* edit = page->templateEdit(TemplateKind::Command);
+    app::ui::editor::TemplateEdit* edit = page->templateEdit(TemplateKind::Command);
     typeInto(edit, QStringLiteral("RECIPIENT;\nHIGH(ADDRESS;\nLOW(ADDRESS);"));
     QCOMPARE(edit->markedLines(), std::vector<int>({1}));
     QCOMPARE(page->checkLabel()->text(), QStringLiteral("Ошибка в описнии комманды (стр 2)"));
@@ -288,7 +288,7 @@ void ProtocolEditorTest::liveCheckMarksTheFaultyLine() {
     QCOMPARE(edit->markedLines(), std::vector<int>({3}));
 
     // An answer checks as an answer; nothing has been applied by checking.
-    protocol::editor::TemplateEdit* answer = page->templateEdit(TemplateKind::Answer);
+    app::ui::editor::TemplateEdit* answer = page->templateEdit(TemplateKind::Answer);
     typeInto(answer, QStringLiteral("RECIPIENT;<SIZE>;<NOPE>;"));
     QCOMPARE(answer->markedLines(), std::vector<int>({0}));
     QCOMPARE(page->checkLabel()->text(),
@@ -310,7 +310,7 @@ void ProtocolEditorTest::removingAStepKeepsSharedIgnoreLists() {
     ProtocolEditor e(messages);
     QCOMPARE(e.LoadIntoEditor(QString::fromStdString((dir / "shared.vpdf").string())), 0);
     e.showPage(ProtocolEditor::Actions);
-    protocol::editor::ActionsPage* a = e.actionsPage();
+    app::ui::editor::ActionsPage* a = e.actionsPage();
     a->selectRow(kSectorRow);
     QCOMPARE(listTexts(*a->stepList()), QStringList({"A", "B", "A"}));
 
@@ -352,7 +352,7 @@ void ProtocolEditorTest::stepsWithout65535ListGetANewOne() {
     QCOMPARE(p.ActionLists[4].StepIgnoreLists, std::vector<int32_t>({65535}));
 
     e.showPage(ProtocolEditor::Actions);
-    protocol::editor::ActionsPage* a = e.actionsPage();
+    app::ui::editor::ActionsPage* a = e.actionsPage();
     a->selectRow(kAfterReadRow);
     a->stepList()->setCurrentRow(0);
     QCOMPARE(a->codeList()->count(), 0);
@@ -374,7 +374,7 @@ void ProtocolEditorTest::stepButtonsFollowTheTree() {
     ProtocolEditor e(messages);
     e.LoadIntoEditor(QString::fromStdString((dir / "shared.vpdf").string()));
     e.showPage(ProtocolEditor::Actions);
-    protocol::editor::ActionsPage* a = e.actionsPage();
+    app::ui::editor::ActionsPage* a = e.actionsPage();
 
     // A group row offers nothing.
     a->selectRow(3);
@@ -420,7 +420,7 @@ void ProtocolEditorTest::the256thStepIsRefused() {
     ProtocolEditor e(messages);
     e.commandsPage()->addButton()->click();
     e.showPage(ProtocolEditor::Actions);
-    protocol::editor::ActionsPage* a = e.actionsPage();
+    app::ui::editor::ActionsPage* a = e.actionsPage();
     a->selectRow(13);
     QAction* add = a->commandMenu()->actions().value(0);
     QVERIFY(add);
@@ -435,7 +435,7 @@ void ProtocolEditorTest::the256thStepIsRefused() {
 void ProtocolEditorTest::errorGridRowRules() {
     testsupport::RecordedMessages messages;
     ProtocolEditor e(messages);
-    protocol::editor::ErrorTextPage* page = e.errorTextPage();
+    app::ui::editor::ErrorTextPage* page = e.errorTextPage();
     QTableWidget* t = page->table();
     auto rows = [t] {
         QStringList out;
@@ -648,7 +648,7 @@ void ProtocolEditorTest::builtFromScratchReadsTheSimulator() {
          QStringLiteral("RECIPIENT;0xC3;<ERRORCODE>;HIGH(PACK_CRC);LOW(PACK_CRC);"), 1000},
     };
     e.pageButton(ProtocolEditor::Commands)->click();
-    protocol::editor::CommandsPage* page = e.commandsPage();
+    app::ui::editor::CommandsPage* page = e.commandsPage();
     for (const auto& c : commands) {
         page->addButton()->click();
         typeInto(page->nameField(), c.name);
@@ -666,7 +666,7 @@ void ProtocolEditorTest::builtFromScratchReadsTheSimulator() {
 
     // The read lists: the link check before reading, the page read for every sector.
     e.pageButton(ProtocolEditor::Actions)->click();
-    protocol::editor::ActionsPage* actions = e.actionsPage();
+    app::ui::editor::ActionsPage* actions = e.actionsPage();
     actions->selectRow(4);
     menuEntry(actions->commandMenu(), commands[0].name)->trigger();
     actions->selectRow(kSectorRow);

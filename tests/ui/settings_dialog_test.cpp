@@ -1,9 +1,9 @@
 #include "app/protocol_file_loader.h"
 #include "app/ui/crc_panel.h"
 #include "app/ui/main_window.h"
+#include "app/ui/protocol_editor/protocol_editor.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/value_edit.h"
-#include "protocol/editor/protocol_editor.h"
 #include "protocol/vpdf_writer.h"
 #include "support/paths.h"
 #include "support/recorded_messages.h"
@@ -53,8 +53,8 @@ bool writeDescription(const fs::path& p, const std::string& comment) {
 }
 
 struct Host : app::ProfileHost {
-    std::optional<protocol::CrcParameters> crc;
-    void setImageCrcParams(const protocol::CrcParameters& p) override { crc = p; }
+    std::optional<base::CrcParameters> crc;
+    void setImageCrcParams(const base::CrcParameters& p) override { crc = p; }
 };
 
 struct Devices : app::SerialDeviceList {
@@ -614,7 +614,7 @@ class SettingsDialogTest : public QObject {
             SettingsDialog& d = w.settingsDialog();
             QTimer::singleShot(0, &d, [&] {
                 auto* editor =
-                    qobject_cast<protocol::editor::ProtocolEditor*>(QApplication::activeModalWidget());
+                    qobject_cast<app::ui::editor::ProtocolEditor*>(QApplication::activeModalWidget());
                 if (editor) {
                     editorPath = QString::fromStdString(editor->model().currentPath().string());
                     editorCommands = editor->model().description().Commands.Count();

@@ -4,9 +4,9 @@
 #include "shots.h"
 
 #include "app/ui/about_box.h"
+#include "app/ui/device_settings_dialog.h"
 #include "app/ui/main_window.h"
-#include "exchange/dialogs/device_settings_dialog.h"
-#include "exchange/dialogs/search_dialog.h"
+#include "app/ui/search_dialog.h"
 #include "image/hex_file.h"
 #include "support/bus_relay.h"
 #include "support/sim_process.h"
@@ -73,7 +73,7 @@ void mainWindowShots(const shots::Context& ctx) {
         w.sequencer().cancel();
         shots::settle(200);
 
-        exchange::dialogs::DeviceSettingsDialog& options = w.deviceSettingsDialog();
+        app::ui::DeviceSettingsDialog& options = w.deviceSettingsDialog();
         shots::whenShown(options, [&] {
             shots::save(options, "device-settings", ctx);
             options.reject();
@@ -96,7 +96,7 @@ void mainWindowShots(const shots::Context& ctx) {
         w.resize(1100, 760);
         w.show();
         w.action("DevFind")->trigger();
-        exchange::dialogs::SearchDialog& search = w.searchDialog();
+        app::ui::SearchDialog& search = w.searchDialog();
         shots::settle(2500);
         shots::save(search, "search-running", ctx);
         while (search.searching())

@@ -4,10 +4,10 @@
 #include "shots.h"
 
 #include "app/ui/crc_panel.h"
-#include "protocol/editor/actions_page.h"
-#include "protocol/editor/commands_page.h"
-#include "protocol/editor/protocol_editor.h"
-#include "protocol/editor/template_edit.h"
+#include "app/ui/protocol_editor/actions_page.h"
+#include "app/ui/protocol_editor/commands_page.h"
+#include "app/ui/protocol_editor/protocol_editor.h"
+#include "app/ui/protocol_editor/template_edit.h"
 
 #include <QDir>
 #include <QListWidget>
@@ -20,7 +20,7 @@ struct NoBoxes : app::MessageSink {
     bool showMessage(std::string_view, std::string_view, app::MessageKind) override { return true; }
 };
 
-using protocol::editor::ProtocolEditor;
+using app::ui::editor::ProtocolEditor;
 
 void protocolEditorShots(const shots::Context& ctx) {
     NoBoxes boxes;
@@ -29,19 +29,19 @@ void protocolEditorShots(const shots::Context& ctx) {
     shots::save(e, "protocol-editor-general", ctx);
 
     e.showPage(ProtocolEditor::Commands);
-    protocol::editor::CommandsPage* commands = e.commandsPage();
+    app::ui::editor::CommandsPage* commands = e.commandsPage();
     commands->commandList()->setCurrentRow(4);
     shots::save(e, "protocol-editor-commands", ctx);
 
     // A closing bracket missing on the third line.
-    protocol::editor::TemplateEdit* command = commands->templateEdit(protocol::TemplateKind::Command);
+    app::ui::editor::TemplateEdit* command = commands->templateEdit(protocol::TemplateKind::Command);
     QString text = command->toPlainText();
     text.replace(QStringLiteral("BYTE2(ADDRESS)"), QStringLiteral("BYTE2(ADDRESS"));
     command->setPlainText(text);
     shots::save(e, "protocol-editor-live-check", ctx);
 
     e.showPage(ProtocolEditor::Actions);
-    protocol::editor::ActionsPage* actions = e.actionsPage();
+    app::ui::editor::ActionsPage* actions = e.actionsPage();
     actions->selectRow(6);
     actions->stepList()->setCurrentRow(0);
     shots::save(e, "protocol-editor-actions", ctx);

@@ -19,7 +19,7 @@ struct NoBoxes : app::MessageSink {
 };
 
 struct NoImage : app::ProfileHost {
-    void setImageCrcParams(const protocol::CrcParameters&) override {}
+    void setImageCrcParams(const base::CrcParameters&) override {}
 };
 
 // The dialog over a settings file, with the profile code and protocol loader the program uses.

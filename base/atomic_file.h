@@ -1,0 +1,20 @@
+#pragma once
+// Writing a whole file so that readers see either the old file or the complete new one, never a
+// half-written file: the bytes go to a temporary file beside the target, which is then renamed.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace base {
+
+// Writes `bytes` to `path`, replacing an existing file. On failure returns false, leaves any
+// existing file untouched, removes the temporary file and puts a UTF-8 message into `error`.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error);
+
+// True when writeFileAtomically could write `path` now: the path is no folder and a file can be
+// created beside it. Asked before work whose result would otherwise be lost; leaves nothing behind.
+// On failure puts a UTF-8 message into `error`.
+bool canWriteFileAtomically(const std::filesystem::path& path, std::string& error);
+
+} // namespace base
