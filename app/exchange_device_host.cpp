@@ -117,14 +117,12 @@ void ExchangeDeviceHost::refreshImage() {
     }
     const FlashWindow window = flashWindow();
     narrowImage(window.start, window.end);
-    m_around.image.CalcCRC();
     m_around.view.RefreshView();
 }
 
 void ExchangeDeviceHost::showMessage(exchange::MessageKind kind, std::string_view title,
                                      std::string_view text) {
-    m_around.messages.showMessage(
-        title, text, kind == exchange::MessageKind::Error ? MessageKind::Error : MessageKind::Information);
+    m_around.messages.showMessage(title, text, kind);
 }
 
 void ExchangeDeviceHost::deviceLog(std::string_view text) {

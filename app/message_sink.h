@@ -3,16 +3,13 @@
 // tool writes the text to its error output (and answers questions with the default). Texts are UTF-8;
 // "\r" marks a line break inside a text.
 
+#include "base/message_kind.h"
+
 #include <string_view>
 
 namespace app {
 
-enum class MessageKind {
-    Error,       // error box with an OK button
-    Warning,     // warning box with an OK button
-    Information, // information box with an OK button
-    Question,    // Yes/No box
-};
+using base::MessageKind;
 
 class MessageSink {
   public:

@@ -1,6 +1,7 @@
 #include "app/profiles.h"
 
 #include "app/protocol_path.h"
+#include "app/settings_messages.h"
 #include "base/text_utils.h"
 #include "protocol/vpdf_reader.h"
 
@@ -21,10 +22,6 @@ constexpr std::string_view kNoProtocol = "Не указан файл описа�
 constexpr std::string_view kMissingProtocol = "Не найден файл описания протокола:\r    ";
 constexpr std::string_view kCannotReadProtocol = "Не могу прочитать файл описания протокола:\r    ";
 constexpr std::string_view kCorruptProtocol = "Испорчен файл описания протокола: ";
-constexpr std::string_view kBadProfileName =
-    "Недопустимое имя профиля!\rИмя профиля не может быть пустым и не может содержать символы "
-    "\"[\", \"]\" и управляющие символы.";
-constexpr std::string_view kSettingsNotSaved = "Не удалось сохранить настройки.\r";
 
 int listCount(const SettingsStore& store, Setting countKey) {
     return std::clamp(store.readInteger(countKey), 0, kMaxListEntries);

@@ -80,7 +80,6 @@ class Profiles {
     // (a file load started by the reload must not start another profile switch).
     bool LoadProfile(std::string_view name);
     // True while LoadProfile runs.
-    bool applyingProfile() const { return m_applying; }
     // Whether a file load may switch to `name` because of its file type: only outside LoadProfile, and
     // only when `name` differs from the active profile.
     bool mayApplyProfileForLoadedFile(std::string_view name) const;

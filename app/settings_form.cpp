@@ -1,5 +1,6 @@
 #include "app/settings_form.h"
 
+#include "app/settings_messages.h"
 #include "base/text_utils.h"
 #include "protocol/vpdf_reader.h"
 
@@ -14,10 +15,6 @@ namespace app {
 
 namespace {
 
-constexpr std::string_view kSettingsNotSaved = "Не удалось сохранить настройки.\r";
-constexpr std::string_view kBadProfileName =
-    "Недопустимое имя профиля!\rИмя профиля не может быть пустым и не может содержать символы "
-    "\"[\", \"]\" и управляющие символы.";
 constexpr std::string_view kFlashRangeReversed =
     "Начало памяти программ больше конца памяти программ.\rИсправьте значения на закладке \"Основные\".";
 constexpr std::string_view kPasswordTooLong =

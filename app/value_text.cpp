@@ -1,5 +1,7 @@
 #include "app/value_text.h"
 
+#include "base/text_utils.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -49,13 +51,12 @@ double significant15(double value) {
 }
 
 std::string integerDigits(double value, int radix) {
-    constexpr std::string_view kDigits = "0123456789ABCDEF";
     std::string out;
     // Division by a power of two is exact, so this works for every finite magnitude.
     double v = std::fabs(value);
     while (v >= 1) {
         const double digit = std::fmod(v, radix);
-        out.insert(out.begin(), kDigits[static_cast<std::size_t>(digit)]);
+        out.insert(out.begin(), base::kHexDigits[static_cast<std::size_t>(digit)]);
         v = std::floor(v / radix);
     }
     if (out.empty())

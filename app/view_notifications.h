@@ -24,7 +24,6 @@ class ViewNotifications {
   public:
     // `listener` may be null (detached). The listener must outlive its attachment.
     void attach(ViewListener* listener) { m_listener = listener; }
-    bool attached() const { return m_listener != nullptr; }
 
     void RefreshView() {
         if (m_listener)

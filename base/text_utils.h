@@ -21,6 +21,9 @@ std::string_view TrimmedBlanks(std::string_view text);
 // Value of one hexadecimal digit (either case), or -1 for any other character.
 int HexDigitValue(char c);
 
+// The upper-case hexadecimal digits, by value.
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 // Upper case of one character: Latin a-z become A-Z, Cyrillic а-я become А-Я and ё becomes Ё;
 // every other character is returned unchanged.
 char32_t UpperCaseChar(char32_t ch);

@@ -43,13 +43,12 @@ std::optional<std::vector<uint8_t>> parseHexBytes(std::string_view text) {
 }
 
 std::string formatHexBytes(const uint8_t* bytes, size_t size) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
     for (size_t i = 0; i < size; ++i) {
         if (i > 0)
             out += ' ';
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 0x0F];
+        out += base::kHexDigits[bytes[i] >> 4];
+        out += base::kHexDigits[bytes[i] & 0x0F];
     }
     return out;
 }

@@ -6,6 +6,8 @@
 //
 // Every text handed to the host is UTF-8.
 
+#include "base/message_kind.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -38,8 +40,7 @@ struct ListOutcome {
     int32_t size = 0; // the SIZE variable after the last matched answer
 };
 
-// Kinds of message the operations show.
-enum class MessageKind { Error, Information };
+using base::MessageKind;
 
 class DeviceHost {
   public:

@@ -50,7 +50,6 @@ class TDUMPq7rEncodedFile : public TDUMPVersionedFile {
     // then writes the bytes as they stand.
     void DropEnvelope();
     // Runs AfterLoad again on the current contents.
-    bool Redecode() { return AfterLoad(); }
 
     // The last load failed because the packed envelope's container CRC does not match.
     bool containerDamaged() const { return m_containerDamaged; }

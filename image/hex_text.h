@@ -18,11 +18,4 @@ std::string DWordToHex0x(uint32_t value); // "0x" + 8 digits
 // 0x2100 -> "0x2100", 0 -> "0x00", 0x12 -> "0x12", 0xFFFFFFFF -> "0xFFFFFFFF".
 std::string AddrToHex0x(uint32_t value);
 
-// Does not validate: each character (upper-cased) counts as its position in the digit string, -1
-// when it is not a hexadecimal digit. HexToByte reads the first two characters (a missing one
-// counts as -1) and returns the value modulo 256.
-uint8_t HexToByte(std::string_view text);
-// Upper-cases and trims blanks, then value := value * 16 + digit for each character, in 32 bits.
-uint32_t HexToInt(std::string_view text);
-
 } // namespace image

@@ -1,5 +1,7 @@
 #include "image/intel_hex_writer.h"
 
+#include "base/text_utils.h"
+
 #include <array>
 #include <cstddef>
 
@@ -7,11 +9,9 @@ namespace image {
 
 namespace {
 
-constexpr char kDigits[] = "0123456789ABCDEF";
-
 void appendByte(std::string& out, uint8_t value, unsigned& sum) {
-    out.push_back(kDigits[value >> 4]);
-    out.push_back(kDigits[value & 0xF]);
+    out.push_back(base::kHexDigits[value >> 4]);
+    out.push_back(base::kHexDigits[value & 0xF]);
     sum += value;
 }
 

@@ -3,6 +3,7 @@
 #include "base/codepage.h"
 #include "base/text_utils.h"
 #include "protocol/evaluator_setup.h"
+#include "protocol/vpdf_format.h"
 #include "protocol/vpdf_reader.h"
 #include "protocol/vpdf_writer.h"
 
@@ -14,7 +15,6 @@ namespace protocol {
 
 namespace {
 
-constexpr size_t kMaxShortString = 255;
 constexpr int64_t kMaxFileNumber = 65535;
 
 bool emptyRow(const ErrorGridRow& r) {
@@ -27,7 +27,7 @@ std::string shortStringFault(const std::string& text, const std::string& what) {
     const std::optional<std::string> bytes = base::utf8ToCp1251(text);
     if (!bytes)
         return what + " содержит символ, которого нет в кодовой странице 1251";
-    if (bytes->size() > kMaxShortString)
+    if (bytes->size() > vpdf::kMaxShortString)
         return what + " длиннее 255 символов";
     return {};
 }
@@ -413,7 +413,7 @@ EditResult ProtocolEditorModel::addIgnoreCode(int32_t list, int32_t step, int32_
         index = AddIgnoreList(m_protocol);
         actionList(list)->StepIgnoreLists[static_cast<size_t>(step)] = index;
     }
-    if (m_protocol.IgnoreLists[static_cast<size_t>(index)].Codes.size() >= kMaxShortString)
+    if (m_protocol.IgnoreLists[static_cast<size_t>(index)].Codes.size() >= vpdf::kMaxShortString)
         return {false, "В списке не может быть больше 255 кодов"};
     AddIgnoreCode(m_protocol, index, code);
     return {true, {}};

@@ -1,4 +1,5 @@
 #include "app/ui/device_settings_dialog.h"
+#include "app/ui/qt_text.h"
 
 #include <QBoxLayout>
 #include <QDialogButtonBox>
@@ -14,10 +15,6 @@
 namespace app::ui {
 
 namespace {
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 template <typename T> T numberOr(const QLineEdit* edit, uint32_t max, T fallback) {
     uint32_t value = 0;
     return exchange::parseNumberText(edit->text().toStdString(), max, value) ? static_cast<T>(value)

@@ -1,4 +1,5 @@
 #include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
 
 #include "app/ui/cancel_only_input.h"
 
@@ -106,10 +107,6 @@ constexpr std::array<PanelKey, 6> kPanelKeys{{
 constexpr std::array<const char*, static_cast<size_t>(app::ShellAction::Count)> kLetterActions{
     "FileOpen", "FileUpdate", "FileSave", "BufferClear", "DevOpts",    "DevRead",
     "DevWrite", "DevErase",   "DevReset", "DevFind",     "FileOptions"};
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Message texts mark line breaks with "\r".
 QString messageText(std::string_view text) {

@@ -1,4 +1,5 @@
 #include "app/ui/search_dialog.h"
+#include "app/ui/qt_text.h"
 
 #include "app/integer_text.h"
 
@@ -17,9 +18,6 @@ namespace app::ui {
 
 namespace {
 constexpr int kTickMs = 25;
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
-}
 } // namespace
 
 SearchDialog::SearchDialog(exchange::DeviceHost& host, app::SettingsStore& store, QWidget* parent)

@@ -1,4 +1,5 @@
 #include "app/ui/settings_dialog.h"
+#include "app/ui/qt_text.h"
 
 #include "app/ui/crc_panel.h"
 #include "app/ui/profile_order.h"
@@ -31,10 +32,6 @@ namespace app::ui {
 namespace {
 
 const QString kTitle = QStringLiteral("Настройки программы");
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));

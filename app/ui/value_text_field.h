@@ -53,7 +53,6 @@ class TMEdit : public QLineEdit {
     void normalize();
 
     // Whether typed text is filtered (default on).
-    bool filtering() const { return m_filtering; }
     void setFiltering(bool on) { m_filtering = on; }
 
   signals:

@@ -79,9 +79,6 @@ TEST(HexText, Helpers) {
         {0x100, "0x100"},   {0x7, "0x07"}};
     for (const auto& [value, text] : addresses)
         EXPECT_EQ(image::AddrToHex0x(value), text);
-    EXPECT_EQ(image::HexToByte("1f"), 0x1F);
-    EXPECT_EQ(image::HexToInt(" 2100 "), 0x2100u);
-    EXPECT_EQ(image::HexToByte("G0"), static_cast<uint8_t>(-16)); // not validated: 'G' counts as -1
 }
 
 TEST(VersionRecord, FoundAtTheFirstCompletePosition) {

@@ -3,16 +3,13 @@
 // QString. Message texts mark line breaks with "\r", template and comment texts with "\r\n"; the
 // text fields use "\n".
 
+#include "app/ui/qt_text.h"
 #include <QString>
 
 #include <string>
 #include <string_view>
 
 namespace app::ui::editor {
-
-inline QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 inline std::string utf8(const QString& text) {
     return text.toStdString();
