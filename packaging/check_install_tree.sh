@@ -56,7 +56,7 @@ present share/icons/hicolor/48x48/apps/velmora.png
 # the two binary kinds by their magic.
 mime=$root/share/mime
 xmllint --noout "$mime/packages/velmora.xml" || fail "the MIME XML is not well formed"
-complaint=$(update-mime-database "$mime" 2>&1) || fail "update-mime-database failed: $complaint"
+complaint=$(XDG_DATA_DIRS=$root/share update-mime-database "$mime" 2>&1) || fail "update-mime-database failed: $complaint"
 [ -z "$complaint" ] || fail "update-mime-database complained: $complaint"
 for kind in "text/x-ihex:\*.hex" "application/x-velmora-envelope:\*.q7r" \
     "application/x-velmora-protocol:\*.vpdf"; do
