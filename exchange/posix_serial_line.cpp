@@ -50,8 +50,8 @@ std::string systemReason(int err) {
 std::string openFailure(const std::string& path, int err) {
     std::string reason = path + ": " + systemReason(err);
     if (err == EACCES || err == EPERM)
-        reason += " (доступ к последовательным портам дают группа dialout; добавьте пользователя в неё и "
-                  "войдите в систему заново)";
+        reason += " (доступ к последовательным портам даёт группа dialout: вступите в неё командой "
+                  "sudo usermod -aG dialout $USER и войдите в систему заново)";
     else if (err == EBUSY || err == EWOULDBLOCK)
         reason += " (порт занят другой программой)";
     return reason;

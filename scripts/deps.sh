@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need.
+# Installs the Debian packages the build, the tests, the demo and the Debian package need.
 # Idempotent and quiet when everything is already there.
 set -euo pipefail
 
@@ -9,6 +9,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev libmodbus-dev
     srecord lhasa jlha-utils
     qt6-base-dev xvfb xauth
+    help2man desktop-file-utils appstream shared-mime-info libxml2-utils dpkg-dev fakeroot lintian
 )
 
 missing=()

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -108,15 +110,43 @@ TEST(SerialPty, OpenFailuresNameThePathAndTheReason) {
     }
 }
 
-TEST(SerialPty, AccessDeniedMentionsTheDialoutGroup) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root opens any device";
-    PseudoTerminal pty;
-    ASSERT_EQ(chmod(pty.slavePath().c_str(), 0), 0);
+// What opening `path` tells a user without access to it. Root opens any device, so as root the open
+// runs in a child process that has become "nobody".
+std::string refusedOpenReason(const std::string& path) {
     exchange::PosixSerialLine line;
     std::string reason;
-    EXPECT_FALSE(line.open(pty.slavePath(), reason));
-    EXPECT_NE(reason.find("dialout"), std::string::npos) << reason;
+    if (geteuid() != 0)
+        return line.open(path, reason) ? "opened" : reason;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        const uid_t nobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+            reason = "cannot become nobody";
+        else if (line.open(path, reason))
+            reason = "opened";
+        const ssize_t written = write(pipeFds[1], reason.data(), reason.size());
+        _exit(written == static_cast<ssize_t>(reason.size()) ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    char buffer[512];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        reason.append(buffer, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    return reason;
+}
+
+TEST(SerialPty, AccessDeniedSaysHowToJoinTheDialoutGroup) {
+    PseudoTerminal pty;
+    ASSERT_EQ(chmod(pty.slavePath().c_str(), 0), 0);
+    const std::string reason = refusedOpenReason(pty.slavePath());
+    EXPECT_NE(reason.find("Permission denied"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("sudo usermod -aG dialout $USER"), std::string::npos) << reason;
 }
 
 // Each wait holds its limits whether or not a front end serves its window during the waits.
