@@ -4,7 +4,9 @@
 #include "cli/cli_context.h"
 #include "cli/device_files.h"
 #include "cli/device_session.h"
+#include "cli/exit_codes.h"
 #include "cli/interrupt_catcher.h"
+#include "cli/job_events.h"
 #include "cli/path_arguments.h"
 #include "exchange/device_options.h"
 #include "exchange/device_search.h"
@@ -56,7 +58,8 @@ std::string panelText(const exchange::OperationSequencer& seq) {
 }
 
 // Ticks a read or write to its end, pages back to back; Ctrl-C cancels.
-void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interrupt, bool quiet) {
+void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interrupt, bool quiet,
+               JobEvents* events = nullptr) {
     ProgressLine line(quiet);
     while (seq.paging()) {
         if (interrupt.interrupted()) {
@@ -64,21 +67,22 @@ void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interr
             seq.cancel();
             break;
         }
+        if (events)
+            events->beforeTick(seq);
         seq.tick();
+        if (events)
+            events->afterTick(seq);
         line.show(panelText(seq));
     }
 }
 
-int exitCodeOf(exchange::OperationSequencer::Outcome outcome) {
-    using Outcome = exchange::OperationSequencer::Outcome;
-    switch (outcome) {
-    case Outcome::Completed:
-        return kExitOk;
-    case Outcome::Cancelled:
-        return kExitCancelled;
-    default:
-        return kExitFailed;
-    }
+int exitCodeOf(DeviceSession& session, const exchange::OperationSequencer& seq) {
+    return exitCodeOfOutcome(seq.outcome(), seq.lastResult(), session.host().portFailed());
+}
+
+// Where a command's own report goes: the standard output unless it carries JSON events.
+std::FILE* reportOutput(const CliContext& ctx) {
+    return ctx.json ? stderr : stdout;
 }
 
 // Saves the read to `out`; when that fails after all, to a fallback file whose path is printed, so
@@ -99,10 +103,13 @@ int readCommand(CliContext& ctx, const std::string& out) {
     if (!session)
         return kExitUsage;
     InterruptCatcher interrupt;
+    JobEvents events(ctx.json, *session, "read");
+    const exchange::FlashWindow window = session->flashWindow();
+    events.start(window.start, window.end);
     exchange::OperationSequencer seq(session->host());
     if (seq.startRead())
-        runPaging(seq, interrupt, ctx.quiet);
-    const int code = exitCodeOf(seq.outcome());
+        runPaging(seq, interrupt, ctx.quiet, &events);
+    const int code = events.finish(exitCodeOf(*session, seq), seq.lastResult());
     // A failed or cancelled read keeps what it read so far, as the program's image does.
     if (code != kExitOk) {
         if (seq.outcome() == exchange::OperationSequencer::Outcome::Refused || session->image().StartAddr < 0)
@@ -118,15 +125,15 @@ struct WrittenRange {
     std::vector<uint8_t> data, filled;
 };
 
-int verify(DeviceSession& session, const WrittenRange& written, const InterruptCatcher& interrupt,
-           bool quiet) {
+int verify(DeviceSession& session, const WrittenRange& written, const InterruptCatcher& interrupt, bool quiet,
+           std::FILE* report) {
     session.host().setWindowOverride(exchange::FlashWindow{written.start, written.end});
     exchange::OperationSequencer seq(session.host());
     if (seq.startRead())
         runPaging(seq, interrupt, quiet);
     session.host().setWindowOverride(std::nullopt);
     if (seq.outcome() != exchange::OperationSequencer::Outcome::Completed)
-        return exitCodeOf(seq.outcome());
+        return exitCodeOf(session, seq);
     const auto& data = session.image().Data;
     size_t compared = 0;
     for (size_t i = 0; i < written.data.size(); ++i) {
@@ -136,12 +143,12 @@ int verify(DeviceSession& session, const WrittenRange& written, const InterruptC
         if (data[address] != written.data[i]) {
             std::fprintf(stderr, "device write: verify failed at 0x%08zX: written 0x%02X, read 0x%02X\n",
                          address, written.data[i], data[address]);
-            return kExitFailed;
+            return kExitVerifyMismatch;
         }
         ++compared;
     }
-    std::printf("verified %zu bytes (0x%08X..0x%08X)\n", compared, static_cast<unsigned>(written.start),
-                static_cast<unsigned>(written.end));
+    std::fprintf(report, "verified %zu bytes (0x%08X..0x%08X)\n", compared,
+                 static_cast<unsigned>(written.start), static_cast<unsigned>(written.end));
     return kExitOk;
 }
 
@@ -181,7 +188,7 @@ int writeCommand(CliContext& ctx, const WriteOptions& o) {
     if (window.start >= 0 && window.start <= window.end)
         outside = app::dataOutsideWindow(image, window.start, window.end);
     if (!fitsOrWindowOnly(o, outside, window))
-        return kExitUsage;
+        return kExitRefused;
     session->host().narrowImage(window.start, window.end);
     WrittenRange written;
     if (o.verify && image.StartAddr >= 0) {
@@ -194,15 +201,20 @@ int writeCommand(CliContext& ctx, const WriteOptions& o) {
     }
 
     InterruptCatcher interrupt;
+    JobEvents events(ctx.json, *session, "write");
+    events.start(image.StartAddr, image.EndAddr);
+    const uint32_t crc = image.CRC;
     exchange::OperationSequencer seq(session->host());
     if (seq.startWrite())
-        runPaging(seq, interrupt, ctx.quiet);
-    int code = exitCodeOf(seq.outcome());
+        runPaging(seq, interrupt, ctx.quiet, &events);
+    int code = exitCodeOf(*session, seq);
+    const int32_t lastResult = seq.lastResult();
     if (code == kExitOk && o.verify)
-        code = verify(*session, written, interrupt, ctx.quiet);
+        code = verify(*session, written, interrupt, ctx.quiet, reportOutput(ctx));
+    events.finish(code, lastResult, crc);
     if (code == kExitOk && outside.bytes > 0)
-        std::printf("left out %zu bytes outside the FLASH window, at %s\n", outside.bytes,
-                    outsideWindowText(outside).c_str());
+        std::fprintf(reportOutput(ctx), "left out %zu bytes outside the FLASH window, at %s\n", outside.bytes,
+                     outsideWindowText(outside).c_str());
     return code;
 }
 
@@ -211,12 +223,14 @@ int singleListCommand(CliContext& ctx, bool reset) {
     auto session = DeviceSession::open(ctx);
     if (!session)
         return kExitUsage;
+    JobEvents events(ctx.json, *session, reset ? "reset" : "erase");
+    events.start();
     exchange::OperationSequencer seq(session->host());
     if (reset)
         seq.reset();
     else
         seq.erase();
-    return exitCodeOf(seq.outcome());
+    return events.finish(exitCodeOf(*session, seq), seq.lastResult());
 }
 
 struct FindOptions {
@@ -264,7 +278,7 @@ int findCommand(CliContext& ctx, const FindOptions& options) {
         setSearchAnswerTimeout(session->protocol(), *options.answerTimeout);
     exchange::DeviceSearch search(session->host());
     if (!search.start(first, last))
-        return kExitFailed;
+        return session->host().portFailed() ? kExitPortUnavailable : kExitRefused;
     // Each device is printed as soon as it answered, so a cancelled search still lists what it found.
     size_t printed = 0;
     auto printNew = [&] {
@@ -451,7 +465,9 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
         return kExitUsage;
     exchange::DeviceOptions options(session->host());
     if (!options.readRecord())
-        return interrupt.interrupted() ? kExitCancelled : kExitFailed;
+        return interrupt.interrupted()        ? kExitCancelled
+               : session->host().portFailed() ? kExitPortUnavailable
+                                              : exitCodeOfResult(options.lastResult());
     exchange::IdentRecord record = options.record();
     if (changes.empty()) {
         options.finish();
@@ -473,7 +489,7 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
     exchange::DeviceOptions::WriteResult result = options.writeRecord(record);
     if (result != exchange::DeviceOptions::WriteResult::Written) {
         options.finish();
-        return kExitFailed;
+        return options.lastResult() != 0 ? exitCodeOfResult(options.lastResult()) : kExitFailed;
     }
     printRecord(options.record(), json);
     return kExitOk;

@@ -5,8 +5,9 @@
 #include "app/protocol_path.h"
 #include "app/settings_location.h"
 #include "cli/interrupt_catcher.h"
+#include "cli/json_events.h"
 #include "cli/path_arguments.h"
-#include "exchange/posix_serial_line.h"
+#include "cli/session_line.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/file_reader.h"
 #include "protocol/vpdf_reader.h"
@@ -53,9 +54,8 @@ class ErrorOutputLog final : public app::LogSink {
 
 } // namespace
 
-DeviceSession::DeviceSession(const std::string& settingsPath)
-    : m_store(settingsPath), m_evaluator(protocol::makeMainEvaluator()),
-      m_comm(std::make_unique<exchange::PosixSerialLine>()) {}
+DeviceSession::DeviceSession(const std::string& settingsPath, std::unique_ptr<exchange::SerialLine> line)
+    : m_store(settingsPath), m_evaluator(protocol::makeMainEvaluator()), m_comm(std::move(line)) {}
 
 DeviceSession::~DeviceSession() {
     m_comm.Close();
@@ -71,10 +71,19 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
         std::fprintf(stderr, "device: settings file %s: %s\n", path.c_str(), readFailureText(status));
         return nullptr;
     }
-    std::unique_ptr<DeviceSession> s(new DeviceSession(path.string()));
+    std::string lineError;
+    SessionLine line = makeSessionLine(cli, lineError);
+    if (!line.line) {
+        std::fprintf(stderr, "%s\n", lineError.c_str());
+        return nullptr;
+    }
+    std::unique_ptr<DeviceSession> s(new DeviceSession(path.string(), std::move(line.line)));
     s->m_logSink = std::make_unique<ErrorOutputLog>(cli.quiet);
     s->m_log.attach(s->m_logSink.get());
-    s->m_messages = std::make_unique<ErrorOutputMessages>();
+    if (cli.json)
+        s->m_messages = std::make_unique<JsonMessages>();
+    else
+        s->m_messages = std::make_unique<ErrorOutputMessages>();
 
     const std::string requested =
         cli.profile.empty() ? s->m_store.readString(app::Setting::ActiveProfile) : cli.profile;
@@ -142,6 +151,7 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     s->m_ctx->line.parity = cli.parity;
     if (cli.repeatGarbled)
         s->m_ctx->repeatGarbled = true;
+    s->m_ctx->observer = line.observer;
     s->m_comm.setWaitHook(InterruptCatcher::interruptRequested);
     s->m_log.setDeviceAddressSource([state = &s->m_state] { return state->deviceAddress; });
     s->m_host = std::make_unique<CliDeviceHost>(*s->m_ctx, s->m_view);

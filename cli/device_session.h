@@ -32,9 +32,16 @@ class CliDeviceHost final : public exchange::ExchangeDeviceHost {
     exchange::FlashWindow flashWindow() override {
         return m_windowOverride ? *m_windowOverride : ExchangeDeviceHost::flashWindow();
     }
+    bool openPort() override {
+        m_portFailed = !ExchangeDeviceHost::openPort();
+        return !m_portFailed;
+    }
+    // The last attempt to open the port failed: the exit status tells it from other refusals.
+    bool portFailed() const { return m_portFailed; }
 
   private:
     std::optional<exchange::FlashWindow> m_windowOverride;
+    bool m_portFailed = false;
 };
 
 class DeviceSession {
@@ -51,10 +58,13 @@ class DeviceSession {
     app::SettingsStore& settings() { return m_store; }
     protocol::TProtocol& protocol() { return m_protocol; }
     const std::string& profile() const { return m_state.activeProfile; }
+    int deviceAddress() const { return m_state.deviceAddress; }
+    // The device path the port opens (after the line settings were applied).
+    std::string portPath() const { return m_comm.DevicePath(); }
     exchange::FlashWindow flashWindow();
 
   private:
-    explicit DeviceSession(const std::string& settingsPath);
+    DeviceSession(const std::string& settingsPath, std::unique_ptr<exchange::SerialLine> line);
 
     app::SettingsStore m_store;
     app::MainState m_state;

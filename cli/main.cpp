@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
     app.add_flag("--repeat-garbled", ctx.repeatGarbled,
                  "Repeat a command after an answer that matched nothing, as after no answer");
     app.add_flag("--quiet,-q", ctx.quiet, "No progress line");
+    app.add_option("--trace", ctx.trace, "Device commands write every frame and answer into this file");
+    app.add_flag("--json", ctx.json, "Device commands print their events as JSON, one object per line");
 
     cli::registerEvalCommands(app, ctx);
     cli::registerCrcCommands(app, ctx);

@@ -6,6 +6,7 @@
 #include "exchange/answer_matcher.h"
 #include "exchange/comm.h"
 #include "exchange/exchange_errors.h"
+#include "exchange/exchange_observer.h"
 #include "exchange/frame_builder.h"
 #include "protocol/codepage.h"
 #include "protocol/function_evaluator.h"
@@ -119,6 +120,12 @@ std::size_t collectAnswer(ExchangeContext& ctx, const TprCOMMAND& command,
     return count;
 }
 
+// Tells the observer, when there is one, how an attempt ended.
+void attemptEnded(ExchangeContext& ctx, ExchangeResult result) {
+    if (ctx.observer)
+        ctx.observer->attemptEnded(result);
+}
+
 } // namespace
 
 int answerGapMs(std::uint32_t bitsPerSecond) {
@@ -166,6 +173,8 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
     ExchangeResult result = kExchangeOk;
     for (int attempt = 0; attempt < kAttempts;) {
         clearPort(comm);
+        if (ctx.observer)
+            ctx.observer->attemptStarting(command.Name, attempt);
         comm.Write(frameBytes.data(), static_cast<int>(frameBytes.size()));
         comm.setReadTimeout(kEchoTimeoutMs);
         result = kExchangeOk;
@@ -173,6 +182,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
         if (command.storedAnswer().empty()) {
             pause(ctx, command.AnswerTimeout);
             out.result = kExchangeOk;
+            attemptEnded(ctx, out.result);
             return out;
         }
 
@@ -181,6 +191,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
                 std::uint8_t back = 0;
                 if (!comm.ReadByte(back) || back != sent) {
                     out.result = comm.WaitAbandoned() ? kExchangeCancelled : kNoEcho;
+                    attemptEnded(ctx, out.result);
                     return out;
                 }
             }
@@ -190,6 +201,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
         const std::size_t count = collectAnswer(ctx, command, received, buffers, byTemplate);
         if (comm.WaitAbandoned()) {
             out.result = kExchangeCancelled;
+            attemptEnded(ctx, out.result);
             return out;
         }
         bool last = false;
@@ -236,6 +248,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const TprCOMMAND& command,
         }
 
         ++attempt;
+        attemptEnded(ctx, result);
         if (result != kExchangeOk)
             ++ctx.CommErrors;
         if (last)

@@ -31,6 +31,7 @@ class TProtocol;
 namespace exchange {
 
 class TComm;
+class ExchangeObserver;
 
 // What velmora-cli's options put in place of the port settings; empty or unset means the setting.
 struct LineOverrides {
@@ -64,6 +65,7 @@ struct ExchangeContext {
     bool Quiet = false;                // suppress ReportExchangeError (device search)
     LineOverrides line;                // line settings that win over the settings (velmora-cli options)
     std::optional<bool> repeatGarbled; // wins over Protocol/Repeat garbled answers while set
+    ExchangeObserver* observer = nullptr; // learns of every attempt (a frame trace); may be null
 
     // Ends the running operation (timer off, port closed, progress hidden, busy flag cleared). May be
     // empty: then the exchange only closes the port (enough under OperationSequencer, which stops
