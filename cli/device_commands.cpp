@@ -1,6 +1,8 @@
 // velmora-cli device: read, write, erase, reset, find and ident over the profile's serial line, run by
 // the same operations as the desktop program's device menu.
 
+#include "app/integer_text.h"
+#include "cli/address_list.h"
 #include "cli/cli_context.h"
 #include "cli/device_files.h"
 #include "cli/device_session.h"
@@ -8,6 +10,8 @@
 #include "cli/interrupt_catcher.h"
 #include "cli/job_events.h"
 #include "cli/path_arguments.h"
+#include "cli/terminal_line.h"
+#include "cli/write_resume.h"
 #include "exchange/device_options.h"
 #include "exchange/device_search.h"
 #include "exchange/ident_record.h"
@@ -19,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <unistd.h>
 #include <vector>
@@ -33,21 +38,13 @@ class ProgressLine {
     explicit ProgressLine(bool quiet) : m_enabled(!quiet && isatty(STDERR_FILENO)) {}
     ~ProgressLine() { end(); }
     void show(const std::string& text) {
-        if (!m_enabled)
-            return;
-        std::fprintf(stderr, "\r%s\033[K", text.c_str());
-        std::fflush(stderr);
-        m_shown = true;
+        if (m_enabled)
+            showProgressLine(text);
     }
-    void end() {
-        if (m_shown)
-            std::fputc('\n', stderr);
-        m_shown = false;
-    }
+    void end() { endProgressLine(); }
 
   private:
     bool m_enabled;
-    bool m_shown = false;
 };
 
 std::string panelText(const exchange::OperationSequencer& seq) {
@@ -55,6 +52,16 @@ std::string panelText(const exchange::OperationSequencer& seq) {
            std::string(exchange::kCaptionAddress) + " " + seq.addressText() + "  " +
            std::string(exchange::kCaptionCommErrors) + " " + seq.commErrorsText() + "  " +
            std::string(exchange::kCaptionElapsed) + " " + seq.elapsedText();
+}
+
+// The panel once the last page is done: 100 % at that page's address.
+std::string finalPanelText(const exchange::OperationSequencer& seq, uint32_t lastAddress, int32_t lastPage) {
+    char where[40];
+    std::snprintf(where, sizeof where, "0x%08X (P:%d)", static_cast<unsigned>(lastAddress),
+                  static_cast<int>(lastPage));
+    return std::string(exchange::kCaptionProgress) + " 100%  " + std::string(exchange::kCaptionAddress) +
+           " " + where + "  " + std::string(exchange::kCaptionCommErrors) + " " + seq.commErrorsText() +
+           "  " + std::string(exchange::kCaptionElapsed) + " " + seq.elapsedText();
 }
 
 // Ticks a read or write to its end, pages back to back; Ctrl-C cancels.
@@ -69,10 +76,13 @@ void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interr
         }
         if (events)
             events->beforeTick(seq);
+        const uint32_t address = seq.address();
+        const int32_t page = seq.page();
         seq.tick();
         if (events)
             events->afterTick(seq);
-        line.show(panelText(seq));
+        const bool done = seq.outcome() == exchange::OperationSequencer::Outcome::Completed;
+        line.show(done ? finalPanelText(seq, address, page) : panelText(seq));
     }
 }
 
@@ -109,14 +119,18 @@ int readCommand(CliContext& ctx, const std::string& out) {
     exchange::OperationSequencer seq(session->host());
     if (seq.startRead())
         runPaging(seq, interrupt, ctx.quiet, &events);
-    const int code = events.finish(exitCodeOf(*session, seq), seq.lastResult());
+    const int code = exitCodeOf(*session, seq);
+    if (session->dryRun()) // the simulated device's blank memory is no file to keep
+        return events.finish(code, seq.lastResult());
     // A failed or cancelled read keeps what it read so far, as the program's image does.
     if (code != kExitOk) {
         if (seq.outcome() == exchange::OperationSequencer::Outcome::Refused || session->image().StartAddr < 0)
-            return code;
+            return events.finish(code, seq.lastResult());
         std::fprintf(stderr, "device read: the bytes read before the end are saved in %s\n", out.c_str());
     }
-    return saveRead(*session, out, code);
+    const int saved = saveRead(*session, out, code);
+    return events.finish(saved, seq.lastResult(),
+                         saved == kExitOk ? std::optional<uint32_t>(session->image().CRC) : std::nullopt);
 }
 
 // The filled bytes of the image within [start, end], to compare a read-back with.
@@ -152,9 +166,24 @@ int verify(DeviceSession& session, const WrittenRange& written, const InterruptC
     return kExitOk;
 }
 
+// The image's filled bytes as they are before the write.
+WrittenRange writtenRange(const image::THEXFile& image) {
+    WrittenRange written;
+    if (image.StartAddr < 0)
+        return written;
+    written.start = image.StartAddr;
+    written.end = image.EndAddr;
+    const auto first = static_cast<size_t>(written.start);
+    const auto count = static_cast<size_t>(written.end - written.start + 1);
+    written.data.assign(image.Data.data() + first, image.Data.data() + first + count);
+    written.filled.assign(image.Filled.data() + first, image.Filled.data() + first + count);
+    return written;
+}
+
 struct WriteOptions {
     std::string in;
     bool verify = false;
+    bool resume = false;     // go on after the checkpoint of a write that broke off
     bool windowOnly = false; // write the window's part of a file that does not fit
 };
 
@@ -190,23 +219,22 @@ int writeCommand(CliContext& ctx, const WriteOptions& o) {
     if (!fitsOrWindowOnly(o, outside, window))
         return kExitRefused;
     session->host().narrowImage(window.start, window.end);
-    WrittenRange written;
-    if (o.verify && image.StartAddr >= 0) {
-        written.start = image.StartAddr;
-        written.end = image.EndAddr;
-        const auto first = static_cast<size_t>(written.start);
-        const auto count = static_cast<size_t>(written.end - written.start + 1);
-        written.data.assign(image.Data.data() + first, image.Data.data() + first + count);
-        written.filled.assign(image.Filled.data() + first, image.Filled.data() + first + count);
-    }
+    // The verify and the result cover the whole image, also when a resume writes only its rest.
+    const WrittenRange written = o.verify ? writtenRange(image) : WrittenRange{};
+    const uint32_t crc = image.CRC;
+    WriteResume resume(*session, o.resume);
+    if (!resume.prepare())
+        return kExitRefused;
+    session->host().narrowImage(window.start, window.end);
 
     InterruptCatcher interrupt;
     JobEvents events(ctx.json, *session, "write");
+    events.onPageDone = [&resume](int32_t page, uint32_t address) { resume.pageDone(page, address); };
     events.start(image.StartAddr, image.EndAddr);
-    const uint32_t crc = image.CRC;
     exchange::OperationSequencer seq(session->host());
     if (seq.startWrite())
         runPaging(seq, interrupt, ctx.quiet, &events);
+    resume.finish(seq.outcome() == exchange::OperationSequencer::Outcome::Completed);
     int code = exitCodeOf(*session, seq);
     const int32_t lastResult = seq.lastResult();
     if (code == kExitOk && o.verify)
@@ -495,6 +523,23 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
     return kExitOk;
 }
 
+// Adds --address-list to a device command: its job runs once, or once for each address of the list.
+void addJob(CLI::App* command, CliContext& ctx, std::function<int(CliContext&)> job) {
+    auto list = std::make_shared<std::string>();
+    command->add_option(
+        "--address-list", *list,
+        "Run the job for each of these bus addresses in turn, e.g. 1,5,9-12 (a read names its "
+        "files with {address} in OUT)");
+    command->callback(
+        [&ctx, list, job] { ctx.exitCode = list->empty() ? job(ctx) : runForEachAddress(ctx, *list, job); });
+}
+
+// A read's file for the device the job runs for.
+std::string readOutput(const CliContext& ctx, const std::string& pattern) {
+    const std::optional<int32_t> address = ctx.address ? app::parseInteger(*ctx.address) : std::nullopt;
+    return address ? addressedName(pattern, *address) : pattern;
+}
+
 } // namespace
 
 void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
@@ -505,23 +550,23 @@ void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
         "read", "Read the profile's FLASH window into a file (Intel HEX for .hex, else binary)");
     auto readOut = std::make_shared<std::string>();
     read->add_option("OUT", *readOut, "File to write")->required()->check(writableOutputFile());
-    read->callback([&ctx, readOut] { ctx.exitCode = readCommand(ctx, *readOut); });
+    addJob(read, ctx, [readOut](CliContext& c) { return readCommand(c, readOutput(c, *readOut)); });
 
     auto* write = device->add_subcommand("write", "Program a firmware file into the device");
     auto writeOptions = std::make_shared<WriteOptions>();
     write->add_option("IN", writeOptions->in, "Firmware file (Intel HEX, binary or packed envelope)")
         ->required();
     write->add_flag("--verify", writeOptions->verify, "Read the written range back and compare");
+    write->add_flag("--resume", writeOptions->resume,
+                    "Go on after the last page the device acknowledged in a write that broke off");
     write->add_flag("--window-only", writeOptions->windowOnly,
                     "Write just the part inside the FLASH window of a file with data outside it");
-    write->callback([&ctx, writeOptions] { ctx.exitCode = writeCommand(ctx, *writeOptions); });
+    addJob(write, ctx, [writeOptions](CliContext& c) { return writeCommand(c, *writeOptions); });
 
-    device->add_subcommand("erase", "Erase the device's program memory")->callback([&ctx] {
-        ctx.exitCode = singleListCommand(ctx, false);
-    });
-    device->add_subcommand("reset", "Restart the device")->callback([&ctx] {
-        ctx.exitCode = singleListCommand(ctx, true);
-    });
+    addJob(device->add_subcommand("erase", "Erase the device's program memory"), ctx,
+           [](CliContext& c) { return singleListCommand(c, false); });
+    addJob(device->add_subcommand("reset", "Restart the device"), ctx,
+           [](CliContext& c) { return singleListCommand(c, true); });
     auto* find = device->add_subcommand(
         "find", "Search the bus (addresses 0..255): address, serial number, identification text");
     auto findOptions = std::make_shared<FindOptions>();
@@ -541,7 +586,7 @@ void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
                      "FIELD=VALUE: network_number, length, device_id, system_table_address, serial_number, "
                      "ident_string, version_text")
         ->take_all();
-    ident->callback([&ctx, json, sets] { ctx.exitCode = identCommand(ctx, *json, *sets); });
+    addJob(ident, ctx, [json, sets](CliContext& c) { return identCommand(c, *json, *sets); });
 }
 
 } // namespace cli

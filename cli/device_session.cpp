@@ -4,10 +4,13 @@
 #include "app/profiles.h"
 #include "app/protocol_path.h"
 #include "app/settings_location.h"
+#include "cli/dry_run.h"
 #include "cli/interrupt_catcher.h"
 #include "cli/json_events.h"
 #include "cli/path_arguments.h"
 #include "cli/session_line.h"
+#include "cli/settings_check.h"
+#include "cli/terminal_line.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/file_reader.h"
 #include "protocol/vpdf_reader.h"
@@ -31,6 +34,7 @@ class ErrorOutputMessages final : public app::MessageSink {
         while (!t.empty() && t.back() == ' ')
             t.pop_back();
         std::string line = t.empty() ? oneLine(text) : t + " " + oneLine(text);
+        endProgressLine();
         std::fprintf(stderr, "%s\n", line.c_str());
         return true;
     }
@@ -40,12 +44,16 @@ class ErrorOutputLog final : public app::LogSink {
   public:
     explicit ErrorOutputLog(bool quiet) : m_quiet(quiet) {}
     void lineAdded(const std::string& line) override {
-        if (!m_quiet)
-            std::fprintf(stderr, "%s\n", line.c_str());
+        if (m_quiet)
+            return;
+        endProgressLine();
+        std::fprintf(stderr, "%s\n", line.c_str());
     }
     void errorLogAdded(const std::string& block) override {
-        if (!m_quiet)
-            std::fprintf(stderr, "%s", block.c_str());
+        if (m_quiet)
+            return;
+        endProgressLine();
+        std::fprintf(stderr, "%s", block.c_str());
     }
 
   private:
@@ -89,7 +97,12 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
         cli.profile.empty() ? s->m_store.readString(app::Setting::ActiveProfile) : cli.profile;
     std::optional<std::string> profile = app::validProfileName(requested);
     if (!profile) {
-        std::fprintf(stderr, "device: '%s' is not a usable profile name\n", requested.c_str());
+        std::fprintf(stderr, "device: '%s' is not a usable profile name (%s)\n", requested.c_str(),
+                     settingsFileText(s->m_store, requested).c_str());
+        return nullptr;
+    }
+    if (auto bad = unconvertibleSetting(s->m_store, *profile)) {
+        std::fprintf(stderr, "%s\n", bad->c_str());
         return nullptr;
     }
 
@@ -116,8 +129,8 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     const std::string protocolPath = app::ExpandProtocolPath(stored, app::programDirectory());
     if (protocolPath.empty()) {
         std::fprintf(stderr,
-                     "device: profile '%s' names no protocol description (\\Connection/protocolFile)\n",
-                     profile->c_str());
+                     "device: profile '%s' names no protocol description (\\Connection/protocolFile) in %s\n",
+                     profile->c_str(), settingsFileText(s->m_store, *profile).c_str());
         return nullptr;
     }
     uint32_t computed = 0;
@@ -152,9 +165,18 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     if (cli.repeatGarbled)
         s->m_ctx->repeatGarbled = true;
     s->m_ctx->observer = line.observer;
+    s->m_dryRun = std::move(line.dryRun);
+    if (s->m_dryRun)
+        s->m_dryRun->setDevice(s->m_store, *profile, address, s->m_state.password, s->m_protocol);
     s->m_comm.setWaitHook(InterruptCatcher::interruptRequested);
     s->m_log.setDeviceAddressSource([state = &s->m_state] { return state->deviceAddress; });
     s->m_host = std::make_unique<CliDeviceHost>(*s->m_ctx, s->m_view);
+    if (cli.port.empty() && !cli.dryRun && settingsNameNoPort(s->m_store)) {
+        s->m_host->applyPortSettings();
+        std::fprintf(stderr, "device: neither %s nor --port names a port; opening %s (COM%d)\n",
+                     settingsFileText(s->m_store, *profile).c_str(), s->portPath().c_str(),
+                     s->m_comm.ComNo());
+    }
     return s;
 }
 

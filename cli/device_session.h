@@ -44,6 +44,8 @@ class CliDeviceHost final : public exchange::ExchangeDeviceHost {
     bool m_portFailed = false;
 };
 
+class DryRun;
+
 class DeviceSession {
   public:
     // Null after a message on the error output when the settings, the profile, the protocol
@@ -62,6 +64,8 @@ class DeviceSession {
     // The device path the port opens (after the line settings were applied).
     std::string portPath() const { return m_comm.DevicePath(); }
     exchange::FlashWindow flashWindow();
+    // Set with --dry-run.
+    DryRun* dryRun() { return m_dryRun.get(); }
 
   private:
     DeviceSession(const std::string& settingsPath, std::unique_ptr<exchange::SerialLine> line);
@@ -78,6 +82,7 @@ class DeviceSession {
     exchange::TComm m_comm;
     std::unique_ptr<exchange::ExchangeContext> m_ctx;
     std::unique_ptr<CliDeviceHost> m_host;
+    std::unique_ptr<DryRun> m_dryRun;
 };
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "cli/job_events.h"
 
 #include "cli/device_session.h"
+#include "cli/dry_run.h"
 #include "protocol/protocol_description.h"
 
 #include <algorithm>
@@ -39,6 +40,8 @@ void JobEvents::afterTick(const exchange::OperationSequencer& seq) {
     if (seq.page() == m_page)
         return;
     ++m_pagesDone;
+    if (onPageDone)
+        onPageDone(m_page, m_address);
     if (!m_enabled)
         return;
     PageEvent e;
@@ -52,6 +55,8 @@ void JobEvents::afterTick(const exchange::OperationSequencer& seq) {
 }
 
 int JobEvents::finish(int exitCode, int32_t lastResult, std::optional<uint32_t> crc) {
+    if (DryRun* dryRun = m_session.dryRun())
+        dryRun->report(m_enabled ? stderr : stdout, m_pagesDone);
     if (!m_enabled)
         return exitCode;
     if (lastResult > 0) {
@@ -66,6 +71,7 @@ int JobEvents::finish(int exitCode, int32_t lastResult, std::optional<uint32_t> 
     e.pagesDone = m_pagesDone;
     e.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
     e.crc = crc;
+    e.address = m_session.deviceAddress();
     emitResult(e);
     return exitCode;
 }

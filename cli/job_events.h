@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,8 @@ class JobEvents {
     int finish(int exitCode, int32_t lastResult, std::optional<uint32_t> crc = std::nullopt);
 
     int pagesDone() const { return m_pagesDone; }
+    // Told of each page the device acknowledged, also without --json.
+    std::function<void(int32_t page, uint32_t address)> onPageDone;
 
   private:
     bool m_enabled;

@@ -32,7 +32,7 @@ struct ResultEvent {
     int pagesDone = 0;
     double elapsedSeconds = 0;
     std::optional<uint32_t> crc; // of the image written or read
-    std::optional<int> address;  // set when one job runs for several devices
+    std::optional<int> address;  // the device's bus address
 };
 
 void emitStart(const StartEvent& e);

@@ -277,8 +277,10 @@ int runMatch(const FrameOptions& o) {
                                    at) == 0)
         kind = "exception";
     std::printf("%s\n", kind);
+    // ERRORCODE keeps a value from before when nothing matched: it would read as the device's code.
     for (const char* name : {"RECIPIENT", "SIZE", "ADDR", "ERRORCODE"})
-        std::printf("%s=%s\n", name, formatValue(l->evaluator.GetVariable(name)).c_str());
+        if (std::string_view(name) != "ERRORCODE" || std::string_view(kind) != "none")
+            std::printf("%s=%s\n", name, formatValue(l->evaluator.GetVariable(name)).c_str());
     return std::string(kind) == "none" ? kExitFailed : kExitOk;
 }
 
