@@ -110,6 +110,7 @@ int runForEachAddress(CliContext& ctx, const std::string& list, const std::funct
     for (int address : *addresses) {
         CliContext one = ctx;
         one.address = std::to_string(address);
+        one.traceAppend = !rows.empty(); // one trace for the whole job
         const auto started = std::chrono::steady_clock::now();
         DeviceRow row;
         row.address = address;

@@ -23,6 +23,7 @@ struct CliContext {
     bool quiet = false;                 // --quiet: no progress line
     bool json = false;                  // --json: device commands print their events as JSON lines
     std::string trace;                  // --trace: file for every frame sent and answer received
+    bool traceAppend = false;           // the trace file holds earlier devices of the same job
     bool dryRun = false;                // --dry-run: the job runs against a simulated device in memory
     int exitCode = kExitOk;
 };

@@ -305,15 +305,20 @@ int findCommand(CliContext& ctx, const FindOptions& options) {
     if (options.answerTimeout)
         setSearchAnswerTimeout(session->protocol(), *options.answerTimeout);
     exchange::DeviceSearch search(session->host());
+    JobEvents events(ctx.json, *session, "find");
+    events.start();
     if (!search.start(first, last))
-        return session->host().portFailed() ? kExitPortUnavailable : kExitRefused;
+        return events.finish(session->host().portFailed() ? kExitPortUnavailable : kExitRefused, 0);
     // Each device is printed as soon as it answered, so a cancelled search still lists what it found.
     size_t printed = 0;
     auto printNew = [&] {
         for (; printed < search.devices().size(); ++printed) {
             const auto& d = search.devices()[printed];
-            std::printf("%s\t%u\t%s\n", d.addressText.c_str(), static_cast<unsigned>(d.serialNumber),
-                        d.identText.c_str());
+            if (ctx.json)
+                emitFound(d.address, d.serialNumber, d.identText);
+            else
+                std::printf("%s\t%u\t%s\n", d.addressText.c_str(), static_cast<unsigned>(d.serialNumber),
+                            d.identText.c_str());
         }
         std::fflush(stdout);
     };
@@ -336,11 +341,11 @@ int findCommand(CliContext& ctx, const FindOptions& options) {
     printNew();
     if (search.outcome() == exchange::DeviceSearch::Outcome::Cancelled) {
         std::fprintf(stderr, "%s\n", std::string(exchange::kTextCancelled).c_str());
-        return kExitCancelled;
+        return events.finish(kExitCancelled, 0);
     }
     if (search.devices().empty())
         std::fprintf(stderr, "device find: no device answered\n");
-    return kExitOk;
+    return events.finish(kExitOk, 0);
 }
 
 // The record's fields by the names --set and --json use.
@@ -459,9 +464,12 @@ bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
     return false;
 }
 
-void printRecord(const exchange::IdentRecord& r, bool json) {
-    if (json) {
+// The record as a table, as JSON (--json of ident) or as one `ident` event among the job's events.
+void printRecord(const exchange::IdentRecord& r, bool json, bool event) {
+    if (json || event) {
         nlohmann::ordered_json j;
+        if (event)
+            j["event"] = "ident";
         j["network_number"] = r.networkNumber;
         j["length"] = r.length;
         j["device_id"] = r.deviceId;
@@ -469,7 +477,7 @@ void printRecord(const exchange::IdentRecord& r, bool json) {
         j["serial_number"] = r.serialNumber;
         j["ident_string"] = r.identString;
         j["version_text"] = r.versionText;
-        std::printf("%s\n", j.dump(2).c_str());
+        std::printf("%s\n", j.dump(event ? -1 : 2).c_str());
         return;
     }
     std::printf("network_number\t%s\n", exchange::hexText(r.networkNumber, 2).c_str());
@@ -483,23 +491,17 @@ void printRecord(const exchange::IdentRecord& r, bool json) {
     std::printf("version_text\t%s\n", version.c_str());
 }
 
-int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& sets) {
-    std::vector<FieldChange> changes;
-    if (!parseChanges(sets, changes))
-        return kExitUsage;
+int identJob(DeviceSession& session, const std::vector<FieldChange>& changes, bool json, bool event) {
     InterruptCatcher interrupt;
-    auto session = DeviceSession::open(ctx);
-    if (!session)
-        return kExitUsage;
-    exchange::DeviceOptions options(session->host());
+    exchange::DeviceOptions options(session.host());
     if (!options.readRecord())
-        return interrupt.interrupted()        ? kExitCancelled
-               : session->host().portFailed() ? kExitPortUnavailable
-                                              : exitCodeOfResult(options.lastResult());
+        return interrupt.interrupted()       ? kExitCancelled
+               : session.host().portFailed() ? kExitPortUnavailable
+                                             : exitCodeOfResult(options.lastResult());
     exchange::IdentRecord record = options.record();
     if (changes.empty()) {
         options.finish();
-        printRecord(record, json);
+        printRecord(record, json, event);
         return kExitOk;
     }
     for (const auto& c : changes) {
@@ -519,8 +521,20 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
         options.finish();
         return options.lastResult() != 0 ? exitCodeOfResult(options.lastResult()) : kExitFailed;
     }
-    printRecord(options.record(), json);
+    printRecord(options.record(), json, event);
     return kExitOk;
+}
+
+int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& sets) {
+    std::vector<FieldChange> changes;
+    if (!parseChanges(sets, changes))
+        return kExitUsage;
+    auto session = DeviceSession::open(ctx);
+    if (!session)
+        return kExitUsage;
+    JobEvents events(ctx.json, *session, "ident");
+    events.start();
+    return events.finish(identJob(*session, changes, json, ctx.json), 0);
 }
 
 // Adds --address-list to a device command: its job runs once, or once for each address of the list.

@@ -82,6 +82,10 @@ void emitResult(const ResultEvent& e) {
     emit(j);
 }
 
+void emitFound(int address, unsigned serialNumber, std::string_view ident) {
+    emit({{"event", "device"}, {"address", address}, {"serial_number", serialNumber}, {"ident", ident}});
+}
+
 std::string_view messageCode(std::string_view text) {
     using namespace exchange;
     static const std::pair<std::string_view, std::string_view> kCodes[] = {

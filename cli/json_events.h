@@ -40,6 +40,8 @@ void emitPage(const PageEvent& e);
 void emitDeviceError(int code, std::string_view text);
 void emitMessage(app::MessageKind kind, std::string_view title, std::string_view text);
 void emitResult(const ResultEvent& e);
+// A device that answered the search.
+void emitFound(int address, unsigned serialNumber, std::string_view ident);
 
 // The stable name of a message text of the device operations ("cancelled", "no_answer", ...);
 // "other" for a text not known here.

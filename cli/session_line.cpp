@@ -26,7 +26,7 @@ SessionLine makeSessionLine(const CliContext& ctx, std::string& error) {
     const std::string path = !ctx.trace.empty() ? ctx.trace : ctx.json ? "/dev/stderr" : "/dev/stdout";
     auto file = std::make_unique<exchange::FrameTraceFile>();
     std::string reason;
-    if (!file->open(path, reason)) {
+    if (!file->open(path, reason, ctx.traceAppend)) {
         error = "device: --trace " + path + ": " + reason;
         return made;
     }

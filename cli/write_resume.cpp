@@ -16,6 +16,9 @@ bool WriteResume::refuse(const std::string& why) {
 }
 
 bool WriteResume::prepare() {
+    // A dry run plans the whole write and leaves the checkpoint of a real one alone.
+    if (m_session.dryRun())
+        return true;
     image::THEXFile& image = m_session.image();
     m_session.host().applyPortSettings();
     m_path =
@@ -69,6 +72,8 @@ void WriteResume::skipEraseSteps() {
 }
 
 void WriteResume::pageDone(int32_t page, uint32_t address) {
+    if (m_path.empty())
+        return;
     m_checkpoint.lastPage = page;
     m_checkpoint.lastAddress = address;
     std::string error;
@@ -79,7 +84,7 @@ void WriteResume::pageDone(int32_t page, uint32_t address) {
 }
 
 void WriteResume::finish(bool ok) {
-    if (ok)
+    if (ok && !m_path.empty())
         app::removeCheckpoint(m_path);
 }
 

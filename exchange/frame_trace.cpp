@@ -36,8 +36,8 @@ FrameTraceFile::~FrameTraceFile() {
         std::fclose(m_file);
 }
 
-bool FrameTraceFile::open(const std::string& path, std::string& error) {
-    m_file = std::fopen(path.c_str(), "w");
+bool FrameTraceFile::open(const std::string& path, std::string& error, bool append) {
+    m_file = std::fopen(path.c_str(), append ? "a" : "w");
     if (!m_file)
         error = std::strerror(errno);
     return m_file != nullptr;

@@ -37,8 +37,8 @@ class FrameTraceFile {
     FrameTraceFile(const FrameTraceFile&) = delete;
     FrameTraceFile& operator=(const FrameTraceFile&) = delete;
 
-    // Creates or empties the file. False with the system's reason in `error`.
-    bool open(const std::string& path, std::string& error);
+    // Creates or empties the file (or, with `append`, adds to it). False with the system's reason in `error`.
+    bool open(const std::string& path, std::string& error, bool append = false);
     // Each line reaches the file at once, so a job that ends abruptly leaves its trace.
     void write(const TraceRecord& record);
 

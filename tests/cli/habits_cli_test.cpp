@@ -6,6 +6,9 @@
 #include "support/process.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
 
 namespace {
 
@@ -31,11 +34,17 @@ TEST(CliHabits, SaysWhatItDidAndWhatIsWrong) {
     testsupport::writeText(dir / "empty.bin", "");
     testsupport::writeBytes(dir / "one.bin", std::vector<uint8_t>(16, 0x11));
     const std::string header(33, 'H');
+    nlohmann::json desc;
+    std::ifstream(testsupport::sourceDir() / "examples" / "sim.vpdf.json") >> desc;
+    desc["commands"][0]["command"] = "NOSUCH(1);RECIPIENT;";
+    desc["commands"][1]["answer"] = "RECIPIENT;<BYTES(1)>;";
+    testsupport::writeText(dir / "faulty.json", desc.dump());
+    const std::string faulty = (dir / "faulty").string();
 
     struct Case {
         std::vector<std::string> args;
         int exitCode;        // -1: any
-        std::string said;    // on the error output, or on the standard output with exit status 0
+        std::string said;    // on the standard or the error output
         std::string notSaid; // in neither
     };
     const Case cases[] = {
@@ -63,15 +72,26 @@ TEST(CliHabits, SaysWhatItDidAndWhatIsWrong) {
          -1,
          "noport.ini nor --port names a port; opening /dev/ttyS0 (COM1)",
          ""},
+        // template faults with their causes, as the evaluator words them
+        {{"protocol", "import", (dir / "faulty.json").string(), faulty},
+         0,
+         "protocol import: command [0] Идентификация, command: field 1 'NOSUCH(1)': Undefined function",
+         "an empty argument"},
+        {{"protocol", "check", faulty},
+         1,
+         "answer: field 2 'BYTES(1)': a bracketed field that is neither",
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
         auto r = runCli(c.args);
-        if (c.exitCode >= 0)
+        if (c.exitCode >= 0) {
             EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(c.said), std::string::npos) << r.out << r.err;
-        if (!c.notSaid.empty())
+        }
+        EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
+        if (!c.notSaid.empty()) {
             EXPECT_EQ((r.out + r.err).find(c.notSaid), std::string::npos) << r.out << r.err;
+        }
     }
 }
 

@@ -1,9 +1,11 @@
 // velmora-cli for other programs, end to end against the simulated device: JSON events, exit
 // statuses and frame traces.
 
+#include "support/background_process.h"
 #include "support/files.h"
 #include "support/paths.h"
 #include "support/process.h"
+#include "support/pty.h"
 #include "support/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -243,6 +245,14 @@ TEST(AutomationCli, AddressListGoesOnPastASilentDevice) {
         for (size_t a = 0x2100; a < 0x2300; ++a)
             ASSERT_EQ(bytes[a], pattern(a)) << std::hex << a;
     }
+    auto ident = rig.cli(sim.linePath(), {"ident", "--address-list", "1,3"}, {"--json"});
+    EXPECT_EQ(ident.exitCode, 0) << ident.err;
+    std::vector<int> serials;
+    for (const auto& e : jsonLines(ident.out))
+        if (e["event"] == "ident")
+            serials.push_back(e["serial_number"].get<int>());
+    ASSERT_EQ(serials.size(), 2u);
+    EXPECT_EQ(serials[1], serials[0] + 1); // the simulator numbers its devices in turn
     auto broadcast = rig.cli(sim.linePath(), {"reset", "--address-list", "0,1"});
     EXPECT_EQ(broadcast.exitCode, 2);
     EXPECT_NE(broadcast.err.find("address 0 is the broadcast"), std::string::npos) << broadcast.err;
@@ -358,6 +368,37 @@ TEST(AutomationCli, DryRunSendsNothingAndListsTheRealFrames) {
         EXPECT_EQ(framesOf(planned, "TX"), framesOf(done, "TX"));
         EXPECT_EQ(framesOf(planned, "RX"), framesOf(done, "RX"));
     }
+}
+
+// On a terminal the progress line ends at 100 % with the last page's address, and the device log's
+// lines start on lines of their own instead of being printed over it.
+TEST(AutomationCli, ProgressLineEndsAtTheLastPage) {
+    Rig rig;
+    SimProcess sim;
+    testsupport::PseudoTerminal terminal; // the tool's error output
+    const std::string command = testsupport::toolPath("velmora-cli").string() + " --settings " +
+                                rig.path("prog.ini").string() + " --port " + sim.linePath() +
+                                " device read " + rig.path("out.bin").string() + " 2>" + terminal.slavePath();
+    // Read while it runs, so that a full terminal queue never holds the tool up.
+    testsupport::BackgroundProcess cli("/bin/sh", {"-c", command});
+    const auto bytes = terminal.readUntilGap(std::chrono::milliseconds(1000), std::chrono::seconds(20));
+    ASSERT_EQ(cli.wait().exitCode, 0);
+    const std::string said(bytes.begin(), bytes.end());
+    std::vector<std::string> lines;
+    std::istringstream in(said);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::string lastProgress;
+    for (const auto& line : lines) {
+        const bool progress = line.find("Прогресс") != std::string::npos;
+        if (line.find("Чтение завершено") != std::string::npos) {
+            EXPECT_FALSE(progress) << line; // not glued to the progress line
+        }
+        if (progress)
+            lastProgress = line.substr(line.rfind('\r') + 1);
+    }
+    EXPECT_NE(lastProgress.find("Прогресс 100%  Адрес доступа: 0x00003F80 (P:61)"), std::string::npos)
+        << lastProgress;
 }
 
 } // namespace
