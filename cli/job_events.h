@@ -27,7 +27,6 @@ class JobEvents {
     // The device's error (a failing exchange result k + 1) and the result; returns exitCode.
     int finish(int exitCode, int32_t lastResult, std::optional<uint32_t> crc = std::nullopt);
 
-    int pagesDone() const { return m_pagesDone; }
     // Told of each page the device acknowledged, also without --json.
     std::function<void(int32_t page, uint32_t address)> onPageDone;
 
