@@ -41,7 +41,8 @@ uint16_t ExchangeDeviceHost::pageSize() {
 }
 
 bool ExchangeDeviceHost::openPort() {
-    return m_ctx.comm.Open();
+    m_portFailed = !m_ctx.comm.Open();
+    return !m_portFailed;
 }
 
 void ExchangeDeviceHost::closePort() {

@@ -45,6 +45,8 @@ class ExchangeDeviceHost : public exchange::DeviceHost {
     uint16_t pageSize() override;
 
     bool openPort() override;
+    // The last attempt to open the port failed (velmora-cli tells it from other refusals).
+    bool portFailed() const { return m_portFailed; }
     void closePort() override;
     bool portOpen() override;
 
@@ -79,6 +81,7 @@ class ExchangeDeviceHost : public exchange::DeviceHost {
     exchange::ExchangeContext& m_ctx;
     DeviceSurroundings m_around;
     bool m_busy = false;
+    bool m_portFailed = false;
 };
 
 } // namespace app

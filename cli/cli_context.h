@@ -1,6 +1,7 @@
 #pragma once
 // What every velmora-cli command shares: the global options and the exit status the command sets.
-// Exit status: 0 success, 1 a failed check or operation, 2 usage or unreadable input, 130 cancelled.
+// Exit status: 0 success, 1 a failed check or operation, 2 usage or unreadable input, 130 cancelled;
+// device commands tell their causes apart further (cli/exit_codes.h).
 
 #include <CLI/CLI.hpp>
 
@@ -20,6 +21,10 @@ struct CliContext {
     std::optional<int> parity;          // --parity: a TParity value, overrides the settings
     bool repeatGarbled = false;         // --repeat-garbled: mode-1 commands repeat after garbled answers
     bool quiet = false;                 // --quiet: no progress line
+    bool json = false;                  // --json: device commands print their events as JSON lines
+    std::string trace;                  // --trace: file for every frame sent and answer received
+    bool traceAppend = false;           // the trace file holds earlier devices of the same job
+    bool dryRun = false;                // --dry-run: the job runs against a simulated device in memory
     int exitCode = kExitOk;
 };
 

@@ -1,12 +1,18 @@
 // velmora-cli device: read, write, erase, reset, find and ident over the profile's serial line, run by
 // the same operations as the desktop program's device menu.
 
+#include "app/integer_text.h"
 #include "base/codepage.h"
+#include "cli/address_list.h"
 #include "cli/cli_context.h"
 #include "cli/device_files.h"
 #include "cli/device_session.h"
+#include "cli/exit_codes.h"
 #include "cli/interrupt_catcher.h"
+#include "cli/job_events.h"
 #include "cli/path_arguments.h"
+#include "cli/terminal_line.h"
+#include "cli/write_resume.h"
 #include "exchange/device_options.h"
 #include "exchange/device_search.h"
 #include "exchange/ident_record.h"
@@ -17,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <unistd.h>
 #include <vector>
@@ -31,21 +38,13 @@ class ProgressLine {
     explicit ProgressLine(bool quiet) : m_enabled(!quiet && isatty(STDERR_FILENO)) {}
     ~ProgressLine() { end(); }
     void show(const std::string& text) {
-        if (!m_enabled)
-            return;
-        std::fprintf(stderr, "\r%s\033[K", text.c_str());
-        std::fflush(stderr);
-        m_shown = true;
+        if (m_enabled)
+            showProgressLine(text);
     }
-    void end() {
-        if (m_shown)
-            std::fputc('\n', stderr);
-        m_shown = false;
-    }
+    void end() { endProgressLine(); }
 
   private:
     bool m_enabled;
-    bool m_shown = false;
 };
 
 std::string panelText(const exchange::OperationSequencer& seq) {
@@ -55,8 +54,19 @@ std::string panelText(const exchange::OperationSequencer& seq) {
            std::string(exchange::kCaptionElapsed) + " " + seq.elapsedText();
 }
 
+// The panel once the last page is done: 100 % at that page's address.
+std::string finalPanelText(const exchange::OperationSequencer& seq, uint32_t lastAddress, int32_t lastPage) {
+    char where[40];
+    std::snprintf(where, sizeof where, "0x%08X (P:%d)", static_cast<unsigned>(lastAddress),
+                  static_cast<int>(lastPage));
+    return std::string(exchange::kCaptionProgress) + " 100%  " + std::string(exchange::kCaptionAddress) +
+           " " + where + "  " + std::string(exchange::kCaptionCommErrors) + " " + seq.commErrorsText() +
+           "  " + std::string(exchange::kCaptionElapsed) + " " + seq.elapsedText();
+}
+
 // Ticks a read or write to its end, pages back to back; Ctrl-C cancels.
-void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interrupt, bool quiet) {
+void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interrupt, bool quiet,
+               JobEvents* events = nullptr) {
     ProgressLine line(quiet);
     while (seq.paging()) {
         if (interrupt.interrupted()) {
@@ -64,21 +74,25 @@ void runPaging(exchange::OperationSequencer& seq, const InterruptCatcher& interr
             seq.cancel();
             break;
         }
+        if (events)
+            events->beforeTick(seq);
+        const uint32_t address = seq.address();
+        const int32_t page = seq.page();
         seq.tick();
-        line.show(panelText(seq));
+        if (events)
+            events->afterTick(seq);
+        const bool done = seq.outcome() == exchange::OperationSequencer::Outcome::Completed;
+        line.show(done ? finalPanelText(seq, address, page) : panelText(seq));
     }
 }
 
-int exitCodeOf(exchange::OperationSequencer::Outcome outcome) {
-    using Outcome = exchange::OperationSequencer::Outcome;
-    switch (outcome) {
-    case Outcome::Completed:
-        return kExitOk;
-    case Outcome::Cancelled:
-        return kExitCancelled;
-    default:
-        return kExitFailed;
-    }
+int exitCodeOf(DeviceSession& session, const exchange::OperationSequencer& seq) {
+    return exitCodeOfOutcome(seq.outcome(), seq.lastResult(), session.host().portFailed());
+}
+
+// Where a command's own report goes: the standard output unless it carries JSON events.
+std::FILE* reportOutput(const CliContext& ctx) {
+    return ctx.json ? stderr : stdout;
 }
 
 // Saves the read to `out`; when that fails after all, to a fallback file whose path is printed, so
@@ -99,17 +113,24 @@ int readCommand(CliContext& ctx, const std::string& out) {
     if (!session)
         return kExitUsage;
     InterruptCatcher interrupt;
+    JobEvents events(ctx.json, *session, "read");
+    const exchange::FlashWindow window = session->flashWindow();
+    events.start(window.start, window.end);
     exchange::OperationSequencer seq(session->host());
     if (seq.startRead())
-        runPaging(seq, interrupt, ctx.quiet);
-    const int code = exitCodeOf(seq.outcome());
+        runPaging(seq, interrupt, ctx.quiet, &events);
+    const int code = exitCodeOf(*session, seq);
+    if (session->dryRun()) // the simulated device's blank memory is no file to keep
+        return events.finish(code, seq.lastResult());
     // A failed or cancelled read keeps what it read so far, as the program's image does.
     if (code != kExitOk) {
         if (seq.outcome() == exchange::OperationSequencer::Outcome::Refused || session->image().StartAddr < 0)
-            return code;
+            return events.finish(code, seq.lastResult());
         std::fprintf(stderr, "device read: the bytes read before the end are saved in %s\n", out.c_str());
     }
-    return saveRead(*session, out, code);
+    const int saved = saveRead(*session, out, code);
+    return events.finish(saved, seq.lastResult(),
+                         saved == kExitOk ? std::optional<uint32_t>(session->image().CRC) : std::nullopt);
 }
 
 // The filled bytes of the image within [start, end], to compare a read-back with.
@@ -118,15 +139,15 @@ struct WrittenRange {
     std::vector<uint8_t> data, filled;
 };
 
-int verify(DeviceSession& session, const WrittenRange& written, const InterruptCatcher& interrupt,
-           bool quiet) {
+int verify(DeviceSession& session, const WrittenRange& written, const InterruptCatcher& interrupt, bool quiet,
+           std::FILE* report) {
     session.host().windowOverride = exchange::FlashWindow{written.start, written.end};
     exchange::OperationSequencer seq(session.host());
     if (seq.startRead())
         runPaging(seq, interrupt, quiet);
     session.host().windowOverride.reset();
     if (seq.outcome() != exchange::OperationSequencer::Outcome::Completed)
-        return exitCodeOf(seq.outcome());
+        return exitCodeOf(session, seq);
     const auto& data = session.image().Data;
     size_t compared = 0;
     for (size_t i = 0; i < written.data.size(); ++i) {
@@ -136,18 +157,33 @@ int verify(DeviceSession& session, const WrittenRange& written, const InterruptC
         if (data[address] != written.data[i]) {
             std::fprintf(stderr, "device write: verify failed at 0x%08zX: written 0x%02X, read 0x%02X\n",
                          address, written.data[i], data[address]);
-            return kExitFailed;
+            return kExitVerifyMismatch;
         }
         ++compared;
     }
-    std::printf("verified %zu bytes (0x%08X..0x%08X)\n", compared, static_cast<unsigned>(written.start),
-                static_cast<unsigned>(written.end));
+    std::fprintf(report, "verified %zu bytes (0x%08X..0x%08X)\n", compared,
+                 static_cast<unsigned>(written.start), static_cast<unsigned>(written.end));
     return kExitOk;
+}
+
+// The image's filled bytes as they are before the write.
+WrittenRange writtenRange(const image::THEXFile& image) {
+    WrittenRange written;
+    if (image.StartAddr < 0)
+        return written;
+    written.start = image.StartAddr;
+    written.end = image.EndAddr;
+    const auto first = static_cast<size_t>(written.start);
+    const auto count = static_cast<size_t>(written.end - written.start + 1);
+    written.data.assign(image.Data.data() + first, image.Data.data() + first + count);
+    written.filled.assign(image.Filled.data() + first, image.Filled.data() + first + count);
+    return written;
 }
 
 struct WriteOptions {
     std::string in;
     bool verify = false;
+    bool resume = false;     // go on after the checkpoint of a write that broke off
     bool windowOnly = false; // write the window's part of a file that does not fit
 };
 
@@ -181,28 +217,32 @@ int writeCommand(CliContext& ctx, const WriteOptions& o) {
     if (window.start >= 0 && window.start <= window.end)
         outside = app::dataOutsideWindow(image, window.start, window.end);
     if (!fitsOrWindowOnly(o, outside, window))
-        return kExitUsage;
+        return kExitRefused;
     session->host().narrowImage(window.start, window.end);
-    WrittenRange written;
-    if (o.verify && image.StartAddr >= 0) {
-        written.start = image.StartAddr;
-        written.end = image.EndAddr;
-        const auto first = static_cast<size_t>(written.start);
-        const auto count = static_cast<size_t>(written.end - written.start + 1);
-        written.data.assign(image.Data.data() + first, image.Data.data() + first + count);
-        written.filled.assign(image.Filled.data() + first, image.Filled.data() + first + count);
-    }
+    // The verify and the result cover the whole image, also when a resume writes only its rest.
+    const WrittenRange written = o.verify ? writtenRange(image) : WrittenRange{};
+    const uint32_t crc = image.CRC;
+    WriteResume resume(*session, o.resume);
+    if (!resume.prepare())
+        return kExitRefused;
+    session->host().narrowImage(window.start, window.end);
 
     InterruptCatcher interrupt;
+    JobEvents events(ctx.json, *session, "write");
+    events.onPageDone = [&resume](int32_t page, uint32_t address) { resume.pageDone(page, address); };
+    events.start(image.StartAddr, image.EndAddr);
     exchange::OperationSequencer seq(session->host());
     if (seq.startWrite())
-        runPaging(seq, interrupt, ctx.quiet);
-    int code = exitCodeOf(seq.outcome());
+        runPaging(seq, interrupt, ctx.quiet, &events);
+    resume.finish(seq.outcome() == exchange::OperationSequencer::Outcome::Completed);
+    int code = exitCodeOf(*session, seq);
+    const int32_t lastResult = seq.lastResult();
     if (code == kExitOk && o.verify)
-        code = verify(*session, written, interrupt, ctx.quiet);
+        code = verify(*session, written, interrupt, ctx.quiet, reportOutput(ctx));
+    events.finish(code, lastResult, crc);
     if (code == kExitOk && outside.bytes > 0)
-        std::printf("left out %zu bytes outside the FLASH window, at %s\n", outside.bytes,
-                    outsideWindowText(outside).c_str());
+        std::fprintf(reportOutput(ctx), "left out %zu bytes outside the FLASH window, at %s\n", outside.bytes,
+                     outsideWindowText(outside).c_str());
     return code;
 }
 
@@ -211,12 +251,14 @@ int singleListCommand(CliContext& ctx, bool reset) {
     auto session = DeviceSession::open(ctx);
     if (!session)
         return kExitUsage;
+    JobEvents events(ctx.json, *session, reset ? "reset" : "erase");
+    events.start();
     exchange::OperationSequencer seq(session->host());
     if (reset)
         seq.reset();
     else
         seq.erase();
-    return exitCodeOf(seq.outcome());
+    return events.finish(exitCodeOf(*session, seq), seq.lastResult());
 }
 
 struct FindOptions {
@@ -263,15 +305,20 @@ int findCommand(CliContext& ctx, const FindOptions& options) {
     if (options.answerTimeout)
         setSearchAnswerTimeout(session->protocol(), *options.answerTimeout);
     exchange::DeviceSearch search(session->host());
+    JobEvents events(ctx.json, *session, "find");
+    events.start();
     if (!search.start(first, last))
-        return kExitFailed;
+        return events.finish(session->host().portFailed() ? kExitPortUnavailable : kExitRefused, 0);
     // Each device is printed as soon as it answered, so a cancelled search still lists what it found.
     size_t printed = 0;
     auto printNew = [&] {
         for (; printed < search.devices().size(); ++printed) {
             const auto& d = search.devices()[printed];
-            std::printf("%s\t%u\t%s\n", d.addressText.c_str(), static_cast<unsigned>(d.serialNumber),
-                        d.identText.c_str());
+            if (ctx.json)
+                emitFound(d.address, d.serialNumber, d.identText);
+            else
+                std::printf("%s\t%u\t%s\n", d.addressText.c_str(), static_cast<unsigned>(d.serialNumber),
+                            d.identText.c_str());
         }
         std::fflush(stdout);
     };
@@ -294,11 +341,11 @@ int findCommand(CliContext& ctx, const FindOptions& options) {
     printNew();
     if (search.outcome() == exchange::DeviceSearch::Outcome::Cancelled) {
         std::fprintf(stderr, "%s\n", std::string(exchange::kTextCancelled).c_str());
-        return kExitCancelled;
+        return events.finish(kExitCancelled, 0);
     }
     if (search.devices().empty())
         std::fprintf(stderr, "device find: no device answered\n");
-    return kExitOk;
+    return events.finish(kExitOk, 0);
 }
 
 // The record's fields by the names --set and --json use.
@@ -417,9 +464,12 @@ bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
     return false;
 }
 
-void printRecord(const exchange::IdentRecord& r, bool json) {
-    if (json) {
+// The record as a table, as JSON (--json of ident) or as one `ident` event among the job's events.
+void printRecord(const exchange::IdentRecord& r, bool json, bool event) {
+    if (json || event) {
         nlohmann::ordered_json j;
+        if (event)
+            j["event"] = "ident";
         j["network_number"] = r.networkNumber;
         j["length"] = r.length;
         j["device_id"] = r.deviceId;
@@ -427,7 +477,7 @@ void printRecord(const exchange::IdentRecord& r, bool json) {
         j["serial_number"] = r.serialNumber;
         j["ident_string"] = r.identString;
         j["version_text"] = r.versionText;
-        std::printf("%s\n", j.dump(2).c_str());
+        std::printf("%s\n", j.dump(event ? -1 : 2).c_str());
         return;
     }
     std::printf("network_number\t%s\n", exchange::hexText(r.networkNumber, 2).c_str());
@@ -441,21 +491,17 @@ void printRecord(const exchange::IdentRecord& r, bool json) {
     std::printf("version_text\t%s\n", version.c_str());
 }
 
-int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& sets) {
-    std::vector<FieldChange> changes;
-    if (!parseChanges(sets, changes))
-        return kExitUsage;
+int identJob(DeviceSession& session, const std::vector<FieldChange>& changes, bool json, bool event) {
     InterruptCatcher interrupt;
-    auto session = DeviceSession::open(ctx);
-    if (!session)
-        return kExitUsage;
-    exchange::DeviceOptions options(session->host());
+    exchange::DeviceOptions options(session.host());
     if (!options.readRecord())
-        return interrupt.interrupted() ? kExitCancelled : kExitFailed;
+        return interrupt.interrupted()       ? kExitCancelled
+               : session.host().portFailed() ? kExitPortUnavailable
+                                             : exitCodeOfResult(options.lastResult());
     exchange::IdentRecord record = options.record();
     if (changes.empty()) {
         options.finish();
-        printRecord(record, json);
+        printRecord(record, json, event);
         return kExitOk;
     }
     for (const auto& c : changes) {
@@ -473,10 +519,39 @@ int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& set
     exchange::DeviceOptions::WriteResult result = options.writeRecord(record);
     if (result != exchange::DeviceOptions::WriteResult::Written) {
         options.finish();
-        return kExitFailed;
+        return options.lastResult() != 0 ? exitCodeOfResult(options.lastResult()) : kExitFailed;
     }
-    printRecord(options.record(), json);
+    printRecord(options.record(), json, event);
     return kExitOk;
+}
+
+int identCommand(CliContext& ctx, bool json, const std::vector<std::string>& sets) {
+    std::vector<FieldChange> changes;
+    if (!parseChanges(sets, changes))
+        return kExitUsage;
+    auto session = DeviceSession::open(ctx);
+    if (!session)
+        return kExitUsage;
+    JobEvents events(ctx.json, *session, "ident");
+    events.start();
+    return events.finish(identJob(*session, changes, json, ctx.json), 0);
+}
+
+// Adds --address-list to a device command: its job runs once, or once for each address of the list.
+void addJob(CLI::App* command, CliContext& ctx, std::function<int(CliContext&)> job) {
+    auto list = std::make_shared<std::string>();
+    command->add_option(
+        "--address-list", *list,
+        "Run the job for each of these bus addresses in turn, e.g. 1,5,9-12 (a read names its "
+        "files with {address} in OUT)");
+    command->callback(
+        [&ctx, list, job] { ctx.exitCode = list->empty() ? job(ctx) : runForEachAddress(ctx, *list, job); });
+}
+
+// A read's file for the device the job runs for.
+std::string readOutput(const CliContext& ctx, const std::string& pattern) {
+    const std::optional<int32_t> address = ctx.address ? app::parseInteger(*ctx.address) : std::nullopt;
+    return address ? addressedName(pattern, *address) : pattern;
 }
 
 } // namespace
@@ -489,23 +564,23 @@ void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
         "read", "Read the profile's FLASH window into a file (Intel HEX for .hex, else binary)");
     auto readOut = std::make_shared<std::string>();
     read->add_option("OUT", *readOut, "File to write")->required()->check(writableOutputFile());
-    read->callback([&ctx, readOut] { ctx.exitCode = readCommand(ctx, *readOut); });
+    addJob(read, ctx, [readOut](CliContext& c) { return readCommand(c, readOutput(c, *readOut)); });
 
     auto* write = device->add_subcommand("write", "Program a firmware file into the device");
     auto writeOptions = std::make_shared<WriteOptions>();
     write->add_option("IN", writeOptions->in, "Firmware file (Intel HEX, binary or packed envelope)")
         ->required();
     write->add_flag("--verify", writeOptions->verify, "Read the written range back and compare");
+    write->add_flag("--resume", writeOptions->resume,
+                    "Go on after the last page the device acknowledged in a write that broke off");
     write->add_flag("--window-only", writeOptions->windowOnly,
                     "Write just the part inside the FLASH window of a file with data outside it");
-    write->callback([&ctx, writeOptions] { ctx.exitCode = writeCommand(ctx, *writeOptions); });
+    addJob(write, ctx, [writeOptions](CliContext& c) { return writeCommand(c, *writeOptions); });
 
-    device->add_subcommand("erase", "Erase the device's program memory")->callback([&ctx] {
-        ctx.exitCode = singleListCommand(ctx, false);
-    });
-    device->add_subcommand("reset", "Restart the device")->callback([&ctx] {
-        ctx.exitCode = singleListCommand(ctx, true);
-    });
+    addJob(device->add_subcommand("erase", "Erase the device's program memory"), ctx,
+           [](CliContext& c) { return singleListCommand(c, false); });
+    addJob(device->add_subcommand("reset", "Restart the device"), ctx,
+           [](CliContext& c) { return singleListCommand(c, true); });
     auto* find = device->add_subcommand(
         "find", "Search the bus (addresses 0..255): address, serial number, identification text");
     auto findOptions = std::make_shared<FindOptions>();
@@ -525,7 +600,7 @@ void registerDeviceCommands(CLI::App& app, CliContext& ctx) {
                      "FIELD=VALUE: network_number, length, device_id, system_table_address, serial_number, "
                      "ident_string, version_text")
         ->take_all();
-    ident->callback([&ctx, json, sets] { ctx.exitCode = identCommand(ctx, *json, *sets); });
+    addJob(ident, ctx, [json, sets](CliContext& c) { return identCommand(c, *json, *sets); });
 }
 
 } // namespace cli

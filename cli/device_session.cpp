@@ -5,9 +5,13 @@
 #include "app/protocol_path.h"
 #include "app/settings_location.h"
 #include "base/file_reader.h"
+#include "cli/dry_run.h"
 #include "cli/interrupt_catcher.h"
+#include "cli/json_events.h"
 #include "cli/path_arguments.h"
-#include "exchange/posix_serial_line.h"
+#include "cli/session_line.h"
+#include "cli/settings_check.h"
+#include "cli/terminal_line.h"
 #include "protocol/vpdf_reader.h"
 
 #include <cstdio>
@@ -29,6 +33,7 @@ class ErrorOutputMessages final : public app::MessageSink {
         while (!t.empty() && t.back() == ' ')
             t.pop_back();
         std::string line = t.empty() ? oneLine(text) : t + " " + oneLine(text);
+        endProgressLine();
         std::fprintf(stderr, "%s\n", line.c_str());
         return true;
     }
@@ -38,12 +43,16 @@ class ErrorOutputLog final : public app::LogSink {
   public:
     explicit ErrorOutputLog(bool quiet) : m_quiet(quiet) {}
     void lineAdded(const std::string& line) override {
-        if (!m_quiet)
-            std::fprintf(stderr, "%s\n", line.c_str());
+        if (m_quiet)
+            return;
+        endProgressLine();
+        std::fprintf(stderr, "%s\n", line.c_str());
     }
     void errorLogAdded(const std::string& block) override {
-        if (!m_quiet)
-            std::fprintf(stderr, "%s", block.c_str());
+        if (m_quiet)
+            return;
+        endProgressLine();
+        std::fprintf(stderr, "%s", block.c_str());
     }
 
   private:
@@ -53,6 +62,8 @@ class ErrorOutputLog final : public app::LogSink {
 } // namespace
 
 DeviceSession::DeviceSession(const std::string& settingsPath) : m_store(settingsPath) {}
+
+DeviceSession::~DeviceSession() = default;
 
 std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     const auto path = app::resolveSettingsPath(cli.settingsPath, app::programDirectory(),
@@ -64,19 +75,33 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
         std::fprintf(stderr, "device: settings file %s: %s\n", path.c_str(), readFailureText(status));
         return nullptr;
     }
+    std::string lineError;
+    SessionLine line = makeSessionLine(cli, lineError);
+    if (!line.line) {
+        std::fprintf(stderr, "%s\n", lineError.c_str());
+        return nullptr;
+    }
     std::unique_ptr<DeviceSession> s(new DeviceSession(path.string()));
     s->m_logSink = std::make_unique<ErrorOutputLog>(cli.quiet);
     s->m_log.attach(s->m_logSink.get());
-    s->m_messages = std::make_unique<ErrorOutputMessages>();
+    if (cli.json)
+        s->m_messages = std::make_unique<JsonMessages>();
+    else
+        s->m_messages = std::make_unique<ErrorOutputMessages>();
     s->m_device = std::make_unique<app::DeviceSession>(
-        std::make_unique<exchange::PosixSerialLine>(),
+        std::move(line.line),
         app::DeviceSurroundings{s->m_store, s->m_state, s->m_image, s->m_log, *s->m_messages, s->m_view});
 
     const std::string requested =
         cli.profile.empty() ? s->m_store.readString(app::Setting::ActiveProfile) : cli.profile;
     std::optional<std::string> profile = app::validProfileName(requested);
     if (!profile) {
-        std::fprintf(stderr, "device: '%s' is not a usable profile name\n", requested.c_str());
+        std::fprintf(stderr, "device: '%s' is not a usable profile name (%s)\n", requested.c_str(),
+                     settingsFileText(s->m_store, requested).c_str());
+        return nullptr;
+    }
+    if (auto bad = unconvertibleSetting(s->m_store, *profile)) {
+        std::fprintf(stderr, "%s\n", bad->c_str());
         return nullptr;
     }
 
@@ -101,8 +126,8 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     const std::string protocolPath = app::ExpandProtocolPath(stored, app::programDirectory());
     if (protocolPath.empty()) {
         std::fprintf(stderr,
-                     "device: profile '%s' names no protocol description (\\Connection/protocolFile)\n",
-                     profile->c_str());
+                     "device: profile '%s' names no protocol description (\\Connection/protocolFile) in %s\n",
+                     profile->c_str(), settingsFileText(s->m_store, *profile).c_str());
         return nullptr;
     }
     uint32_t computed = 0;
@@ -132,8 +157,18 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
     host.line = {cli.port, cli.baudIndex, cli.parity};
     if (cli.repeatGarbled)
         s->m_device->link().repeatGarbledOverride = true;
+    s->m_device->context().observer = line.observer;
+    s->m_dryRun = std::move(line.dryRun);
+    if (s->m_dryRun)
+        s->m_dryRun->setDevice(s->m_store, *profile, address, s->m_state.password, s->protocol());
     s->m_device->comm().setWaitHook(InterruptCatcher::interruptRequested);
     s->m_log.setDeviceAddressSource([state = &s->m_state] { return state->deviceAddress; });
+    if (cli.port.empty() && !cli.dryRun && settingsNameNoPort(s->m_store)) {
+        host.applyPortSettings();
+        std::fprintf(stderr, "device: neither %s nor --port names a port; opening %s (COM%d)\n",
+                     settingsFileText(s->m_store, *profile).c_str(), s->portPath().c_str(),
+                     s->m_device->comm().ComNo());
+    }
     return s;
 }
 

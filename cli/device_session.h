@@ -19,11 +19,14 @@
 
 namespace cli {
 
+class DryRun;
+
 class DeviceSession {
   public:
     // Null after a message on the error output when the settings, the profile, the protocol
     // description or the --address value cannot be used.
     static std::unique_ptr<DeviceSession> open(const CliContext& ctx);
+    ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
@@ -32,7 +35,12 @@ class DeviceSession {
     app::SettingsStore& settings() { return m_store; }
     protocol::TProtocol& protocol() { return m_device->protocol(); }
     const std::string& profile() const { return m_state.activeProfile; }
+    int deviceAddress() const { return m_state.deviceAddress; }
+    // The device path the port opens (after the line settings were applied).
+    std::string portPath() const { return m_device->comm().DevicePath(); }
     exchange::FlashWindow flashWindow();
+    // Set with --dry-run.
+    DryRun* dryRun() { return m_dryRun.get(); }
 
   private:
     explicit DeviceSession(const std::string& settingsPath);
@@ -44,6 +52,8 @@ class DeviceSession {
     std::unique_ptr<app::MessageSink> m_messages;
     app::ViewNotifications m_view;
     image::THEXFile m_image;
+    // Before the device session: the dry-run line it owns may refer to it until the port closes.
+    std::unique_ptr<DryRun> m_dryRun;
     std::unique_ptr<app::DeviceSession> m_device;
 };
 

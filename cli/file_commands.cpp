@@ -9,6 +9,7 @@
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
 #include "image/envelope_builder.h"
+#include "image/envelope_format.h"
 #include "image/hex_file.h"
 #include "image/hex_text.h"
 
@@ -159,9 +160,12 @@ void printInfo(const THEXFile& file) {
                 file.IsEnvelope ? (file.Packed ? " (packed)" : " (unpacked)") : "");
     if (file.IsEnvelope)
         std::printf("header:    %s\n", base::cp1251ToUtf8(image::envelopeHeaderText(file.Header)).c_str());
-    std::printf("range:     %s .. %s, length %s (%d), %d bytes filled\n",
-                image::AddrToHex0x(file.StartAddr).c_str(), image::AddrToHex0x(file.EndAddr).c_str(),
-                image::AddrToHex0x(file.Length).c_str(), file.Length, file.FilledCount);
+    if (file.FilledCount == 0)
+        std::printf("range:     none, the file is empty\n");
+    else
+        std::printf("range:     %s .. %s, length %s (%d), %d bytes filled\n",
+                    image::AddrToHex0x(file.StartAddr).c_str(), image::AddrToHex0x(file.EndAddr).c_str(),
+                    image::AddrToHex0x(file.Length).c_str(), file.Length, file.FilledCount);
     std::printf("segments:  %d\n", file.SegmentCount());
     for (const image::TSegment& s : file.Segments)
         std::printf("           %s .. %s (%d bytes)\n", image::AddrToHex0x(s.Start).c_str(),
@@ -248,9 +252,21 @@ void runPack(const std::string& in, const std::string& out, const std::string& h
         ctx.exitCode = kExitUsage;
         return;
     }
+    // The envelope has room for so many; a longer header would be cut without a word.
+    if (headerBytes->size() > static_cast<size_t>(image::kEnvelopeHeaderSize)) {
+        std::fprintf(stderr, "pack: the header has %zu characters, at most %d fit\n", headerBytes->size(),
+                     image::kEnvelopeHeaderSize);
+        ctx.exitCode = kExitUsage;
+        return;
+    }
     auto file = newImage();
     if (!load(*file, image::kFileTypeDetect, -1, in, ctx))
         return;
+    if (file->FilledCount == 0) {
+        std::fprintf(stderr, "pack: %s holds no data\n", in.c_str());
+        ctx.exitCode = kExitUsage;
+        return;
+    }
     image::EnvelopeBuildOptions options;
     options.headerCp1251 = *headerBytes;
     options.packed = !unpacked;
@@ -262,7 +278,7 @@ void runPack(const std::string& in, const std::string& out, const std::string& h
         return;
     }
     if (!base::writeFileAtomically(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, error)) {
-        std::fprintf(stderr, "%s (%s)\n", image::cannotSaveMessage(out).c_str(), error.c_str());
+        std::fprintf(stderr, "pack: cannot save %s: %s\n", out.c_str(), error.c_str());
         ctx.exitCode = kExitFailed;
     }
 }

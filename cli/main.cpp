@@ -1,6 +1,7 @@
 // velmora-cli: the headless front end over the same core as the desktop program.
 
 #include "cli/cli_context.h"
+#include "cli/unknown_command.h"
 #include "exchange/comm.h"
 
 #include <cstdio>
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
                  "MODBUS-RTU line."};
     app.set_version_flag("--version", std::string("velmora-cli ") + VELMORA_VERSION);
     app.require_subcommand(1);
+    // Global options may also follow the command: `device read out.hex --port /dev/ttyUSB0`.
+    app.fallthrough();
     app.add_option("--settings", ctx.settingsPath, "Settings file to use instead of the default prog.ini");
     app.add_option("--profile", ctx.profile, "Profile to use instead of the active one");
     app.add_option("--port", ctx.port, "Serial device path, overrides the settings");
@@ -41,6 +44,11 @@ int main(int argc, char** argv) {
     app.add_flag("--repeat-garbled", ctx.repeatGarbled,
                  "Repeat a command after an answer that matched nothing, as after no answer");
     app.add_flag("--quiet,-q", ctx.quiet, "No progress line");
+    app.add_option("--trace", ctx.trace, "Device commands write every frame and answer into this file");
+    app.add_flag(
+        "--dry-run", ctx.dryRun,
+        "Device commands run against a simulated device in memory and print the frames; nothing is sent");
+    app.add_flag("--json", ctx.json, "Device commands print their events as JSON, one object per line");
 
     cli::registerEvalCommands(app, ctx);
     cli::registerCrcCommands(app, ctx);
@@ -57,6 +65,10 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
+        if (auto unknown = cli::unknownCommandMessage(app, argc, argv)) {
+            std::fprintf(stderr, "%s\n", unknown->c_str());
+            return cli::kExitUsage;
+        }
         app.exit(e);
         return cli::kExitUsage;
     }

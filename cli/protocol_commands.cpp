@@ -7,6 +7,7 @@
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
 #include "cli/protocol_json.h"
+#include "cli/template_faults.h"
 #include "cli/variable_value.h"
 #include "exchange/answer_matcher.h"
 #include "exchange/frame_builder.h"
@@ -96,13 +97,13 @@ std::string formatValue(long double v) {
     return buf;
 }
 
-void printCheck(const char* what, int32_t result) {
-    if (result == 0)
+void printCheck(const char* what, const protocol::TCompiledTemplate& compiled) {
+    if (compiled.checkResult == 0) {
         std::printf("    %s: ok\n", what);
-    else if (result < 0)
-        std::printf("    %s: text after the last \";\"\n", what);
-    else
-        std::printf("    %s: fault in field %d\n", what, result);
+        return;
+    }
+    for (const std::string& fault : templateFaults(compiled))
+        std::printf("    %s: %s\n", what, fault.c_str());
 }
 
 int runShow(const std::string& path, bool json) {
@@ -175,9 +176,9 @@ int runCheck(const std::string& path) {
     for (size_t i = 0; i < p.Commands.Count(); ++i) {
         const protocol::TprCOMMAND& c = p.Commands[i];
         std::printf("command [%zu] %s\n", i, c.Name.c_str());
-        printCheck("command", c.compiledCommand().checkResult);
-        printCheck("answer", c.compiledAnswer().checkResult);
-        printCheck("exception", c.compiledExceptn().checkResult);
+        printCheck("command", c.compiledCommand());
+        printCheck("answer", c.compiledAnswer());
+        printCheck("exception", c.compiledExceptn());
         faulty |= c.compiledCommand().checkResult != 0 || c.compiledAnswer().checkResult != 0 ||
                   c.compiledExceptn().checkResult != 0;
     }
@@ -277,8 +278,10 @@ int runMatch(const FrameOptions& o) {
                                    at) == 0)
         kind = "exception";
     std::printf("%s\n", kind);
+    // ERRORCODE keeps a value from before when nothing matched: it would read as the device's code.
     for (const char* name : {"RECIPIENT", "SIZE", "ADDR", "ERRORCODE"})
-        std::printf("%s=%s\n", name, formatValue(l->evaluator.GetVariable(name)).c_str());
+        if (std::string_view(name) != "ERRORCODE" || std::string_view(kind) != "none")
+            std::printf("%s=%s\n", name, formatValue(l->evaluator.GetVariable(name)).c_str());
     return std::string(kind) == "none" ? kExitFailed : kExitOk;
 }
 
@@ -293,6 +296,19 @@ int runExport(const std::string& in, const std::string& out) {
         return kExitFailed;
     }
     return kExitOk;
+}
+
+// Every faulty field of every template on the error output, with its cause.
+void reportTemplateFaults(const protocol::TProtocol& p) {
+    for (size_t i = 0; i < p.Commands.Count(); ++i) {
+        const protocol::TprCOMMAND& c = p.Commands[i];
+        for (const auto& [what, compiled] :
+             {std::pair{"command", &c.compiledCommand()}, std::pair{"answer", &c.compiledAnswer()},
+              std::pair{"exception", &c.compiledExceptn()}})
+            for (const std::string& fault : templateFaults(*compiled))
+                std::fprintf(stderr, "protocol import: command [%zu] %s, %s: %s\n", i, c.Name.c_str(), what,
+                             fault.c_str());
+    }
 }
 
 int runImport(const std::string& in, const std::string& out) {
@@ -315,6 +331,8 @@ int runImport(const std::string& in, const std::string& out) {
         std::fprintf(stderr, "protocol import: %s: %s\n", in.c_str(), error.c_str());
         return kExitUsage;
     }
+    // The file is written all the same (the editor opens it to mend it), but not in silence.
+    reportTemplateFaults(p);
     std::string bytes;
     if (!protocol::SerializeProtocol(p, bytes, error)) {
         std::fprintf(stderr, "protocol import: %s: %s\n", in.c_str(), error.c_str());

@@ -4,6 +4,7 @@
 #include "exchange/answer_matcher.h"
 #include "exchange/comm.h"
 #include "exchange/exchange_errors.h"
+#include "exchange/exchange_observer.h"
 #include "exchange/exchange_reporter.h"
 #include "exchange/exchange_settings.h"
 #include "exchange/frame_builder.h"
@@ -109,6 +110,12 @@ std::size_t collectAnswer(ExchangeContext& ctx, const protocol::TprCOMMAND& comm
     return count;
 }
 
+// Tells the observer, when there is one, how an attempt ended.
+void attemptEnded(ExchangeContext& ctx, ExchangeResult result) {
+    if (ctx.observer)
+        ctx.observer->attemptEnded(result);
+}
+
 } // namespace
 
 int answerGapMs(std::uint32_t bitsPerSecond) {
@@ -156,6 +163,8 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
     ExchangeResult result = kExchangeOk;
     for (int attempt = 0; attempt < kAttempts;) {
         clearPort(comm);
+        if (ctx.observer)
+            ctx.observer->attemptStarting(command.Name, attempt);
         comm.Write(frameBytes.data(), static_cast<int>(frameBytes.size()));
         comm.setReadTimeout(kEchoTimeoutMs);
         result = kExchangeOk;
@@ -163,6 +172,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
         if (command.storedAnswer().empty()) {
             pause(ctx, command.AnswerTimeout);
             out.result = kExchangeOk;
+            attemptEnded(ctx, out.result);
             return out;
         }
 
@@ -171,6 +181,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
                 std::uint8_t back = 0;
                 if (!comm.ReadByte(back) || back != sent) {
                     out.result = comm.WaitAbandoned() ? kExchangeCancelled : kNoEcho;
+                    attemptEnded(ctx, out.result);
                     return out;
                 }
             }
@@ -180,6 +191,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
         const std::size_t count = collectAnswer(ctx, command, received, buffers, byTemplate);
         if (comm.WaitAbandoned()) {
             out.result = kExchangeCancelled;
+            attemptEnded(ctx, out.result);
             return out;
         }
         bool last = false;
@@ -226,6 +238,7 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
         }
 
         ++attempt;
+        attemptEnded(ctx, result);
         if (result != kExchangeOk)
             ++ctx.CommErrors;
         if (last)

@@ -20,6 +20,7 @@ namespace exchange {
 class ExchangeReporter;
 class ExchangeSettings;
 class TComm;
+class ExchangeObserver;
 
 struct ExchangeContext {
     ExchangeContext(TComm& comm, protocol::TProtocol& protocol, protocol::TFunctionEvaluator& evaluator,
@@ -34,9 +35,10 @@ struct ExchangeContext {
     ExchangeReporter& reporter;
     const ExchangeSettings& settings;
 
-    std::uint32_t address = 0;    // the current address (ADDRESS)
-    std::uint16_t CommErrors = 0; // failed attempts of the running operation
-    bool Quiet = false;           // suppress ReportExchangeError (device search)
+    std::uint32_t address = 0;            // the current address (ADDRESS)
+    std::uint16_t CommErrors = 0;         // failed attempts of the running operation
+    bool Quiet = false;                   // suppress ReportExchangeError (device search)
+    ExchangeObserver* observer = nullptr; // learns of every attempt (a frame trace); may be null
 
     // Ends the running operation (timer off, port closed, progress hidden, busy flag cleared). May be
     // empty: then the exchange only closes the port (enough under OperationSequencer, which stops

@@ -3,6 +3,7 @@
 
 #include "base/atomic_file.h"
 #include "base/codepage.h"
+#include "exchange/frame_trace.h"
 #include "exchange/ident_record.h"
 #include "sim/fault_plan.h"
 #include "sim/memory_file.h"
@@ -80,6 +81,16 @@ std::vector<sim::FrameRange> ranges(const std::string& option, const std::vector
     return out;
 }
 
+// The simulator names a frame by its function code, as it has no command names.
+void traceFrame(exchange::FrameTraceFile& trace, bool answer, const std::vector<std::uint8_t>& bytes,
+                std::chrono::steady_clock::time_point at) {
+    char function[8] = "-";
+    if (bytes.size() > 1)
+        std::snprintf(function, sizeof function, "0x%02X", bytes[1]);
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
+    trace.write({micros, answer, function, std::nullopt, std::nullopt, bytes});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +132,9 @@ int main(int argc, char** argv) {
     app.add_option("--garbage", t.garbage, "Fault: RANGE of frames answered with bytes that form no frame");
     app.add_option("--drop-after", t.dropAfter, "Fault: hang up the line after answering frame N");
     app.add_flag("--verbose,-v", verbose, "Log every frame on standard error");
+    std::string tracePath;
+    app.add_option("--trace", tracePath,
+                   "Write every frame received and answer sent into this file, as velmora-cli --trace does");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -212,6 +226,18 @@ int main(int argc, char** argv) {
         extra.address = extraAddresses[i];
         extra.serial = static_cast<std::uint16_t>(serial + i + 1);
         devices.emplace_back(config, std::vector<std::uint8_t>{}, extra, faults);
+    }
+
+    exchange::FrameTraceFile trace;
+    if (!tracePath.empty()) {
+        if (std::string reason; !trace.open(tracePath, reason)) {
+            std::cerr << "velmora-sim: --trace: " << reason << "\n";
+            return kExitUsage;
+        }
+        loop.trace = [&trace](bool answer, const std::vector<std::uint8_t>& bytes,
+                              std::chrono::steady_clock::time_point at) {
+            traceFrame(trace, answer, bytes, at);
+        };
     }
 
     installSignals();

@@ -96,6 +96,8 @@ LoopEnd runSimLoop(PtyLine& line, std::vector<SimDevice>& devices, const LoopOpt
         if (frame.empty() || Clock::now() < lastByte + gap)
             continue;
 
+        if (options.trace)
+            options.trace(false, frame, firstByte);
         bool hangUp = false;
         for (SimDevice& device : devices) {
             const Reply reply = device.handleFrame(frame);
@@ -110,6 +112,8 @@ LoopEnd runSimLoop(PtyLine& line, std::vector<SimDevice>& devices, const LoopOpt
                                   frameGap(options.baud) + options.replyDelay;
             if (!sleepUntil(earliest, stop))
                 break;
+            if (options.trace)
+                options.trace(true, reply.bytes, Clock::now());
             sendPaced(line, reply.bytes, options.baud, options.characterBits, stop);
         }
         frame.clear();

@@ -19,6 +19,10 @@ struct LoopOptions {
     unsigned characterBits = 10;             // bits of one character on the wire: 11 with a parity bit
     bool echo = false;                       // send every received byte straight back
     std::chrono::milliseconds replyDelay{0}; // the device's own time before it answers
+    // Told of every frame received (answer false, stamped with its first byte) and every answer sent.
+    std::function<void(bool answer, const std::vector<std::uint8_t>& bytes,
+                       std::chrono::steady_clock::time_point at)>
+        trace;
 };
 
 enum class LoopEnd { Stopped, HungUp, LineFailed };

@@ -139,10 +139,14 @@ TEST(DeviceCliRead, DeviceFailingTheThirdPage) {
         const char* name;
         std::vector<std::string> fault;
         std::string message;
+        int exitCode; // by the cause
     };
     const Case cases[] = {
-        {"device error", {"--error", "0x43:2:3-"}, "ОШИБКА #2"},
-        {"unreadable answer", {"--corrupt-crc", "4-"}, "ОШИБКА! Получен не верный ответ (Чтение страницы)"},
+        {"device error", {"--error", "0x43:2:3-"}, "ОШИБКА #2", 6},
+        {"unreadable answer",
+         {"--corrupt-crc", "4-"},
+         "ОШИБКА! Получен не верный ответ (Чтение страницы)",
+         5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -152,7 +156,7 @@ TEST(DeviceCliRead, DeviceFailingTheThirdPage) {
         args.insert(args.end(), c.fault.begin(), c.fault.end());
         SimProcess sim(args);
         auto r = rig.cli(sim.linePath(), {"read", rig.path("out.bin").string()});
-        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Чтение завершено"), std::string::npos);
         // the first two pages are kept
@@ -272,8 +276,8 @@ TEST(DeviceCliWrite, DataOutsideTheWindow) {
         std::string message; // on stdout when written, else on stderr
     };
     const Case cases[] = {
-        {"a page below the window", 0x2000, 0x20FF, false, 2, "256 bytes outside the FLASH window"},
-        {"a block far above, in a sparse file", 0x100000, 0x1001FF, false, 2, "0x00100000..0x001001FF"},
+        {"a page below the window", 0x2000, 0x20FF, false, 7, "256 bytes outside the FLASH window"},
+        {"a block far above, in a sparse file", 0x100000, 0x1001FF, false, 7, "0x00100000..0x001001FF"},
         {"the window's part on request", 0x2000, 0x20FF, true, 0,
          "left out 256 bytes outside the FLASH window, at 0x00002000..0x000020FF"},
     };
@@ -325,11 +329,14 @@ TEST(DeviceCliWrite, AnswerTimeoutRunsFromTheFramesLastBit) {
         ASSERT_EQ(memory[a], pattern(a)) << a;
 }
 
-TEST(DeviceCliWrite, RefusalsAndFailures) {
+// Each cause of an end has its own exit status, from refusals before the first frame to the device's
+// own error.
+TEST(DeviceCliWrite, ExitStatusByCause) {
     struct Case {
         const char* name;
         std::map<std::string, std::string> settings;
         std::vector<std::string> args; // after "device"
+        std::vector<std::string> simArgs;
         bool badPort;
         int exitCode;
         std::string message;
@@ -340,33 +347,60 @@ TEST(DeviceCliWrite, RefusalsAndFailures) {
     const std::string inside = probe.path("inside.bin").string();
     testsupport::writeBytes(inside, patternImage(0x2180, 0x2100));
     const Case cases[] = {
-        {"nothing in the window", {}, {"write", "--window-only", outside}, false, 1, "нет данных для записи"},
+        {"nothing in the window",
+         {},
+         {"write", "--window-only", outside},
+         {},
+         false,
+         7,
+         "нет данных для записи"},
         {"read into a folder that does not exist: refused before the first frame",
          {},
          {"read", probe.path("none/x.hex").string()},
+         {},
          false,
          2,
          "cannot create a file in"},
-        {"page size 0", {{"Pagesize", "0"}}, {"write", inside}, false, 1, "Размер страницы равен 0"},
+        {"page size 0", {{"Pagesize", "0"}}, {"write", inside}, {}, false, 7, "Размер страницы равен 0"},
         {"window upside down",
          {{"FLASH start", "0x4000"}},
          {"read", probe.path("x.bin").string()},
+         {},
          false,
-         1,
+         7,
          "FLASH"},
-        {"port cannot be opened", {}, {"erase"}, true, 1, "Не могу открыть порт!"},
+        {"port cannot be opened", {}, {"erase"}, {}, true, 3, "Не могу открыть порт!"},
         {"unreadable firmware file",
          {},
          {"write", probe.path("missing.bin").string()},
+         {},
          false,
          2,
          "missing.bin"},
+        {"no answer", {}, {"write", inside}, {"--silent", "100"}, false, 4, "Устройство не отвечает"},
+        {"wrong answer", {}, {"reset"}, {"--corrupt-crc", "1-"}, false, 5, "Получен не верный ответ"},
+        {"device error", {}, {"write", inside}, {"--error", "0x44:3"}, false, 6, "ОШИБКА #3"},
+        {"verify finds other bytes: the description takes the device's refusal to write for success",
+         {{"ignore write errors", "5"}},
+         {"write", inside, "--verify"},
+         {"--error", "0x44:5"},
+         false,
+         1,
+         "verify failed at 0x00002100"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.settings(c.settings);
-        SimProcess sim;
+        if (c.settings.count("ignore write errors")) {
+            nlohmann::json desc;
+            std::ifstream(rig.path("sim.vpdf.json")) >> desc;
+            desc["action_lists"][6]["steps"][0]["ignore_list"] = 0; // the list that holds code 5
+            std::ofstream(rig.path("lax.vpdf.json")) << desc.dump(2);
+            rig.useProtocol(rig.path("lax.vpdf.json"));
+        } else {
+            rig.settings(c.settings);
+        }
+        SimProcess sim(c.simArgs);
         auto r = rig.cli(c.badPort ? "/nonexistent/tty" : sim.linePath(), c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
@@ -385,7 +419,7 @@ TEST(DeviceCliWrite, GarbledAnswerStopsOrIsRepeated) {
         std::vector<std::string> args = {"write", rig.path("in.bin").string(), "--verify"};
         auto r = repeat ? rig.cli(sim.linePath(), args, false, {"--repeat-garbled"})
                         : rig.cli(sim.linePath(), args);
-        EXPECT_EQ(r.exitCode, repeat ? 0 : 1) << r.err;
+        EXPECT_EQ(r.exitCode, repeat ? 0 : 5) << r.err;
         EXPECT_NE(r.err.find("Ошибка ]"), std::string::npos) << r.err; // the raw answer is shown either way
         EXPECT_EQ(r.err.find("Запись остановлена: страница 0, адрес 0x00002100") != std::string::npos,
                   !repeat)
