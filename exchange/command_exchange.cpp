@@ -7,12 +7,14 @@
 #include "exchange/exchange_reporter.h"
 #include "exchange/exchange_settings.h"
 #include "exchange/frame_builder.h"
+#include "exchange/retry_policy.h"
 #include "protocol/function_evaluator.h"
 #include "protocol/protocol_description.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -109,6 +111,90 @@ std::size_t collectAnswer(ExchangeContext& ctx, const protocol::TprCOMMAND& comm
     return count;
 }
 
+// Builds the command's frame into `frame`: the bytes to send, or none when it cannot be built (the
+// device log says why).
+std::optional<std::span<const std::uint8_t>> buildFrame(ExchangeContext& ctx,
+                                                        const protocol::TprCOMMAND& command,
+                                                        const ListBuffers& buffers,
+                                                        std::vector<std::uint8_t>& frame) {
+    const std::span<const std::uint8_t> source = buffers.send;
+    const TFrameResult built = BuildFrame(ctx.protocol.Commands, command, buffers.sendOffset,
+                                          source.empty() ? nullptr : &source, std::span<std::uint8_t>(frame));
+    if (!built.built) {
+        ctx.reporter.deviceLogLine(built.message);
+        return std::nullopt;
+    }
+    // The frame goes out as built, 0xAA in the field's place, as devices expect; the log says so.
+    if (built.result != 0)
+        ctx.reporter.deviceLogLine("Команда \"" + command.Name + "\": поле " + std::to_string(built.result) +
+                                   " не вычислено, вместо него передано 0xAA");
+    return std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(built.length));
+}
+
+// Empties the port and writes the frame; the read timeout is then the echo's.
+void send(TComm& comm, std::span<const std::uint8_t> frame) {
+    clearPort(comm);
+    comm.Write(frame.data(), static_cast<int>(frame.size()));
+    comm.setReadTimeout(kEchoTimeoutMs);
+}
+
+// Whether the frame's own bytes came back, in order.
+bool echoReturned(TComm& comm, std::span<const std::uint8_t> frame) {
+    for (std::uint8_t sent : frame) {
+        std::uint8_t back = 0;
+        if (!comm.ReadByte(back) || back != sent)
+            return false;
+    }
+    return true;
+}
+
+// What every attempt of one command needs.
+struct AnswerWait {
+    ExchangeContext& ctx;
+    const protocol::TprCOMMAND& command;
+    const protocol::TIgnoreList* ignore;
+    const ListBuffers& buffers;
+    bool echo;
+    bool byTemplate; // the answer ends as soon as it forms a whole answer
+};
+
+// Matches the answer against the answer template, then the exception template. A match sets the
+// outcome's answer kind and size; bytes matching neither go to the error log.
+AttemptResult classify(const AnswerWait& wait, std::span<const std::uint8_t> answer, ListOutcome& out) {
+    const protocol::TprCOMMANDS& commands = wait.ctx.protocol.Commands;
+    std::span<std::uint8_t> destination = wait.buffers.receive;
+    const std::span<std::uint8_t>* destinationPtr = destination.empty() ? nullptr : &destination;
+    const std::int64_t offset = wait.buffers.receiveOffset;
+    AttemptResult result;
+    if (MatchAnswer(commands, wait.command.compiledAnswer(), answer, destinationPtr, offset) == 0) {
+        out.answerKind = kAnswerNormal;
+    } else if (MatchAnswer(commands, wait.command.compiledExceptn(), answer, destinationPtr, offset) == 0) {
+        out.answerKind = kAnswerException;
+        const std::int32_t code = roundedVariable(wait.ctx.evaluator, "ERRORCODE");
+        result = {AttemptEnd::Exception, code, ignored(wait.ignore, code)};
+    } else {
+        wait.ctx.reporter.rawAnswer(answer);
+        return {AttemptEnd::Garbled};
+    }
+    out.size = roundedVariable(wait.ctx.evaluator, "SIZE");
+    return result;
+}
+
+// One attempt after its frame was sent: the echo, the answer, what the answer is.
+AttemptResult runAttempt(const AnswerWait& wait, std::span<const std::uint8_t> frame,
+                         std::vector<std::uint8_t>& received, ListOutcome& out) {
+    TComm& comm = wait.ctx.comm;
+    if (wait.echo && !echoReturned(comm, frame))
+        return {comm.WaitAbandoned() ? AttemptEnd::Cancelled : AttemptEnd::NoEcho};
+    out.answerKind = kAnswerNone;
+    const std::size_t count = collectAnswer(wait.ctx, wait.command, received, wait.buffers, wait.byTemplate);
+    if (comm.WaitAbandoned())
+        return {AttemptEnd::Cancelled};
+    if (count == 0)
+        return {AttemptEnd::NoAnswer};
+    return classify(wait, std::span<const std::uint8_t>(received.data(), count), out);
+}
+
 } // namespace
 
 int answerGapMs(std::uint32_t bitsPerSecond) {
@@ -122,117 +208,38 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
                            const protocol::TIgnoreList* ignore, const ListBuffers& buffers) {
     ListOutcome out;
     out.answerKind = kAnswerNone;
-    const std::span<const std::uint8_t> source = buffers.send;
-    const std::span<std::uint8_t> destination = buffers.receive;
-    const std::span<const std::uint8_t>* sourcePtr = source.empty() ? nullptr : &source;
-    const std::span<std::uint8_t>* destinationPtr = destination.empty() ? nullptr : &destination;
-    const protocol::TprCOMMANDS& commands = ctx.protocol.Commands;
     std::vector<std::uint8_t> frame(kSendBufferSize, kSendFill);
-    std::vector<std::uint8_t> received(kReceiveBufferSize, kReceiveFill);
-
-    const TFrameResult built =
-        BuildFrame(commands, command, buffers.sendOffset, sourcePtr, std::span<std::uint8_t>(frame));
-    if (!built.built) {
-        ctx.reporter.deviceLogLine(built.message);
+    const std::optional<std::span<const std::uint8_t>> frameBytes = buildFrame(ctx, command, buffers, frame);
+    if (!frameBytes) {
         out.result = kFrameNotBuilt;
         return out;
     }
-    // The frame goes out as built, 0xAA in the field's place, as devices expect; the log says so.
-    if (built.result != 0)
-        ctx.reporter.deviceLogLine("Команда \"" + command.Name + "\": поле " + std::to_string(built.result) +
-                                   " не вычислено, вместо него передано 0xAA");
-    const auto frameBytes =
-        std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(built.length));
-    if (frameBytes.empty()) {
+    if (frameBytes->empty()) {
+        pause(ctx, command.AnswerTimeout);
+        return out;
+    }
+    if (command.storedAnswer().empty()) {
+        // Nothing to read: the command's time passes after the frame instead.
+        send(ctx.comm, *frameBytes);
         pause(ctx, command.AnswerTimeout);
         return out;
     }
 
-    TComm& comm = ctx.comm;
-    const bool echo = ctx.settings.echo();
-    const bool byTemplate = ctx.settings.answerEndsByTemplate();
+    const AnswerWait wait{
+        ctx, command, ignore, buffers, ctx.settings.echo(), ctx.settings.answerEndsByTemplate()};
     const int mode = command.effectiveExceptionMode();
-
-    ExchangeResult result = kExchangeOk;
-    for (int attempt = 0; attempt < kAttempts;) {
-        clearPort(comm);
-        comm.Write(frameBytes.data(), static_cast<int>(frameBytes.size()));
-        comm.setReadTimeout(kEchoTimeoutMs);
-        result = kExchangeOk;
-
-        if (command.storedAnswer().empty()) {
-            pause(ctx, command.AnswerTimeout);
-            out.result = kExchangeOk;
-            return out;
-        }
-
-        if (echo) {
-            for (std::uint8_t sent : frameBytes) {
-                std::uint8_t back = 0;
-                if (!comm.ReadByte(back) || back != sent) {
-                    out.result = comm.WaitAbandoned() ? kExchangeCancelled : kNoEcho;
-                    return out;
-                }
-            }
-        }
-
-        out.answerKind = kAnswerNone;
-        const std::size_t count = collectAnswer(ctx, command, received, buffers, byTemplate);
-        if (comm.WaitAbandoned()) {
-            out.result = kExchangeCancelled;
-            return out;
-        }
-        bool last = false;
-        if (count == 0) {
-            result = kNoAnswer;
-            if (mode == 0)
-                last = true;
-            else if (mode == 2) {
-                result = kExchangeOk;
-                last = true;
-            }
-        } else {
-            const auto answer = std::span<const std::uint8_t>(received.data(), count);
-            std::int32_t code = -1;
-            bool matched = true;
-            if (MatchAnswer(commands, command.compiledAnswer(), answer, destinationPtr,
-                            buffers.receiveOffset) == 0) {
-                out.answerKind = kAnswerNormal;
-            } else if (MatchAnswer(commands, command.compiledExceptn(), answer, destinationPtr,
-                                   buffers.receiveOffset) == 0) {
-                out.answerKind = kAnswerException;
-                code = roundedVariable(ctx.evaluator, "ERRORCODE");
-            } else {
-                matched = false;
-                ctx.reporter.rawAnswer(answer);
-                result = kWrongAnswer;
-                last = !(mode == 1 && ctx.settings.repeatGarbled());
-            }
-            if (matched) {
-                if (ignored(ignore, code))
-                    code = -1;
-                if (code < 0) {
-                    result = kExchangeOk;
-                    last = true;
-                } else if (mode == 2) {
-                    result = kExchangeOk;
-                    last = true;
-                } else {
-                    result = deviceErrorResult(code);
-                    last = mode == 0;
-                }
-                out.size = roundedVariable(ctx.evaluator, "SIZE");
-            }
-        }
-
-        ++attempt;
-        if (result != kExchangeOk)
+    std::vector<std::uint8_t> received(kReceiveBufferSize, kReceiveFill);
+    for (int attempt = 1;; ++attempt) {
+        send(ctx.comm, *frameBytes);
+        const AttemptResult result = runAttempt(wait, *frameBytes, received, out);
+        const bool repeatGarbled = result.end == AttemptEnd::Garbled && ctx.settings.repeatGarbled();
+        const AttemptVerdict verdict = nextStep(mode, result, repeatGarbled, attempt);
+        if (verdict.counted)
             ++ctx.CommErrors;
-        if (last)
-            break;
+        out.result = verdict.result;
+        if (!verdict.again)
+            return out;
     }
-    out.result = result;
-    return out;
 }
 
 ListOutcome ExecuteActionList(ExchangeContext& ctx, int listIndex, const ListBuffers& buffers) {
