@@ -113,10 +113,10 @@ std::size_t collectAnswer(ExchangeContext& ctx, const protocol::TprCOMMAND& comm
 
 // Builds the command's frame into `frame`: the bytes to send, or none when it cannot be built (the
 // device log says why).
-std::optional<std::span<const std::uint8_t>> buildFrame(ExchangeContext& ctx,
-                                                        const protocol::TprCOMMAND& command,
-                                                        const ListBuffers& buffers,
-                                                        std::vector<std::uint8_t>& frame) {
+std::optional<std::span<const std::uint8_t>> buildCommandFrame(ExchangeContext& ctx,
+                                                               const protocol::TprCOMMAND& command,
+                                                               const ListBuffers& buffers,
+                                                               std::vector<std::uint8_t>& frame) {
     const std::span<const std::uint8_t> source = buffers.send;
     const TFrameResult built = BuildFrame(ctx.protocol.Commands, command, buffers.sendOffset,
                                           source.empty() ? nullptr : &source, std::span<std::uint8_t>(frame));
@@ -149,7 +149,7 @@ bool echoReturned(TComm& comm, std::span<const std::uint8_t> frame) {
 }
 
 // What every attempt of one command needs.
-struct AnswerWait {
+struct CommandRun {
     ExchangeContext& ctx;
     const protocol::TprCOMMAND& command;
     const protocol::TIgnoreList* ignore;
@@ -160,39 +160,39 @@ struct AnswerWait {
 
 // Matches the answer against the answer template, then the exception template. A match sets the
 // outcome's answer kind and size; bytes matching neither go to the error log.
-AttemptResult classify(const AnswerWait& wait, std::span<const std::uint8_t> answer, ListOutcome& out) {
-    const protocol::TprCOMMANDS& commands = wait.ctx.protocol.Commands;
-    std::span<std::uint8_t> destination = wait.buffers.receive;
+AttemptResult classify(const CommandRun& run, std::span<const std::uint8_t> answer, ListOutcome& out) {
+    const protocol::TprCOMMANDS& commands = run.ctx.protocol.Commands;
+    std::span<std::uint8_t> destination = run.buffers.receive;
     const std::span<std::uint8_t>* destinationPtr = destination.empty() ? nullptr : &destination;
-    const std::int64_t offset = wait.buffers.receiveOffset;
+    const std::int64_t offset = run.buffers.receiveOffset;
     AttemptResult result;
-    if (MatchAnswer(commands, wait.command.compiledAnswer(), answer, destinationPtr, offset) == 0) {
+    if (MatchAnswer(commands, run.command.compiledAnswer(), answer, destinationPtr, offset) == 0) {
         out.answerKind = kAnswerNormal;
-    } else if (MatchAnswer(commands, wait.command.compiledExceptn(), answer, destinationPtr, offset) == 0) {
+    } else if (MatchAnswer(commands, run.command.compiledExceptn(), answer, destinationPtr, offset) == 0) {
         out.answerKind = kAnswerException;
-        const std::int32_t code = roundedVariable(wait.ctx.evaluator, "ERRORCODE");
-        result = {AttemptEnd::Exception, code, ignored(wait.ignore, code)};
+        const std::int32_t code = roundedVariable(run.ctx.evaluator, "ERRORCODE");
+        result = {AttemptEnd::Exception, code, ignored(run.ignore, code)};
     } else {
-        wait.ctx.reporter.rawAnswer(answer);
+        run.ctx.reporter.rawAnswer(answer);
         return {AttemptEnd::Garbled};
     }
-    out.size = roundedVariable(wait.ctx.evaluator, "SIZE");
+    out.size = roundedVariable(run.ctx.evaluator, "SIZE");
     return result;
 }
 
 // One attempt after its frame was sent: the echo, the answer, what the answer is.
-AttemptResult runAttempt(const AnswerWait& wait, std::span<const std::uint8_t> frame,
+AttemptResult runAttempt(const CommandRun& run, std::span<const std::uint8_t> frame,
                          std::vector<std::uint8_t>& received, ListOutcome& out) {
-    TComm& comm = wait.ctx.comm;
-    if (wait.echo && !echoReturned(comm, frame))
+    TComm& comm = run.ctx.comm;
+    if (run.echo && !echoReturned(comm, frame))
         return {comm.WaitAbandoned() ? AttemptEnd::Cancelled : AttemptEnd::NoEcho};
     out.answerKind = kAnswerNone;
-    const std::size_t count = collectAnswer(wait.ctx, wait.command, received, wait.buffers, wait.byTemplate);
+    const std::size_t count = collectAnswer(run.ctx, run.command, received, run.buffers, run.byTemplate);
     if (comm.WaitAbandoned())
         return {AttemptEnd::Cancelled};
     if (count == 0)
         return {AttemptEnd::NoAnswer};
-    return classify(wait, std::span<const std::uint8_t>(received.data(), count), out);
+    return classify(run, std::span<const std::uint8_t>(received.data(), count), out);
 }
 
 } // namespace
@@ -209,7 +209,8 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
     ListOutcome out;
     out.answerKind = kAnswerNone;
     std::vector<std::uint8_t> frame(kSendBufferSize, kSendFill);
-    const std::optional<std::span<const std::uint8_t>> frameBytes = buildFrame(ctx, command, buffers, frame);
+    const std::optional<std::span<const std::uint8_t>> frameBytes =
+        buildCommandFrame(ctx, command, buffers, frame);
     if (!frameBytes) {
         out.result = kFrameNotBuilt;
         return out;
@@ -225,13 +226,13 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
         return out;
     }
 
-    const AnswerWait wait{
+    const CommandRun run{
         ctx, command, ignore, buffers, ctx.settings.echo(), ctx.settings.answerEndsByTemplate()};
     const int mode = command.effectiveExceptionMode();
     std::vector<std::uint8_t> received(kReceiveBufferSize, kReceiveFill);
     for (int attempt = 1;; ++attempt) {
         send(ctx.comm, *frameBytes);
-        const AttemptResult result = runAttempt(wait, *frameBytes, received, out);
+        const AttemptResult result = runAttempt(run, *frameBytes, received, out);
         const bool repeatGarbled = result.end == AttemptEnd::Garbled && ctx.settings.repeatGarbled();
         const AttemptVerdict verdict = nextStep(mode, result, repeatGarbled, attempt);
         if (verdict.counted)
