@@ -61,7 +61,7 @@ struct Match {
     base::TCRCGenerator& crc;
     const std::span<uint8_t>* destination;
     int64_t defaultOffset;
-    uint16_t sizeRegister;
+    uint32_t sizeRegister; // 16 bits wide
     uint32_t addrRegister = 0;
     std::vector<StagedStore> stores{};
 
@@ -92,33 +92,53 @@ FieldStep refuse(Match& m) {
     return {false};
 }
 
-// A bracketed one-byte capture: `keep` puts the byte where it belongs, then it enters the CRC.
-template <typename Keep> FieldStep capture(Match& m, Keep keep) {
+using protocol::FieldKind;
+
+// A bracketed capture: the variable it sets and, for SIZE and ADDR, the register whose bits `mask`
+// the byte replaces, `shift` bits up; the variable then takes the whole register.
+struct Capture {
+    FieldKind kind;
+    const char* variable;
+    uint32_t Match::*reg;
+    int shift;
+    uint32_t mask;
+};
+
+constexpr Capture kCaptures[] = {
+    {FieldKind::CaptureRecipient, "RECIPIENT", nullptr, 0, 0},
+    {FieldKind::CaptureErrorCode, "ERRORCODE", nullptr, 0, 0},
+    {FieldKind::CaptureSize, "SIZE", &Match::sizeRegister, 0, 0xFFFFu},
+    {FieldKind::CaptureSizeHigh, "SIZE", &Match::sizeRegister, 8, 0xFF00u},
+    {FieldKind::CaptureSizeLow, "SIZE", &Match::sizeRegister, 0, 0x00FFu},
+    {FieldKind::CaptureAddr, "ADDR", &Match::addrRegister, 0, 0xFFFFFFFFu},
+    {FieldKind::CaptureAddrByte0, "ADDR", &Match::addrRegister, 0, 0x000000FFu},
+    {FieldKind::CaptureAddrByte1, "ADDR", &Match::addrRegister, 8, 0x0000FF00u},
+    {FieldKind::CaptureAddrByte2, "ADDR", &Match::addrRegister, 16, 0x00FF0000u},
+    {FieldKind::CaptureAddrByte3, "ADDR", &Match::addrRegister, 24, 0xFF000000u},
+};
+
+// One byte into the capture's variable; the byte enters the CRC.
+FieldStep capture(Match& m, const Capture& c) {
     if (!m.oneByte())
         return {false};
-    keep(m.byte());
-    m.walk.feed(m.byte());
+    const uint8_t b = m.byte();
+    long double value = b;
+    if (c.reg != nullptr) {
+        uint32_t& reg = m.*c.reg;
+        reg = (reg & ~c.mask) | (static_cast<uint32_t>(b) << c.shift);
+        value = reg;
+    }
+    m.ev.SetVariableQuiet(c.variable, value);
+    m.walk.feed(b);
     return {true};
 }
 
-FieldStep captureVariable(Match& m, const char* name) {
-    return capture(m, [&](uint8_t b) { m.ev.SetVariableQuiet(name, b); });
-}
-
-// The byte replaces the bits `mask` of the size register, `shift` bits up.
-FieldStep captureSize(Match& m, int shift, uint16_t mask) {
-    return capture(m, [&](uint8_t b) {
-        m.sizeRegister = static_cast<uint16_t>((m.sizeRegister & ~mask) | (b << shift));
-        m.ev.SetVariableQuiet("SIZE", m.sizeRegister);
-    });
-}
-
-// The byte replaces the bits `mask` of the address register, `shift` bits up.
-FieldStep captureAddr(Match& m, int shift, uint32_t mask) {
-    return capture(m, [&](uint8_t b) {
-        m.addrRegister = (m.addrRegister & ~mask) | (static_cast<uint32_t>(b) << shift);
-        m.ev.SetVariableQuiet("ADDR", m.addrRegister);
-    });
+// A capture, or any other bracketed field or malformed keyword form, which never matches.
+FieldStep captureOrRefuse(Match& m, FieldKind kind) {
+    for (const Capture& c : kCaptures)
+        if (c.kind == kind)
+            return capture(m, c);
+    return refuse(m);
 }
 
 FieldStep matchOmitted(Match& m, const protocol::TCompiledField& field) {
@@ -200,28 +220,7 @@ FieldStep matchExpression(Match& m, const protocol::TCompiledField& field) {
 }
 
 FieldStep matchField(Match& m, const protocol::TCompiledField& field) {
-    using protocol::FieldKind;
     switch (field.kind) {
-    case FieldKind::CaptureRecipient:
-        return captureVariable(m, "RECIPIENT");
-    case FieldKind::CaptureErrorCode:
-        return captureVariable(m, "ERRORCODE");
-    case FieldKind::CaptureSize:
-        return captureSize(m, 0, 0xFFFFu);
-    case FieldKind::CaptureSizeHigh:
-        return captureSize(m, 8, 0xFF00u);
-    case FieldKind::CaptureSizeLow:
-        return captureSize(m, 0, 0x00FFu);
-    case FieldKind::CaptureAddr:
-        return captureAddr(m, 0, 0xFFFFFFFFu);
-    case FieldKind::CaptureAddrByte0:
-        return captureAddr(m, 0, 0x000000FFu);
-    case FieldKind::CaptureAddrByte1:
-        return captureAddr(m, 8, 0x0000FF00u);
-    case FieldKind::CaptureAddrByte2:
-        return captureAddr(m, 16, 0x00FF0000u);
-    case FieldKind::CaptureAddrByte3:
-        return captureAddr(m, 24, 0xFF000000u);
     case FieldKind::Omitted:
         return matchOmitted(m, field);
     case FieldKind::StoreDataBlock:
@@ -238,8 +237,8 @@ FieldStep matchField(Match& m, const protocol::TCompiledField& field) {
         return {m.oneByte()}; // taken unchecked
     case FieldKind::Expression:
         return matchExpression(m, field);
-    default: // any other bracketed field, or a malformed keyword form
-        return refuse(m);
+    default:
+        return captureOrRefuse(m, field.kind);
     }
 }
 
