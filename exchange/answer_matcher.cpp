@@ -54,6 +54,194 @@ uint16_t low16(int64_t v) {
     return static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu);
 }
 
+// What one match carries from field to field.
+struct Match {
+    AnswerWalk walk;
+    protocol::TFunctionEvaluator& ev;
+    base::TCRCGenerator& crc;
+    const std::span<uint8_t>* destination;
+    int64_t defaultOffset;
+    uint32_t sizeRegister; // 16 bits wide
+    uint32_t addrRegister = 0;
+    std::vector<StagedStore> stores{};
+
+    bool oneByte() const { return walk.has(1); }
+    uint8_t byte() const { return walk.has(1) ? walk.at(0) : 0; }
+    // Feeds the received bytes of a `count`-byte field that are there.
+    void feedReceived(uint64_t count) {
+        for (uint64_t i = 0; i < count && walk.has(i + 1); ++i)
+            walk.feed(walk.at(i));
+    }
+};
+
+// How one field went: whether it matched and how many bytes it takes.
+struct FieldStep {
+    bool ok;
+    uint64_t takes = 1;
+};
+
+std::optional<int64_t> argument(Match& m, const protocol::TCompiledField& field, size_t index) {
+    return field.programs.size() > index ? protocol::evaluateRounded(m.ev, field.programs[index])
+                                         : std::nullopt;
+}
+
+// A field that cannot match takes one byte; when it is there it still enters the CRC.
+FieldStep refuse(Match& m) {
+    if (m.oneByte())
+        m.walk.feed(m.byte());
+    return {false};
+}
+
+using protocol::FieldKind;
+
+// A bracketed capture: the variable it sets and, for SIZE and ADDR, the register whose bits `mask`
+// the byte replaces, `shift` bits up; the variable then takes the whole register.
+struct Capture {
+    FieldKind kind;
+    const char* variable;
+    uint32_t Match::*reg;
+    int shift;
+    uint32_t mask;
+};
+
+constexpr Capture kCaptures[] = {
+    {FieldKind::CaptureRecipient, "RECIPIENT", nullptr, 0, 0},
+    {FieldKind::CaptureErrorCode, "ERRORCODE", nullptr, 0, 0},
+    {FieldKind::CaptureSize, "SIZE", &Match::sizeRegister, 0, 0xFFFFu},
+    {FieldKind::CaptureSizeHigh, "SIZE", &Match::sizeRegister, 8, 0xFF00u},
+    {FieldKind::CaptureSizeLow, "SIZE", &Match::sizeRegister, 0, 0x00FFu},
+    {FieldKind::CaptureAddr, "ADDR", &Match::addrRegister, 0, 0xFFFFFFFFu},
+    {FieldKind::CaptureAddrByte0, "ADDR", &Match::addrRegister, 0, 0x000000FFu},
+    {FieldKind::CaptureAddrByte1, "ADDR", &Match::addrRegister, 8, 0x0000FF00u},
+    {FieldKind::CaptureAddrByte2, "ADDR", &Match::addrRegister, 16, 0x00FF0000u},
+    {FieldKind::CaptureAddrByte3, "ADDR", &Match::addrRegister, 24, 0xFF000000u},
+};
+
+// One byte into the capture's variable; the byte enters the CRC.
+FieldStep capture(Match& m, const Capture& c) {
+    if (!m.oneByte())
+        return {false};
+    const uint8_t b = m.byte();
+    long double value = b;
+    if (c.reg != nullptr) {
+        uint32_t& reg = m.*c.reg;
+        reg = (reg & ~c.mask) | (static_cast<uint32_t>(b) << c.shift);
+        value = reg;
+    }
+    m.ev.SetVariableQuiet(c.variable, value);
+    m.walk.feed(b);
+    return {true};
+}
+
+// A capture, or any other bracketed field or malformed keyword form, which never matches.
+FieldStep captureOrRefuse(Match& m, FieldKind kind) {
+    for (const Capture& c : kCaptures)
+        if (c.kind == kind)
+            return capture(m, c);
+    return refuse(m);
+}
+
+FieldStep matchOmitted(Match& m, const protocol::TCompiledField& field) {
+    if (field.argCount > 1)
+        return refuse(m);
+    std::optional<int64_t> n = 1;
+    if (field.argCount == 1)
+        n = argument(m, field, 0);
+    const uint64_t takes = n ? static_cast<uint64_t>(std::max<int64_t>(*n, 0)) : 1;
+    m.feedReceived(takes);
+    return {n && m.walk.has(takes), takes};
+}
+
+// Whether the received bytes of a block equal the destination's from `start`; the destination's
+// bytes enter the CRC.
+bool verifyBlock(Match& m, int64_t start, uint64_t count) {
+    bool same = true;
+    for (uint64_t i = 0; i < count && m.walk.has(i + 1); ++i) {
+        const uint8_t expected = (*m.destination)[static_cast<size_t>(start) + i];
+        same = same && m.walk.at(i) == expected;
+        m.walk.feed(expected);
+    }
+    return same;
+}
+
+// A bracketed block is stored into the destination (staged until the whole answer matched), an
+// unbracketed one is verified against it.
+FieldStep matchDataBlock(Match& m, const protocol::TCompiledField& field, bool store) {
+    if (m.destination == nullptr)
+        return {m.oneByte()}; // it takes one byte and neither stores nor checks it
+    const std::optional<int64_t> start = field.argCount >= 1 ? argument(m, field, 0) : m.defaultOffset;
+    const std::optional<int64_t> count =
+        field.argCount >= 2 ? argument(m, field, 1) : std::optional<int64_t>(m.sizeRegister);
+    if (!start || !count)
+        return refuse(m);
+    const uint64_t takes = low16(*count);
+    const bool inDestination = inside(m.destination, *start, takes);
+    bool ok = inDestination && m.walk.has(takes);
+    if (store || !inDestination)
+        m.feedReceived(takes);
+    else
+        ok = verifyBlock(m, *start, takes) && ok;
+    if (store && ok)
+        m.stores.push_back(
+            StagedStore{static_cast<size_t>(*start), m.walk.position(), static_cast<size_t>(takes)});
+    return {ok, takes};
+}
+
+FieldStep matchBytes(Match& m, const protocol::TCompiledField& field) {
+    std::optional<int64_t> value, count;
+    if (field.programs.size() == 2) {
+        value = argument(m, field, 0);
+        count = argument(m, field, 1);
+    }
+    if (!value || !count)
+        return refuse(m);
+    const uint64_t takes = low16(*count);
+    // Compared as 16-bit values: a value above 255 never matches.
+    const uint16_t expected = low16(*value);
+    bool ok = m.walk.has(takes);
+    for (uint64_t i = 0; i < takes && m.walk.has(i + 1); ++i) {
+        ok = ok && m.walk.at(i) == expected;
+        m.walk.feed(static_cast<uint8_t>(expected & 0xFFu));
+    }
+    return {ok, takes};
+}
+
+// LOW or HIGH of the CRC so far; the byte itself stays out of the CRC.
+FieldStep matchCrcByte(Match& m, int shift) {
+    return {m.oneByte() && m.byte() == ((m.crc.CRC() >> shift) & 0xFFu)};
+}
+
+FieldStep matchExpression(Match& m, const protocol::TCompiledField& field) {
+    const std::optional<int64_t> v = argument(m, field, 0);
+    const bool ok = m.oneByte() && v && *v == m.byte();
+    if (m.oneByte())
+        m.walk.feed(m.byte());
+    return {ok};
+}
+
+FieldStep matchField(Match& m, const protocol::TCompiledField& field) {
+    switch (field.kind) {
+    case FieldKind::Omitted:
+        return matchOmitted(m, field);
+    case FieldKind::StoreDataBlock:
+        return matchDataBlock(m, field, true);
+    case FieldKind::DataBlock:
+        return matchDataBlock(m, field, false);
+    case FieldKind::Bytes:
+        return matchBytes(m, field);
+    case FieldKind::CrcLow:
+        return matchCrcByte(m, 0);
+    case FieldKind::CrcHigh:
+        return matchCrcByte(m, 8);
+    case FieldKind::PackCrcExpression:
+        return {m.oneByte()}; // taken unchecked
+    case FieldKind::Expression:
+        return matchExpression(m, field);
+    default:
+        return captureOrRefuse(m, field.kind);
+    }
+}
+
 struct WalkResult {
     int32_t failure = 0; // as MatchAnswer returns it
     uint64_t needed = 0; // a trial's least byte count that could match; 0 when none can
@@ -72,214 +260,35 @@ WalkResult matchWalk(const protocol::TprCOMMANDS& commands, const protocol::TCom
     ev->SetVariableQuiet("ERRORCODE", -1);
     crc->Reset();
     ev->SetVariableQuiet("PACK_CRC", crc->CRC());
-    uint16_t sizeRegister = protocol::registerValue16(ev->GetVariable("SIZE"));
-    uint32_t addrRegister = 0;
+    Match m{AnswerWalk(received, *crc),
+            *ev,
+            *crc,
+            destination,
+            defaultOffset,
+            protocol::registerValue16(ev->GetVariable("SIZE"))};
 
-    AnswerWalk walk(received, *crc);
-    std::vector<StagedStore> stores;
     int32_t firstFailure = 0;
     int32_t fieldNumber = 0;
     for (const protocol::TCompiledField& field : answer.fields) {
         ++fieldNumber;
-        const uint64_t fieldStart = walk.taken();
-        bool ok = true;
-        uint64_t takes = 1;
-        const bool oneByte = walk.has(1);
-        const uint8_t byte = oneByte ? walk.at(0) : 0;
-
-        auto captureAddr = [&](int shift, uint32_t mask) {
-            addrRegister = (addrRegister & ~mask) | (static_cast<uint32_t>(byte) << shift);
-            ev->SetVariableQuiet("ADDR", addrRegister);
-        };
-
-        switch (field.kind) {
-        case protocol::FieldKind::CaptureRecipient:
-        case protocol::FieldKind::CaptureSize:
-        case protocol::FieldKind::CaptureSizeHigh:
-        case protocol::FieldKind::CaptureSizeLow:
-        case protocol::FieldKind::CaptureAddr:
-        case protocol::FieldKind::CaptureAddrByte0:
-        case protocol::FieldKind::CaptureAddrByte1:
-        case protocol::FieldKind::CaptureAddrByte2:
-        case protocol::FieldKind::CaptureAddrByte3:
-        case protocol::FieldKind::CaptureErrorCode:
-            if (!oneByte) {
-                ok = false;
-                break;
-            }
-            switch (field.kind) {
-            case protocol::FieldKind::CaptureRecipient:
-                ev->SetVariableQuiet("RECIPIENT", byte);
-                break;
-            case protocol::FieldKind::CaptureSize:
-                sizeRegister = byte;
-                ev->SetVariableQuiet("SIZE", sizeRegister);
-                break;
-            case protocol::FieldKind::CaptureSizeHigh:
-                sizeRegister = static_cast<uint16_t>((sizeRegister & 0x00FFu) | (byte << 8));
-                ev->SetVariableQuiet("SIZE", sizeRegister);
-                break;
-            case protocol::FieldKind::CaptureSizeLow:
-                sizeRegister = static_cast<uint16_t>((sizeRegister & 0xFF00u) | byte);
-                ev->SetVariableQuiet("SIZE", sizeRegister);
-                break;
-            case protocol::FieldKind::CaptureAddr:
-                captureAddr(0, 0xFFFFFFFFu);
-                break;
-            case protocol::FieldKind::CaptureAddrByte0:
-                captureAddr(0, 0x000000FFu);
-                break;
-            case protocol::FieldKind::CaptureAddrByte1:
-                captureAddr(8, 0x0000FF00u);
-                break;
-            case protocol::FieldKind::CaptureAddrByte2:
-                captureAddr(16, 0x00FF0000u);
-                break;
-            case protocol::FieldKind::CaptureAddrByte3:
-                captureAddr(24, 0xFF000000u);
-                break;
-            default:
-                ev->SetVariableQuiet("ERRORCODE", byte);
-                break;
-            }
-            walk.feed(byte);
-            break;
-
-        case protocol::FieldKind::Omitted: {
-            if (field.argCount > 1) {
-                ok = false;
-                if (oneByte)
-                    walk.feed(byte);
-                break;
-            }
-            int64_t n = 1;
-            if (field.argCount == 1) {
-                auto v =
-                    field.programs.empty() ? std::nullopt : protocol::evaluateRounded(*ev, field.programs[0]);
-                if (!v) {
-                    ok = false;
-                    n = 1;
-                } else {
-                    n = std::max<int64_t>(*v, 0);
-                }
-            }
-            takes = static_cast<uint64_t>(n);
-            for (uint64_t i = 0; i < takes && walk.has(i + 1); ++i)
-                walk.feed(walk.at(i));
-            if (!walk.has(takes))
-                ok = false;
-            break;
-        }
-
-        case protocol::FieldKind::StoreDataBlock:
-        case protocol::FieldKind::DataBlock: {
-            const bool store = field.kind == protocol::FieldKind::StoreDataBlock;
-            if (destination == nullptr) {
-                // Without a destination the field takes one byte and neither stores nor checks it.
-                ok = oneByte;
-                break;
-            }
-            std::optional<int64_t> start =
-                field.argCount >= 1 ? protocol::evaluateRounded(*ev, field.programs[0]) : defaultOffset;
-            std::optional<int64_t> count = field.argCount >= 2
-                                               ? protocol::evaluateRounded(*ev, field.programs[1])
-                                               : std::optional<int64_t>(sizeRegister);
-            if (!start || !count) {
-                ok = false;
-                if (oneByte)
-                    walk.feed(byte);
-                break;
-            }
-            takes = low16(*count);
-            const bool inDestination = inside(destination, *start, takes);
-            if (!inDestination || !walk.has(takes))
-                ok = false;
-            for (uint64_t i = 0; i < takes && walk.has(i + 1); ++i) {
-                const uint8_t got = walk.at(i);
-                if (store || !inDestination) {
-                    walk.feed(got);
-                } else {
-                    const uint8_t expected = (*destination)[static_cast<size_t>(*start) + i];
-                    if (got != expected)
-                        ok = false;
-                    walk.feed(expected);
-                }
-            }
-            if (store && ok)
-                stores.push_back(
-                    StagedStore{static_cast<size_t>(*start), walk.position(), static_cast<size_t>(takes)});
-            break;
-        }
-
-        case protocol::FieldKind::Bytes: {
-            std::optional<int64_t> value, count;
-            if (field.programs.size() == 2) {
-                value = protocol::evaluateRounded(*ev, field.programs[0]);
-                count = protocol::evaluateRounded(*ev, field.programs[1]);
-            }
-            if (!value || !count) {
-                ok = false;
-                if (oneByte)
-                    walk.feed(byte);
-                break;
-            }
-            takes = low16(*count);
-            // Compared as 16-bit values: a value above 255 never matches.
-            const uint16_t expected = low16(*value);
-            if (!walk.has(takes))
-                ok = false;
-            for (uint64_t i = 0; i < takes; ++i) {
-                if (walk.has(i + 1) && walk.at(i) != expected)
-                    ok = false;
-                if (!walk.has(i + 1))
-                    break;
-                walk.feed(static_cast<uint8_t>(expected & 0xFFu));
-            }
-            break;
-        }
-
-        case protocol::FieldKind::CrcLow:
-            ok = oneByte && byte == (crc->CRC() & 0xFFu);
-            break;
-        case protocol::FieldKind::CrcHigh:
-            ok = oneByte && byte == ((crc->CRC() >> 8) & 0xFFu);
-            break;
-        case protocol::FieldKind::PackCrcExpression:
-            ok = oneByte;
-            break;
-
-        case protocol::FieldKind::Expression: {
-            auto v =
-                field.programs.empty() ? std::nullopt : protocol::evaluateRounded(*ev, field.programs[0]);
-            ok = oneByte && v && *v == byte;
-            if (oneByte)
-                walk.feed(byte);
-            break;
-        }
-
-        default: // any other bracketed field, or a malformed keyword form
-            ok = false;
-            if (oneByte)
-                walk.feed(byte);
-            break;
-        }
-
-        walk.take(takes);
-        if (takes == 1)
+        const uint64_t fieldStart = m.walk.taken();
+        const FieldStep step = matchField(m, field);
+        m.walk.take(step.takes);
+        if (step.takes == 1)
             ev->SetVariableQuiet("PACK_CRC", crc->CRC());
-        if (!ok && firstFailure == 0)
+        if (!step.ok && firstFailure == 0)
             firstFailure = fieldNumber;
         if (firstFailure != 0 && !commit) {
             // Bytes that are there and do not fit rule the template out; missing ones may still come.
-            const uint64_t end = fieldStart + takes;
+            const uint64_t end = fieldStart + step.takes;
             return {firstFailure, end > received.size() && end > fieldStart ? end : 0};
         }
     }
-    if (firstFailure == 0 && walk.taken() != received.size())
+    if (firstFailure == 0 && m.walk.taken() != received.size())
         firstFailure = fieldNumber + 1;
     if (firstFailure != 0 || !commit)
         return {firstFailure, firstFailure == 0 ? received.size() : 0};
-    for (const StagedStore& s : stores)
+    for (const StagedStore& s : m.stores)
         std::copy_n(received.begin() + static_cast<std::ptrdiff_t>(s.from), s.count,
                     destination->begin() + static_cast<std::ptrdiff_t>(s.address));
     return {};

@@ -8,12 +8,14 @@
 #include "exchange/exchange_reporter.h"
 #include "exchange/exchange_settings.h"
 #include "exchange/frame_builder.h"
+#include "exchange/retry_policy.h"
 #include "protocol/function_evaluator.h"
 #include "protocol/protocol_description.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -110,10 +112,98 @@ std::size_t collectAnswer(ExchangeContext& ctx, const protocol::TprCOMMAND& comm
     return count;
 }
 
+// Builds the command's frame into `frame`: the bytes to send, or none when it cannot be built (the
+// device log says why).
+std::optional<std::span<const std::uint8_t>> buildCommandFrame(ExchangeContext& ctx,
+                                                               const protocol::TprCOMMAND& command,
+                                                               const ListBuffers& buffers,
+                                                               std::vector<std::uint8_t>& frame) {
+    const std::span<const std::uint8_t> source = buffers.send;
+    const TFrameResult built = BuildFrame(ctx.protocol.Commands, command, buffers.sendOffset,
+                                          source.empty() ? nullptr : &source, std::span<std::uint8_t>(frame));
+    if (!built.built) {
+        ctx.reporter.deviceLogLine(built.message);
+        return std::nullopt;
+    }
+    // The frame goes out as built, 0xAA in the field's place, as devices expect; the log says so.
+    if (built.result != 0)
+        ctx.reporter.deviceLogLine("Команда \"" + command.Name + "\": поле " + std::to_string(built.result) +
+                                   " не вычислено, вместо него передано 0xAA");
+    return std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(built.length));
+}
+
+// Empties the port and writes the frame of attempt `retry` (0 for the first); the read timeout is
+// then the echo's.
+void send(ExchangeContext& ctx, std::span<const std::uint8_t> frame, const std::string& command, int retry) {
+    TComm& comm = ctx.comm;
+    clearPort(comm);
+    if (ctx.observer)
+        ctx.observer->attemptStarting(command, retry);
+    comm.Write(frame.data(), static_cast<int>(frame.size()));
+    comm.setReadTimeout(kEchoTimeoutMs);
+}
+
 // Tells the observer, when there is one, how an attempt ended.
 void attemptEnded(ExchangeContext& ctx, ExchangeResult result) {
     if (ctx.observer)
         ctx.observer->attemptEnded(result);
+}
+
+// Whether the frame's own bytes came back, in order.
+bool echoReturned(TComm& comm, std::span<const std::uint8_t> frame) {
+    for (std::uint8_t sent : frame) {
+        std::uint8_t back = 0;
+        if (!comm.ReadByte(back) || back != sent)
+            return false;
+    }
+    return true;
+}
+
+// What every attempt of one command needs.
+struct CommandRun {
+    ExchangeContext& ctx;
+    const protocol::TprCOMMAND& command;
+    const protocol::TIgnoreList* ignore;
+    const ListBuffers& buffers;
+    bool echo;
+    bool byTemplate; // the answer ends as soon as it forms a whole answer
+};
+
+// Matches the answer against the answer template, then the exception template. A match sets the
+// outcome's answer kind and size; bytes matching neither go to the error log.
+AttemptResult classify(const CommandRun& run, std::span<const std::uint8_t> answer, ListOutcome& out) {
+    const protocol::TprCOMMANDS& commands = run.ctx.protocol.Commands;
+    std::span<std::uint8_t> destination = run.buffers.receive;
+    const std::span<std::uint8_t>* destinationPtr = destination.empty() ? nullptr : &destination;
+    const std::int64_t offset = run.buffers.receiveOffset;
+    AttemptResult result;
+    if (MatchAnswer(commands, run.command.compiledAnswer(), answer, destinationPtr, offset) == 0) {
+        out.answerKind = kAnswerNormal;
+    } else if (MatchAnswer(commands, run.command.compiledExceptn(), answer, destinationPtr, offset) == 0) {
+        out.answerKind = kAnswerException;
+        const std::int32_t code = roundedVariable(run.ctx.evaluator, "ERRORCODE");
+        result = {AttemptEnd::Exception, code, ignored(run.ignore, code)};
+    } else {
+        run.ctx.reporter.rawAnswer(answer);
+        return {AttemptEnd::Garbled};
+    }
+    out.size = roundedVariable(run.ctx.evaluator, "SIZE");
+    return result;
+}
+
+// One attempt after its frame was sent: the echo, the answer, what the answer is.
+AttemptResult runAttempt(const CommandRun& run, std::span<const std::uint8_t> frame,
+                         std::vector<std::uint8_t>& received, ListOutcome& out) {
+    TComm& comm = run.ctx.comm;
+    if (run.echo && !echoReturned(comm, frame))
+        return {comm.WaitAbandoned() ? AttemptEnd::Cancelled : AttemptEnd::NoEcho};
+    out.answerKind = kAnswerNone;
+    const std::size_t count = collectAnswer(run.ctx, run.command, received, run.buffers, run.byTemplate);
+    if (comm.WaitAbandoned())
+        return {AttemptEnd::Cancelled};
+    if (count == 0)
+        return {AttemptEnd::NoAnswer};
+    return classify(run, std::span<const std::uint8_t>(received.data(), count), out);
 }
 
 } // namespace
@@ -129,123 +219,41 @@ ListOutcome ExecuteCommand(ExchangeContext& ctx, const protocol::TprCOMMAND& com
                            const protocol::TIgnoreList* ignore, const ListBuffers& buffers) {
     ListOutcome out;
     out.answerKind = kAnswerNone;
-    const std::span<const std::uint8_t> source = buffers.send;
-    const std::span<std::uint8_t> destination = buffers.receive;
-    const std::span<const std::uint8_t>* sourcePtr = source.empty() ? nullptr : &source;
-    const std::span<std::uint8_t>* destinationPtr = destination.empty() ? nullptr : &destination;
-    const protocol::TprCOMMANDS& commands = ctx.protocol.Commands;
     std::vector<std::uint8_t> frame(kSendBufferSize, kSendFill);
-    std::vector<std::uint8_t> received(kReceiveBufferSize, kReceiveFill);
-
-    const TFrameResult built =
-        BuildFrame(commands, command, buffers.sendOffset, sourcePtr, std::span<std::uint8_t>(frame));
-    if (!built.built) {
-        ctx.reporter.deviceLogLine(built.message);
+    const std::optional<std::span<const std::uint8_t>> frameBytes =
+        buildCommandFrame(ctx, command, buffers, frame);
+    if (!frameBytes) {
         out.result = kFrameNotBuilt;
         return out;
     }
-    // The frame goes out as built, 0xAA in the field's place, as devices expect; the log says so.
-    if (built.result != 0)
-        ctx.reporter.deviceLogLine("Команда \"" + command.Name + "\": поле " + std::to_string(built.result) +
-                                   " не вычислено, вместо него передано 0xAA");
-    const auto frameBytes =
-        std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(built.length));
-    if (frameBytes.empty()) {
+    if (frameBytes->empty()) {
         pause(ctx, command.AnswerTimeout);
         return out;
     }
-
-    TComm& comm = ctx.comm;
-    const bool echo = ctx.settings.echo();
-    const bool byTemplate = ctx.settings.answerEndsByTemplate();
-    const int mode = command.effectiveExceptionMode();
-
-    ExchangeResult result = kExchangeOk;
-    for (int attempt = 0; attempt < kAttempts;) {
-        clearPort(comm);
-        if (ctx.observer)
-            ctx.observer->attemptStarting(command.Name, attempt);
-        comm.Write(frameBytes.data(), static_cast<int>(frameBytes.size()));
-        comm.setReadTimeout(kEchoTimeoutMs);
-        result = kExchangeOk;
-
-        if (command.storedAnswer().empty()) {
-            pause(ctx, command.AnswerTimeout);
-            out.result = kExchangeOk;
-            attemptEnded(ctx, out.result);
-            return out;
-        }
-
-        if (echo) {
-            for (std::uint8_t sent : frameBytes) {
-                std::uint8_t back = 0;
-                if (!comm.ReadByte(back) || back != sent) {
-                    out.result = comm.WaitAbandoned() ? kExchangeCancelled : kNoEcho;
-                    attemptEnded(ctx, out.result);
-                    return out;
-                }
-            }
-        }
-
-        out.answerKind = kAnswerNone;
-        const std::size_t count = collectAnswer(ctx, command, received, buffers, byTemplate);
-        if (comm.WaitAbandoned()) {
-            out.result = kExchangeCancelled;
-            attemptEnded(ctx, out.result);
-            return out;
-        }
-        bool last = false;
-        if (count == 0) {
-            result = kNoAnswer;
-            if (mode == 0)
-                last = true;
-            else if (mode == 2) {
-                result = kExchangeOk;
-                last = true;
-            }
-        } else {
-            const auto answer = std::span<const std::uint8_t>(received.data(), count);
-            std::int32_t code = -1;
-            bool matched = true;
-            if (MatchAnswer(commands, command.compiledAnswer(), answer, destinationPtr,
-                            buffers.receiveOffset) == 0) {
-                out.answerKind = kAnswerNormal;
-            } else if (MatchAnswer(commands, command.compiledExceptn(), answer, destinationPtr,
-                                   buffers.receiveOffset) == 0) {
-                out.answerKind = kAnswerException;
-                code = roundedVariable(ctx.evaluator, "ERRORCODE");
-            } else {
-                matched = false;
-                ctx.reporter.rawAnswer(answer);
-                result = kWrongAnswer;
-                last = !(mode == 1 && ctx.settings.repeatGarbled());
-            }
-            if (matched) {
-                if (ignored(ignore, code))
-                    code = -1;
-                if (code < 0) {
-                    result = kExchangeOk;
-                    last = true;
-                } else if (mode == 2) {
-                    result = kExchangeOk;
-                    last = true;
-                } else {
-                    result = deviceErrorResult(code);
-                    last = mode == 0;
-                }
-                out.size = roundedVariable(ctx.evaluator, "SIZE");
-            }
-        }
-
-        ++attempt;
-        attemptEnded(ctx, result);
-        if (result != kExchangeOk)
-            ++ctx.CommErrors;
-        if (last)
-            break;
+    if (command.storedAnswer().empty()) {
+        // Nothing to read: the command's time passes after the frame instead.
+        send(ctx, *frameBytes, command.Name, 0);
+        pause(ctx, command.AnswerTimeout);
+        attemptEnded(ctx, out.result);
+        return out;
     }
-    out.result = result;
-    return out;
+
+    const CommandRun run{
+        ctx, command, ignore, buffers, ctx.settings.echo(), ctx.settings.answerEndsByTemplate()};
+    const int mode = command.effectiveExceptionMode();
+    std::vector<std::uint8_t> received(kReceiveBufferSize, kReceiveFill);
+    for (int attempt = 1;; ++attempt) {
+        send(ctx, *frameBytes, command.Name, attempt - 1);
+        const AttemptResult result = runAttempt(run, *frameBytes, received, out);
+        const bool repeatGarbled = result.end == AttemptEnd::Garbled && ctx.settings.repeatGarbled();
+        const AttemptVerdict verdict = nextStep(mode, result, repeatGarbled, attempt);
+        if (verdict.counted)
+            ++ctx.CommErrors;
+        out.result = verdict.result;
+        attemptEnded(ctx, out.result);
+        if (!verdict.again)
+            return out;
+    }
 }
 
 ListOutcome ExecuteActionList(ExchangeContext& ctx, int listIndex, const ListBuffers& buffers) {

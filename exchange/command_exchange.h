@@ -27,17 +27,19 @@ namespace exchange {
 //  - up to three attempts, each: clear the port's queues and any waiting input, write the frame; a
 //    command without Answer template pauses AnswerTimeout ms as stored and succeeds without reading;
 //    with Port settings/Echo on the frame's bytes must come back first (else −3 at once, not counted);
-//    the first answer byte is awaited AnswerTimeout ms (5000 when 0 or less) from when the frame has
-//    left the wire, then bytes are collected until a gap of one character time + 20 ms or until 2200
-//    bytes; with the profile's Protocol/Answer end "template" (the default; "gap" turns it off) the
-//    answer also ends as soon as the bytes form a whole answer or exception answer;
+//    the first answer byte is awaited effectiveAnswerTimeout() ms (5000 when 0 or less) from when
+//    the frame has left the wire, then bytes are collected until a gap of one character time + 20 ms
+//    or until 2200 bytes; with the profile's Protocol/Answer end "template" (the default; "gap" turns
+//    it off) the answer also ends as soon as the bytes form a whole answer or exception answer;
 //  - no byte: −1, and exception mode 0 stops, 1 repeats, 2 turns it into 0;
 //  - bytes matching neither template: −2, the bytes go to the error log, no repeat (with the
-//    profile's Protocol/Repeat garbled answers on, or ctx.repeatGarbled set, mode 1 repeats);
+//    profile's Protocol/Repeat garbled answers on, ctx.settings.repeatGarbled(), mode 1 repeats);
 //  - the line's wait hook ended a wait (the user cancelled): −6 at once, nothing counted or reported;
-//  - an exception answer with code k: k in `ignore` counts as success; otherwise mode 0 gives k + 1,
-//    mode 1 repeats with k + 1, mode 2 turns it into 0;
+//  - an exception answer with code k: k in `ignore`, or k below 0 (the template captured no
+//    ERRORCODE), counts as success; otherwise mode 0 gives k + 1, mode 1 repeats with k + 1, mode 2
+//    turns it into 0;
 //  - every attempt whose result is not 0 increments ctx.CommErrors.
+// These rules after an attempt are nextStep (exchange/retry_policy.h).
 // The outcome holds the result of the last attempt, the answer kind (−1 nothing matched, 1 answer,
 // 2 exception) and the SIZE variable after a match (else 0). −4 when the frame does not fit the send
 // buffer (nothing is sent; the device log says why).
