@@ -2,6 +2,7 @@
 
 #include "base/codepage.h"
 #include "base/crc32.h"
+#include "image/envelope_format.h"
 #include "image/lh5_decoder.h"
 #include "image/lh5_encoder.h"
 #include "image/running_sum_coder.h"
@@ -14,25 +15,23 @@ namespace image {
 
 namespace {
 
-constexpr size_t kRecordOffset = 36;
+constexpr size_t kRecordOffset = kEnvelopeRecordAt;
 constexpr size_t kRecordSize = 64;
-constexpr size_t kCrcOffset = 100;
-constexpr size_t kSizeOffset = 104;
-constexpr size_t kPackedOffset = 112;
-constexpr size_t kCountOffset = 124;
-constexpr size_t kEntryOffset = 128;
+constexpr size_t kCrcOffset = kEnvelopeContainerCrcAt;
+constexpr size_t kSizeOffset = kEnvelopeSizeAt;
+constexpr size_t kPackedOffset = kEnvelopePackedAt;
+constexpr size_t kCountOffset = kEnvelopeEntriesAt;
+constexpr size_t kEntryOffset = kEnvelopeEntriesAt + 4;
 constexpr uint32_t kCrcInitial = 0xFFFFFFFF;
 constexpr size_t kMaxPackInput = 0x7FFFFFFF;
 constexpr size_t kMaxShortText = 255;
 
 uint32_t readLe32(std::span<const uint8_t> in, size_t at) {
-    return static_cast<uint32_t>(in[at]) | (static_cast<uint32_t>(in[at + 1]) << 8) |
-           (static_cast<uint32_t>(in[at + 2]) << 16) | (static_cast<uint32_t>(in[at + 3]) << 24);
+    return image::readLe32(in.data() + at);
 }
 
 void writeLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    image::writeLe32(out.data() + at, value);
 }
 
 void appendLe32(std::vector<uint8_t>& out, uint32_t value) {
@@ -94,7 +93,7 @@ bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStre
     entry.Size = static_cast<uint32_t>(InStream.size());
 
     std::vector<uint8_t> out(kCountOffset, 0);
-    std::memcpy(out.data(), kMagic, sizeof kMagic);
+    std::memcpy(out.data(), kEnvelopeMagic, sizeof kEnvelopeMagic);
     const auto record = placeholderRecord();
     std::copy(record.begin(), record.end(), out.begin() + kRecordOffset);
     appendLe32(out, 1);
@@ -131,7 +130,8 @@ bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutSt
     m_dataOffset = m_dataEnd = m_origSize = 0;
     m_entries.clear();
 
-    if (InStream.size() < sizeof kMagic || std::memcmp(InStream.data(), kMagic, sizeof kMagic) != 0)
+    if (InStream.size() < sizeof kEnvelopeMagic ||
+        std::memcmp(InStream.data(), kEnvelopeMagic, sizeof kEnvelopeMagic) != 0)
         return fail(TArcFailure::NotContainer);
     // A container too short to hold its CRC and size fields, or whose size runs past the input,
     // is a cut file: its CRC cannot match.

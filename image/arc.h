@@ -49,7 +49,6 @@ enum class TArcFailure {
 class TArc {
   public:
     static constexpr uint32_t kMaxOrigSize = 0x800000; // the memory image's capacity
-    static constexpr char kMagic[4] = {'K', 'T', 'L', 'A'};
 
     TArc() = default;
 
