@@ -16,10 +16,12 @@ cmake --build "$build" -j2 --target velmora-sim examples window_line_figures >/d
 sim="$build/velmora-sim"
 desc=$(realpath "$build/examples/sim.vpdf")
 work=$(mktemp -d)
+export XDG_RUNTIME_DIR="$work/xdg"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 . scripts/lib/sim-line.sh
 trap 'stop_sim; rm -rf "$work"' EXIT
 
-in_window() { # operation; prints the seconds the window took
+in_window() { # operation; prints the seconds the window took and the processor time it used
     QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1600x1000x24" \
         "$build/app/ui/window_line_figures" "$work/prog.ini" "$work/fw.hex" "$1"
 }
@@ -29,13 +31,15 @@ for baud in 115200 9600; do
     index=12; [ "$baud" = 9600 ] && index=6
     start_sim --baud "$baud"
     settings "$index" 0x2100 0x3FFF 128 "$line"
-    t=$(in_window write)
+    read -r t cpu < <(in_window write)
     requests=$(( $(frames) * 10 + 0x1F00 ))
-    report "window: write 0x2100..0x3FFF at $baud bit/s" "$t" "$(wire_seconds "$baud" $(( $(answered_bytes) + requests )))"
+    report "window: write 0x2100..0x3FFF at $baud bit/s" "$t" \
+        "$(wire_seconds "$baud" $(( $(answered_bytes) + requests )))" "   window cpu $cpu s"
     stop_sim
     start_sim --baud "$baud"
     settings "$index" 0x2100 0x3FFF 128 "$line"
-    t=$(in_window read)
-    report "window: read 0x2100..0x3FFF at $baud bit/s" "$t" "$(wire_seconds "$baud" $(( $(answered_bytes) + $(frames) * 10 )))"
+    read -r t cpu < <(in_window read)
+    report "window: read 0x2100..0x3FFF at $baud bit/s" "$t" \
+        "$(wire_seconds "$baud" $(( $(answered_bytes) + $(frames) * 10 )))" "   window cpu $cpu s"
     stop_sim
 done

@@ -1,6 +1,7 @@
 // Time of one device operation in the main window, from the menu action to its end, with the Qt event
-// loop running as for a person at the window. Prints the seconds on standard output; the wire time of
-// the same bytes is worked out by scripts/window-line-bench.sh from the simulator's log.
+// loop running as for a person at the window. Prints the seconds and the processor time the program
+// used meanwhile (how much of the time is the window's own work rather than waiting for the line); the
+// wire time of the same bytes is worked out by scripts/window-line-bench.sh from the simulator's log.
 //   window_line_figures SETTINGS FIRMWARE read|write
 
 #include "app/ui/main_window.h"
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace {
 
@@ -35,6 +37,16 @@ void waitForTheEnd(app::ui::MainWindow& window) {
     poll.start(2);
     if (window.sequencer().paging())
         loop.exec();
+}
+
+// Processor time this process has used, user and system, in seconds.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 } // namespace
@@ -59,14 +71,16 @@ int main(int argc, char** argv) {
 
     QAction* action = window.action(std::strcmp(argv[3], "read") == 0 ? "DevRead" : "DevWrite");
     QElapsedTimer t;
+    const double cpuBefore = cpuSeconds();
     t.start();
     action->trigger();
     waitForTheEnd(window);
     const double seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    const double cpu = cpuSeconds() - cpuBefore;
     if (window.sequencer().outcome() != exchange::OperationSequencer::Outcome::Completed) {
         std::fprintf(stderr, "the %s did not complete\n", argv[3]);
         return 1;
     }
-    std::printf("%.3f\n", seconds);
+    std::printf("%.3f %.3f\n", seconds, cpu);
     return 0;
 }

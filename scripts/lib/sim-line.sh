@@ -43,6 +43,6 @@ wire_seconds() { # baud, bytes
 answered_bytes() { grep -o 'answered [0-9]* bytes' "$work/sim.log" | awk '{ s += $2 } END { print s + 0 }'; }
 frames() { grep -c 'answered' "$work/sim.log" || true; }
 
-report() { # name, seconds, wire seconds
-    awk -v n="$1" -v t="$2" -v w="$3" 'BEGIN { printf "%-44s %8.2f s   wire %7.2f s   ratio %5.2f\n", n, t, w, (w > 0 ? t / w : 0) }'
+report() { # name, seconds, wire seconds[, text after the figures]
+    awk -v n="$1" -v t="$2" -v w="$3" -v x="${4:-}" 'BEGIN { printf "%-44s %8.2f s   wire %7.2f s   ratio %5.2f%s\n", n, t, w, (w > 0 ? t / w : 0), x }'
 }
