@@ -12,44 +12,8 @@ cli="$build/velmora-cli"
 sim="$build/velmora-sim"
 desc=$(realpath "$build/examples/sim.vpdf")
 work=$(mktemp -d)
-sim_pid=
-trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
-
-# Starts the simulator with the given options; sets $line.
-start_sim() {
-    "$sim" -v "$@" >"$work/sim.out" 2>"$work/sim.log" &
-    sim_pid=$!
-    for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
-    line=$(head -1 "$work/sim.out")
-}
-stop_sim() { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; sim_pid=; }
-
-settings() { # baud index, FLASH start, FLASH end, page size
-    cat >"$work/prog.ini" <<INI
-[Profiles]
-active=default
-[Port settings]
-baudrate=$1
-[default\\Connection]
-protocolFile=$desc
-FLASH start=$2
-FLASH end=$3
-[default\\Protocol]
-Pagesize=$4
-INI
-}
-
-# Bytes on the wire: every frame sent (from the simulator's log: request length is not logged, so the
-# request sizes of the example description are added: 10 bytes per read, 10 + data per write).
-wire_seconds() { # baud, bytes
-    awk -v b="$1" -v n="$2" 'BEGIN { printf "%.3f", n * 10 / b }'
-}
-answered_bytes() { grep -o 'answered [0-9]* bytes' "$work/sim.log" | awk '{ s += $2 } END { print s + 0 }'; }
-frames() { grep -c 'answered' "$work/sim.log" || true; }
-
-report() { # name, seconds, wire seconds
-    awk -v n="$1" -v t="$2" -v w="$3" 'BEGIN { printf "%-44s %8.2f s   wire %7.2f s   ratio %5.2f\n", n, t, w, (w > 0 ? t / w : 0) }'
-}
+. scripts/lib/sim-line.sh
+trap 'stop_sim; rm -rf "$work"' EXIT
 
 timed() { local s e; s=$(date +%s.%N); "$@" >/dev/null; e=$(date +%s.%N); awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }'; }
 

@@ -77,6 +77,7 @@ constexpr int kWindowWidth = 565;
 constexpr int kWatchPeriodMs = 1000;
 // The next page starts as soon as the window has served its events.
 constexpr int kPageTickMs = 0;
+constexpr int kPagePaintMs = 50;
 constexpr int kRowHeight = 16;
 constexpr int kDumpFontPixels = 13;
 constexpr int kLogHeight = 100;
@@ -873,11 +874,16 @@ bool MainWindow::serveWaitEvents() {
 void MainWindow::pageTick() {
     m_sequencer->tick();
     m_device.context().address = m_sequencer->address();
-    // The pages read so far show as they arrive.
+    const bool ended = !m_sequencer->paging();
+    if (ended)
+        m_pageTimer->stop();
+    // The pages read so far show as they arrive, but drawing the dump takes longer than a page at high
+    // speeds: while pages arrive they are drawn at most every kPagePaintMs, and the last one always.
+    if (!ended && m_pagePainted.isValid() && m_pagePainted.elapsed() < kPagePaintMs)
+        return;
+    m_pagePainted.start();
     m_dumpView->viewport()->update();
     updateProgressPanel();
-    if (!m_sequencer->paging())
-        m_pageTimer->stop();
 }
 
 void MainWindow::updateProgressPanel() {

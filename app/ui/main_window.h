@@ -17,6 +17,7 @@
 #include "exchange/operation_sequencer.h"
 #include "image/hex_file.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <filesystem>
@@ -209,6 +210,8 @@ class MainWindow final : public QMainWindow,
     QLabel* m_status[3] = {};
     QTimer* m_watchTimer = nullptr;
     QTimer* m_pageTimer = nullptr;
+    // When the dump and the progress panel were last drawn during a device operation.
+    QElapsedTimer m_pagePainted;
     QFrame* m_progressPanel = nullptr;
     QAbstractButton* m_cancelButton = nullptr;
     QProgressBar* m_progressBar = nullptr;
