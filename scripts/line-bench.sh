@@ -24,11 +24,13 @@ for baud in 115200 9600; do
     start_sim --baud "$baud"
     t=$(timed "$cli" -q --settings "$work/prog.ini" --port "$line" device write "$work/fw.hex")
     requests=$(( $(frames) * 10 + 0x1F00 ))
-    report "write 0x2100..0x3FFF at $baud bit/s" "$t" "$(wire_seconds "$baud" $(( $(answered_bytes) + requests )))"
+    wire=$(wire_seconds "$baud" $(( $(answered_bytes) + requests )))
+    report "write 0x2100..0x3FFF at $baud bit/s" "$t" "$wire" "$(protocol_minimum "$baud" "$wire" "$(frames)" "$t")"
     stop_sim
     start_sim --baud "$baud"
     t=$(timed "$cli" -q --settings "$work/prog.ini" --port "$line" device read "$work/r.bin")
-    report "read 0x2100..0x3FFF at $baud bit/s" "$t" "$(wire_seconds "$baud" $(( $(answered_bytes) + $(frames) * 10 )))"
+    wire=$(wire_seconds "$baud" $(( $(answered_bytes) + $(frames) * 10 )))
+    report "read 0x2100..0x3FFF at $baud bit/s" "$t" "$wire" "$(protocol_minimum "$baud" "$wire" "$(frames)" "$t")"
     stop_sim
 done
 

@@ -33,13 +33,15 @@ for baud in 115200 9600; do
     settings "$index" 0x2100 0x3FFF 128 "$line"
     read -r t cpu < <(in_window write)
     requests=$(( $(frames) * 10 + 0x1F00 ))
-    report "window: write 0x2100..0x3FFF at $baud bit/s" "$t" \
-        "$(wire_seconds "$baud" $(( $(answered_bytes) + requests )))" "   window cpu $cpu s"
+    wire=$(wire_seconds "$baud" $(( $(answered_bytes) + requests )))
+    report "window: write 0x2100..0x3FFF at $baud bit/s" "$t" "$wire" \
+        "$(protocol_minimum "$baud" "$wire" "$(frames)" "$t")   window cpu $cpu s"
     stop_sim
     start_sim --baud "$baud"
     settings "$index" 0x2100 0x3FFF 128 "$line"
     read -r t cpu < <(in_window read)
-    report "window: read 0x2100..0x3FFF at $baud bit/s" "$t" \
-        "$(wire_seconds "$baud" $(( $(answered_bytes) + $(frames) * 10 )))" "   window cpu $cpu s"
+    wire=$(wire_seconds "$baud" $(( $(answered_bytes) + $(frames) * 10 )))
+    report "window: read 0x2100..0x3FFF at $baud bit/s" "$t" "$wire" \
+        "$(protocol_minimum "$baud" "$wire" "$(frames)" "$t")   window cpu $cpu s"
     stop_sim
 done

@@ -43,6 +43,16 @@ wire_seconds() { # baud, bytes
 answered_bytes() { grep -o 'answered [0-9]* bytes' "$work/sim.log" | awk '{ s += $2 } END { print s + 0 }'; }
 frames() { grep -c 'answered' "$work/sim.log" || true; }
 
+# The least time the protocol allows: the bytes, plus the silence of 3.5 characters (1.75 ms above
+# 19200 bit/s) that must separate every request from its answer and every answer from the next
+# request. Prints it and the ratio of the measured time to it.
+protocol_minimum() { # baud, wire seconds, frames, measured seconds
+    awk -v b="$1" -v w="$2" -v f="$3" -v t="$4" 'BEGIN {
+        gap = (b > 19200) ? 0.00175 : 35 / b
+        m = w + f * 2 * gap
+        printf "   with silences %6.2f s   ratio %5.2f", m, (m > 0 ? t / m : 0) }'
+}
+
 report() { # name, seconds, wire seconds[, text after the figures]
     awk -v n="$1" -v t="$2" -v w="$3" -v x="${4:-}" 'BEGIN { printf "%-44s %8.2f s   wire %7.2f s   ratio %5.2f%s\n", n, t, w, (w > 0 ? t / w : 0), x }'
 }
