@@ -37,6 +37,7 @@ class DeviceSession {
     const exchange::ExchangeContext& context() const { return m_ctx; }
     ExchangeDeviceHost& host() { return m_host; }
     const ExchangeDeviceHost& host() const { return m_host; }
+    const DeviceSurroundings& surroundings() const { return m_around; }
 
     // Sets the protocol variables and the frame context from the settings and the image.
     void setProtocolVariables();

@@ -31,6 +31,7 @@ class DeviceSession {
     DeviceSession& operator=(const DeviceSession&) = delete;
 
     app::ExchangeDeviceHost& host() { return m_device->host(); }
+    app::DeviceSession& device() { return *m_device; }
     image::THEXFile& image() { return m_image; }
     app::SettingsStore& settings() { return m_store; }
     protocol::TProtocol& protocol() { return m_device->protocol(); }

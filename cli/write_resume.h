@@ -1,12 +1,13 @@
 #pragma once
 // The checkpoint side of `device write`: a checkpoint after each page the device acknowledged,
 // removed when the write ends well, and --resume, which goes on after the checkpoint's page when the
-// image and the device are the ones it names.
+// image and the device are the ones it names. The messages on the error output are this tool's; the
+// rules are app::ResumableWrite's.
 
-#include "app/write_checkpoint.h"
+#include "app/resumable_write.h"
 
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 namespace cli {
 
@@ -28,12 +29,10 @@ class WriteResume {
 
   private:
     bool refuse(const std::string& why);
-    void skipEraseSteps();
 
     DeviceSession& m_session;
     bool m_resume;
-    std::filesystem::path m_path;
-    app::WriteCheckpoint m_checkpoint;
+    app::ResumableWrite m_write;
     bool m_saveFailed = false;
 };
 

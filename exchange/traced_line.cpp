@@ -45,7 +45,8 @@ std::size_t TracedLine::write(std::span<const std::uint8_t> bytes, std::chrono::
     beginWait();
     const std::int64_t at = traceClock();
     const std::size_t n = m_inner->write(bytes, total);
-    m_trace->write({at, true, m_command, m_retry, std::nullopt, bytes.first(n)});
+    if (m_trace)
+        m_trace->write({at, true, m_command, m_retry, std::nullopt, bytes.first(n)});
     return n;
 }
 
@@ -73,7 +74,8 @@ void TracedLine::attemptEnded(ExchangeResult result) {
         return;
     m_inAttempt = false;
     const std::int64_t at = m_answer.empty() ? traceClock() : m_answerStart;
-    m_trace->write({at, false, m_command, m_retry, result, m_answer});
+    if (m_trace)
+        m_trace->write({at, false, m_command, m_retry, result, m_answer});
     m_answer.clear();
 }
 

@@ -2,7 +2,8 @@
 // A serial line that writes every frame it sends and every answer it receives into a frame trace,
 // around the line that really talks to the device. As the exchange's observer it learns which
 // command a frame belongs to and how the attempt ended; an answer's line is written then, stamped
-// with the time of its first byte.
+// with the time of its first byte. Without a trace file the frames pass untouched; the file may be
+// set and cleared between any two calls (the window's exchange log is switched on and off so).
 
 #include "exchange/exchange_observer.h"
 #include "exchange/frame_trace.h"
@@ -17,6 +18,10 @@ namespace exchange {
 class TracedLine final : public SerialLine, public ExchangeObserver {
   public:
     TracedLine(std::unique_ptr<SerialLine> inner, std::unique_ptr<FrameTraceFile> trace);
+
+    // Null stops the trace.
+    void setTrace(std::unique_ptr<FrameTraceFile> trace) { m_trace = std::move(trace); }
+    bool tracing() const { return m_trace != nullptr; }
 
     bool open(const std::string& path, std::string& reason) override;
     void close() override;

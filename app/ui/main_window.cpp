@@ -39,6 +39,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -155,12 +156,20 @@ class DumpDelegate final : public QStyledItemDelegate {
     }
 };
 
+// The port with a frame trace around it that writes nothing until a trace file is set.
+std::unique_ptr<exchange::SerialLine> tracedPort(exchange::TracedLine*& traced) {
+    auto line =
+        std::make_unique<exchange::TracedLine>(std::make_unique<exchange::PosixSerialLine>(), nullptr);
+    traced = line.get();
+    return line;
+}
+
 } // namespace
 
 MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path& settingsPath,
                        app::MessageSink* messages, QWidget* parent)
-    : QMainWindow(parent), m_store(settingsPath), m_device(std::make_unique<exchange::PosixSerialLine>(),
-                                                           {m_store, m_state, m_image, m_log, *this, m_view}),
+    : QMainWindow(parent), m_store(settingsPath),
+      m_device(tracedPort(m_traceLine), {m_store, m_state, m_image, m_log, *this, m_view}),
       m_evaluator(m_device.evaluator()), m_protocol(m_device.protocol()), m_comm(m_device.comm()),
       m_protocolLoader(m_protocol), m_messageOverride(messages) {
     setWindowTitle(qt(app::kAppTitle));
@@ -169,6 +178,7 @@ MainWindow::MainWindow(const app::CommandLine& cmd, const std::filesystem::path&
     m_log.setDeviceAddressSource([this] { return m_state.deviceAddress; });
     m_comm.setWaitHook([this] { return serveWaitEvents(); });
     m_device.context().sleep = sleepServingWindow;
+    m_device.context().observer = m_traceLine;
     m_profiles = std::make_unique<app::Profiles>(m_store, m_state, *this, m_protocolLoader, *this, m_view,
                                                  app::programDirectory());
     m_files = std::make_unique<app::FileWorkflow>(m_image, m_store, m_state, m_log, *this, m_view, *this);
@@ -277,6 +287,9 @@ void MainWindow::createActions() {
     addAction("DevReset", QStringLiteral("С&брос устройства"),
               QStringLiteral("Производит перезапуск устройства"))
         ->setIcon(s->standardIcon(QStyle::SP_BrowserStop));
+    addAction("DevTrace", QStringLiteral("Журнал обмена"),
+              QStringLiteral("Записывать в файл каждый кадр, отправленный устройству, и каждый ответ"))
+        ->setCheckable(true);
     addAction("BufferEditEnable", QStringLiteral("Разрешить редактирование"))->setCheckable(true);
     addAction("BufferLoadAt", QStringLiteral("Загрузить по адресу .."));
     addAction("ViewProgrammingPanel", QStringLiteral("Панель программирования"));
@@ -313,9 +326,9 @@ void MainWindow::createActions() {
     connect(action("BufferJmpAddress"), &QAction::triggered, this, &MainWindow::bufferJumpAddress);
     connect(action("FileQuit"), &QAction::triggered, this, &QWidget::close);
     connect(action("DevRead"), &QAction::triggered, this, &MainWindow::deviceRead);
-    connect(action("DevWrite"), &QAction::triggered, this,
-            [this] { startPaging(m_sequencer->startWrite()); });
+    connect(action("DevWrite"), &QAction::triggered, this, &MainWindow::deviceWrite);
     connect(action("DevOpts"), &QAction::triggered, this, &MainWindow::deviceOptions);
+    connect(action("DevTrace"), &QAction::toggled, this, &MainWindow::exchangeTrace);
     connect(action("FileOptions"), &QAction::triggered, this, &MainWindow::fileOptions);
     connect(action("DevFind"), &QAction::triggered, this, [this] {
         if (m_searchDialog->isVisible())
@@ -366,6 +379,7 @@ void MainWindow::createMenus() {
     device->addSeparator();
     device->addAction(action("DevFind"));
     device->addAction(action("DevOpts"));
+    device->addAction(action("DevTrace"));
 
     menuBar()->addMenu(QStringLiteral("Дополнительно"))->setEnabled(false);
     menuBar()->addMenu(QStringLiteral("Помощь"))->addAction(action("HelpAbout"));
@@ -527,7 +541,11 @@ void MainWindow::createCentralArea() {
     auto* cancel = new QPushButton(qt(exchange::kCaptionCancel), m_progressPanel);
     cancel->setObjectName(QStringLiteral("ProgressCancel"));
     m_cancelButton = cancel;
-    connect(cancel, &QPushButton::clicked, this, [this] { m_sequencer->cancel(); });
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        m_sequencer->cancel();
+        if (!m_sequencer->paging()) // else the page tick under way ends the write
+            writeEnded();
+    });
     progressLayout->addWidget(cancel, 0, Qt::AlignHCenter);
     // "Отмена" has the focus while the panel shows: Esc, Enter and Space cancel, as in a dialog.
     for (const QKeySequence& key :
@@ -832,6 +850,68 @@ void MainWindow::startPaging(bool started) {
         m_pageTimer->start();
 }
 
+void MainWindow::deviceWrite() {
+    // The checkpoint describes what the write sends: the image within the FLASH window.
+    const exchange::FlashWindow window = m_device.host().flashWindow();
+    m_device.host().narrowImage(window.start, window.end);
+    if (m_image.StartAddr >= 0) {
+        m_write = std::make_unique<app::ResumableWrite>(m_device);
+        m_write->startAfresh();
+    }
+    runWrite();
+}
+
+void MainWindow::runWrite() {
+    m_checkpointFailed = false;
+    startPaging(m_sequencer->startWrite());
+    if (!m_sequencer->paging())
+        writeEnded();
+}
+
+void MainWindow::writeEnded() {
+    if (!m_write)
+        return;
+    const std::unique_ptr<app::ResumableWrite> write = std::move(m_write);
+    write->finish(m_sequencer->outcome() == exchange::OperationSequencer::Outcome::Completed);
+    m_view.RefreshView(); // a resume gives the image back the pages it left out
+    if (m_sequencer->outcome() == exchange::OperationSequencer::Outcome::Failed &&
+        write->checkpoint().lastPage >= 0)
+        offerResume(*write);
+}
+
+namespace {
+
+std::string refusalText(app::ResumeRefusal refusal, const app::WriteCheckpoint& checkpoint) {
+    switch (refusal) {
+    case app::ResumeRefusal::NoCheckpoint:
+        return "контрольная точка записи не сохранилась";
+    case app::ResumeRefusal::OtherImage:
+        return "контрольная точка записи сделана для другого образа";
+    case app::ResumeRefusal::OtherProfile:
+        return "контрольная точка записи сделана с профилем \"" + checkpoint.profile + "\"";
+    }
+    return {};
+}
+
+} // namespace
+
+void MainWindow::offerResume(const app::ResumableWrite& failed) {
+    char question[64];
+    std::snprintf(question, sizeof question, "Продолжить запись с адреса 0x%08X?",
+                  static_cast<unsigned>(failed.nextAddress()));
+    if (!showMessage("", question, app::MessageKind::Question))
+        return;
+    const exchange::FlashWindow window = m_device.host().flashWindow();
+    m_device.host().narrowImage(window.start, window.end);
+    m_write = std::make_unique<app::ResumableWrite>(m_device);
+    if (const auto refusal = m_write->resume()) {
+        showError("", "Не могу продолжить запись: " + refusalText(*refusal, m_write->checkpoint()));
+        m_write.reset();
+        return;
+    }
+    runWrite();
+}
+
 void MainWindow::deviceOptions() {
     exchange::DeviceOptions options(m_device.host());
     if (!options.readRecord())
@@ -846,6 +926,26 @@ void MainWindow::deviceOptions() {
         if (options.writeRecord(m_deviceSettings->record()) != exchange::DeviceOptions::WriteResult::Retry)
             return;
     }
+}
+
+void MainWindow::exchangeTrace(bool on) {
+    m_traceLine->setTrace(nullptr);
+    if (!on)
+        return;
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Журнал обмена"), QString(),
+                                     QStringLiteral("Журнал обмена (*.trace);;Все файлы (*)"));
+    auto file = std::make_unique<exchange::FrameTraceFile>();
+    std::string reason;
+    if (path.isEmpty() || !file->open(path.toStdString(), reason)) {
+        if (!path.isEmpty())
+            showError("", "Не могу создать файл журнала обмена: " + path.toStdString() + " (" + reason + ")");
+        // Unchecked without coming back here: nothing is traced.
+        const QSignalBlocker quiet(action("DevTrace"));
+        action("DevTrace")->setChecked(false);
+        return;
+    }
+    m_traceLine->setTrace(std::move(file));
 }
 
 void MainWindow::fileOptions() {
@@ -872,7 +972,15 @@ bool MainWindow::serveWaitEvents() {
 }
 
 void MainWindow::pageTick() {
+    const int32_t page = m_sequencer->page();
+    const uint32_t address = m_sequencer->address();
     m_sequencer->tick();
+    std::string error;
+    if (m_write && m_sequencer->page() != page && !m_write->pageDone(page, address, error) &&
+        !m_checkpointFailed) {
+        m_checkpointFailed = true;
+        m_log.AddLogLine("Контрольная точка записи не сохранена: " + error);
+    }
     m_device.context().address = m_sequencer->address();
     const bool ended = !m_sequencer->paging();
     if (ended)
@@ -884,6 +992,8 @@ void MainWindow::pageTick() {
     m_pagePainted.start();
     m_dumpView->viewport()->update();
     updateProgressPanel();
+    if (ended)
+        writeEnded();
 }
 
 void MainWindow::updateProgressPanel() {

@@ -12,9 +12,11 @@
 #include "app/profile_host.h"
 #include "app/profiles.h"
 #include "app/protocol_file_loader.h"
+#include "app/resumable_write.h"
 #include "app/settings_store.h"
 #include "app/view_notifications.h"
 #include "exchange/operation_sequencer.h"
+#include "exchange/traced_line.h"
 #include "image/hex_file.h"
 
 #include <QElapsedTimer>
@@ -161,7 +163,12 @@ class MainWindow final : public QMainWindow,
     void watchTimer();
     void deviceRead();
     void startPaging(bool started);
+    void deviceWrite();
+    void runWrite();
+    void writeEnded();
+    void offerResume(const app::ResumableWrite& failed);
     void deviceOptions();
+    void exchangeTrace(bool on);
     void fileOptions();
     void pageTick();
     bool serveWaitEvents();
@@ -176,6 +183,7 @@ class MainWindow final : public QMainWindow,
     app::Log m_log;
     image::THEXFile m_image;
     app::ViewNotifications m_view;
+    exchange::TracedLine* m_traceLine = nullptr; // the session's line; traces while "Журнал обмена" is on
     app::DeviceSession m_device;
     // The session's parts, named for the many places that use them.
     protocol::TFunctionEvaluator& m_evaluator;
@@ -186,6 +194,8 @@ class MainWindow final : public QMainWindow,
     std::unique_ptr<app::Profiles> m_profiles;
     std::unique_ptr<app::FileWorkflow> m_files;
     std::unique_ptr<exchange::OperationSequencer> m_sequencer;
+    std::unique_ptr<app::ResumableWrite> m_write; // while a write runs
+    bool m_checkpointFailed = false;              // said once per write
 
     bool m_writeBlocked = false;
     int m_panelFlags = 0x7F;

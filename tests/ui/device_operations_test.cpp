@@ -6,12 +6,15 @@
 #include "app/ui/version_panel.h"
 #include "image/file_type.h"
 #include "support/bus_relay.h"
+#include "support/files.h"
 #include "support/paths.h"
 #include "support/recorded_messages.h"
 #include "support/sim_process.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,6 +41,31 @@ void whenShown(QDialog& dialog, std::function<void()> act) {
     });
     poll->start(10);
 }
+
+// Answers the next file dialog with `path`.
+void chooseFile(QObject& owner, const QString& path) {
+    auto* poll = new QTimer(&owner);
+    QObject::connect(poll, &QTimer::timeout, &owner, [poll, path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides the public accept
+    });
+    poll->start(10);
+}
+
+// Runs `beforeYes` when a question is asked, then answers it with Yes.
+struct AnsweringMessages : testsupport::RecordedMessages {
+    std::function<void()> beforeYes;
+    bool showMessage(std::string_view title, std::string_view text, app::MessageKind kind) override {
+        if (kind == app::MessageKind::Question && beforeYes)
+            beforeYes();
+        return RecordedMessages::showMessage(title, text, kind);
+    }
+};
 
 uint8_t pattern(size_t a) {
     return static_cast<uint8_t>(a * 7 + 3);
@@ -418,6 +446,64 @@ class DeviceOperationsTest : public QObject {
         QVERIFY(!busyAtBox.isEmpty());
         QCOMPARE(busyAtBox, QList<bool>(busyAtBox.size(), false));
         QCOMPARE(panelAtBox, QList<bool>(panelAtBox.size(), false));
+    }
+
+    void exchangeLogTracesFramesWhileChecked() {
+        testsupport::SimProcess sim;
+        writeSettings(sim.linePath());
+        testsupport::RecordedMessages messages;
+        app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+        const std::string trace = (m_dir / "window.trace").string();
+        chooseFile(w, QString::fromStdString(trace));
+        w.action("DevTrace")->trigger();
+        QVERIFY(w.action("DevTrace")->isChecked());
+        w.action("DevReset")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.busy(), 10000);
+        const std::string traced = testsupport::readText(trace);
+        QVERIFY2(
+            QRegularExpression(
+                QStringLiteral("^\\d+\tTX\t[^\t]+\t0\t-\t[0-9A-F ]+\n\\d+\tRX\t[^\t]+\t0\t0\t[0-9A-F ]+\n"))
+                .match(QString::fromStdString(traced))
+                .hasMatch(),
+            traced.c_str());
+        w.action("DevTrace")->trigger(); // off: the file gets nothing more
+        QVERIFY(!w.action("DevTrace")->isChecked());
+        w.action("DevReset")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.busy(), 10000);
+        QCOMPARE(testsupport::readText(trace), traced);
+    }
+
+    void aFailedWriteResumesAfterItsLastPage() {
+        const std::string port = (m_dir / "ttyResume").string();
+        const std::string half = (m_dir / "half.bin").string(), full = (m_dir / "full.bin").string();
+        // frames 1 and 2 unlock and erase, frame 23 writes page 20
+        auto sim = std::make_unique<testsupport::SimProcess>(
+            std::vector<std::string>{"--drop-after", "23", "--image-out", half, "--link", port});
+        writeSettings(port);
+        AnsweringMessages messages;
+        messages.beforeYes = [&] {
+            QVERIFY(sim->waitExit(std::chrono::seconds(5)).has_value());
+            sim = std::make_unique<testsupport::SimProcess>(
+                std::vector<std::string>{"--image-in", half, "--image-out", full, "--link", port});
+        };
+        {
+            app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
+            QVERIFY(w.files().LoadFile(image::kFileTypeBinary, 0, firmware(), false));
+            w.action("DevWrite")->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(messages.saw("Продолжить запись"), 120000);
+            QTRY_VERIFY_WITH_TIMEOUT(!w.sequencer().paging(), 120000);
+            QCOMPARE(int(w.sequencer().outcome()), int(exchange::OperationSequencer::Outcome::Completed));
+            QVERIFY(messages.saw("Продолжить запись с адреса 0x00002B80?"));
+            // The image shown is whole again.
+            QCOMPARE(w.image().StartAddr, 0x2100);
+        }
+        sim->stop();
+        std::ifstream f(full, std::ios::binary);
+        const std::vector<char> written((std::istreambuf_iterator<char>(f)),
+                                        std::istreambuf_iterator<char>());
+        QVERIFY(written.size() >= 0x4000);
+        for (size_t a = 0x2100; a < 0x4000; ++a)
+            QCOMPARE(int(uint8_t(written[a])), int(pattern(a)));
     }
 };
 
