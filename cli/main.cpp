@@ -4,6 +4,7 @@
 #include "cli/unknown_command.h"
 #include "exchange/comm.h"
 
+#include <cctype>
 #include <cstdio>
 #include <map>
 
@@ -37,10 +38,25 @@ int main(int argc, char** argv) {
     app.add_option("--profile", ctx.profile, "Profile to use instead of the active one");
     app.add_option("--port", ctx.port, "Serial device path, overrides the settings");
     app.add_option("--address", ctx.address, "Device address, overrides the profile");
-    app.add_option("--baud", ctx.baudIndex, "Line speed in bit/s, overrides the settings")
-        ->transform(CLI::CheckedTransformer(baudChoices()));
-    app.add_option("--parity", ctx.parity, "Parity: none, odd, even, mark or space; overrides the settings")
-        ->transform(CLI::CheckedTransformer(kParityChoices, CLI::ignore_case));
+    // Only the names are taken: a bare table index ("--baud 12") would otherwise pass for a speed.
+    const std::map<std::string, int> speeds = baudChoices();
+    app.add_option_function<std::string>(
+           "--baud", [&ctx, speeds](const std::string& bits) { ctx.baudIndex = speeds.at(bits); },
+           "Line speed in bit/s (110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, "
+           "115200, 128000 or 256000), overrides the settings")
+        ->option_text("BITS")
+        ->check(CLI::IsMember(speeds));
+    app.add_option_function<std::string>(
+           "--parity",
+           [&ctx](const std::string& name) {
+               std::string lower(name);
+               for (char& c : lower)
+                   c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+               ctx.parity = kParityChoices.at(lower);
+           },
+           "Parity: none, odd, even, mark or space; overrides the settings")
+        ->option_text("NAME")
+        ->check(CLI::IsMember(kParityChoices, CLI::ignore_case));
     app.add_flag("--repeat-garbled", ctx.repeatGarbled,
                  "Repeat a command after an answer that matched nothing, as after no answer");
     app.add_flag("--quiet,-q", ctx.quiet, "No progress line");

@@ -50,6 +50,8 @@ TEST(CliHabits, SaysWhatItDidAndWhatIsWrong) {
     const Case cases[] = {
         {{"frobnicate"}, 2, "'frobnicate' is no command; the commands are eval, crc", ""},
         {{"device", "frob"}, 2, "'frob' is no device command; the commands are read, write", ""},
+        // a speed is named in bit/s; the settings' table index is no speed
+        {{"--baud", "12", "device", "reset", "--settings", good}, 2, "--baud", "/nonexistent/tty"},
         // global options after the command: the port named last is the one that fails to open
         {{"device", "reset", "--settings", good, "--port", "/nonexistent/other"},
          3,
