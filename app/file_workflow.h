@@ -31,7 +31,7 @@ class FileWorkflowHost {
     // The window caption changed.
     virtual void setCaption(const std::string& caption) = 0;
     // An error of a file operation: a box titled `title`, or a device log line when error boxes are
-    // switched off (the exchange's ShowExchangeError).
+    // switched off (app::ExchangeLink::error).
     virtual void showError(std::string_view title, std::string_view text) = 0;
     // True while a device operation or search runs: the file watch then waits.
     virtual bool deviceBusy() const { return false; }

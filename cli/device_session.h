@@ -1,8 +1,9 @@
 #pragma once
-// The parts a velmora-cli device command runs on, built from the global options: the settings store,
-// the profile (its image CRC, protocol description, device address), the port component, the
-// evaluator, the memory image, the log and messages on the error output, and the device host over
-// them. Applying the profile here changes nothing in the settings file.
+// How a velmora-cli device command opens the device session: from the global options it finds the
+// settings store and the profile (its image CRC, protocol description, device address), chooses the
+// line (the port, a traced port or a dry run), and builds the app::DeviceSession over the memory image,
+// the log and messages on the error output (or JSON events). Applying the profile here changes
+// nothing in the settings file.
 
 #include "app/device_session.h"
 #include "app/log.h"
