@@ -6,8 +6,8 @@ namespace app {
 
 namespace {
 
-image::TVersionRecord buildRecord() {
-    image::TVersionRecord record = image::emptyVersionRecord();
+image::VersionRecord buildRecord() {
+    image::VersionRecord record = image::emptyVersionRecord();
     constexpr char kOwner[] = "VELMORA";
     std::memcpy(record.bytes.data() + 5, kOwner, sizeof kOwner - 1);
     record.bytes[38] = VELMORA_VERSION_MAJOR;
@@ -22,13 +22,13 @@ image::TVersionRecord buildRecord() {
 
 } // namespace
 
-const image::TVersionRecord& programVersionRecord() {
-    static const image::TVersionRecord record = buildRecord();
+const image::VersionRecord& programVersionRecord() {
+    static const image::VersionRecord record = buildRecord();
     return record;
 }
 
 std::string programVersionText() {
-    const image::TVersionRecord& record = programVersionRecord();
+    const image::VersionRecord& record = programVersionRecord();
     if (!record.hasMarkers() || !image::IsVersionPresent(record))
         return "NONE";
     return image::VersionText(record);

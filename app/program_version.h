@@ -11,7 +11,7 @@ namespace app {
 
 // The built-in record: owner "VELMORA", the project's major, minor and patch numbers as Major, Minor
 // and Build, release and date unknown.
-const image::TVersionRecord& programVersionRecord();
+const image::VersionRecord& programVersionRecord();
 
 // The record's version text ("1.00", "1.02b3"), or "NONE" when the record does not hold a version.
 std::string programVersionText();

@@ -102,7 +102,7 @@ std::string crcText(const THEXFile& file) {
 }
 
 // The owner text without its padding, as UTF-8.
-std::string ownerText(const image::TVersionRecord& v) {
+std::string ownerText(const image::VersionRecord& v) {
     std::string owner = v.Owner();
     while (!owner.empty() && static_cast<unsigned char>(owner.back()) <= ' ')
         owner.pop_back();
@@ -110,7 +110,7 @@ std::string ownerText(const image::TVersionRecord& v) {
 }
 
 nlohmann::json versionJson(const THEXFile& file) {
-    const image::TVersionRecord& v = file.Version;
+    const image::VersionRecord& v = file.Version;
     return {
         {"owner", ownerText(v)},
         {"version", image::VersionText(v)},
@@ -131,7 +131,7 @@ nlohmann::json versionJson(const THEXFile& file) {
 
 nlohmann::json infoJson(const THEXFile& file) {
     nlohmann::json segments = nlohmann::json::array();
-    for (const image::TSegment& s : file.Segments)
+    for (const image::Segment& s : file.Segments)
         segments.push_back({s.Start, s.Count});
     nlohmann::json json = {
         {"type", typeName(file.FileType)},
@@ -167,14 +167,14 @@ void printInfo(const THEXFile& file) {
                     image::AddrToHex0x(file.StartAddr).c_str(), image::AddrToHex0x(file.EndAddr).c_str(),
                     image::AddrToHex0x(file.Length).c_str(), file.Length, file.FilledCount);
     std::printf("segments:  %d\n", file.SegmentCount());
-    for (const image::TSegment& s : file.Segments)
+    for (const image::Segment& s : file.Segments)
         std::printf("           %s .. %s (%d bytes)\n", image::AddrToHex0x(s.Start).c_str(),
                     image::AddrToHex0x(s.Start + s.Count - 1).c_str(), s.Count);
     std::printf("crc:       %s (%d bits)\n", crcText(file).c_str(), file.CRCGenerator.Width());
     if (file.VersionPos < 0 || !image::IsVersionPresent(file.Version)) {
         std::printf("version:   none\n");
     } else {
-        const image::TVersionRecord& v = file.Version;
+        const image::VersionRecord& v = file.Version;
         std::printf("owner:     %s\n", ownerText(v).c_str());
         std::printf("version:   %s\n", image::FullVersionText(v).c_str());
         std::printf("hwid:      %s (revision %d, platform %d)\n", image::WordToHex0x(v.HWID()).c_str(),

@@ -97,7 +97,7 @@ std::string formatValue(long double v) {
     return buf;
 }
 
-void printCheck(const char* what, const protocol::TCompiledTemplate& compiled) {
+void printCheck(const char* what, const protocol::CompiledTemplate& compiled) {
     if (compiled.checkResult == 0) {
         std::printf("    %s: ok\n", what);
         return;

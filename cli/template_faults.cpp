@@ -6,7 +6,7 @@ namespace cli {
 
 namespace {
 
-std::string causeOf(const protocol::TCompiledField& field) {
+std::string causeOf(const protocol::CompiledField& field) {
     switch (field.kind) {
     case protocol::FieldKind::BadForm:
         return "a DATABLOCK or BYTES form with wrong arguments";
@@ -24,10 +24,10 @@ std::string causeOf(const protocol::TCompiledField& field) {
 
 } // namespace
 
-std::vector<std::string> templateFaults(const protocol::TCompiledTemplate& compiled) {
+std::vector<std::string> templateFaults(const protocol::CompiledTemplate& compiled) {
     std::vector<std::string> lines;
     for (size_t i = 0; i < compiled.fields.size(); ++i) {
-        const protocol::TCompiledField& field = compiled.fields[i];
+        const protocol::CompiledField& field = compiled.fields[i];
         if (field.faulty)
             lines.push_back("field " + std::to_string(i + 1) + " '" + field.text + "': " + causeOf(field));
     }

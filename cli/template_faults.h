@@ -10,6 +10,6 @@
 namespace cli {
 
 // One line per faulty field: "field N 'TEXT': CAUSE".
-std::vector<std::string> templateFaults(const protocol::TCompiledTemplate& compiled);
+std::vector<std::string> templateFaults(const protocol::CompiledTemplate& compiled);
 
 } // namespace cli

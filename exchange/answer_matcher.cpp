@@ -80,7 +80,7 @@ struct FieldStep {
     uint64_t takes = 1;
 };
 
-std::optional<int64_t> argument(Match& m, const protocol::TCompiledField& field, size_t index) {
+std::optional<int64_t> argument(Match& m, const protocol::CompiledField& field, size_t index) {
     return field.programs.size() > index ? protocol::evaluateRounded(m.ev, field.programs[index])
                                          : std::nullopt;
 }
@@ -141,7 +141,7 @@ FieldStep captureOrRefuse(Match& m, FieldKind kind) {
     return refuse(m);
 }
 
-FieldStep matchOmitted(Match& m, const protocol::TCompiledField& field) {
+FieldStep matchOmitted(Match& m, const protocol::CompiledField& field) {
     if (field.argCount > 1)
         return refuse(m);
     std::optional<int64_t> n = 1;
@@ -166,7 +166,7 @@ bool verifyBlock(Match& m, int64_t start, uint64_t count) {
 
 // A bracketed block is stored into the destination (staged until the whole answer matched), an
 // unbracketed one is verified against it.
-FieldStep matchDataBlock(Match& m, const protocol::TCompiledField& field, bool store) {
+FieldStep matchDataBlock(Match& m, const protocol::CompiledField& field, bool store) {
     if (m.destination == nullptr)
         return {m.oneByte()}; // it takes one byte and neither stores nor checks it
     const std::optional<int64_t> start = field.argCount >= 1 ? argument(m, field, 0) : m.defaultOffset;
@@ -187,7 +187,7 @@ FieldStep matchDataBlock(Match& m, const protocol::TCompiledField& field, bool s
     return {ok, takes};
 }
 
-FieldStep matchBytes(Match& m, const protocol::TCompiledField& field) {
+FieldStep matchBytes(Match& m, const protocol::CompiledField& field) {
     std::optional<int64_t> value, count;
     if (field.programs.size() == 2) {
         value = argument(m, field, 0);
@@ -211,7 +211,7 @@ FieldStep matchCrcByte(Match& m, int shift) {
     return {m.oneByte() && m.byte() == ((m.crc.CRC() >> shift) & 0xFFu)};
 }
 
-FieldStep matchExpression(Match& m, const protocol::TCompiledField& field) {
+FieldStep matchExpression(Match& m, const protocol::CompiledField& field) {
     const std::optional<int64_t> v = argument(m, field, 0);
     const bool ok = m.oneByte() && v && *v == m.byte();
     if (m.oneByte())
@@ -219,7 +219,7 @@ FieldStep matchExpression(Match& m, const protocol::TCompiledField& field) {
     return {ok};
 }
 
-FieldStep matchField(Match& m, const protocol::TCompiledField& field) {
+FieldStep matchField(Match& m, const protocol::CompiledField& field) {
     switch (field.kind) {
     case FieldKind::Omitted:
         return matchOmitted(m, field);
@@ -250,7 +250,7 @@ struct WalkResult {
 // The walk behind MatchAnswer. A trial (commit false) stops at the first failing field, tells how
 // many bytes that field needed when they ran out, and stores nothing; the caller restores the
 // variables.
-WalkResult matchWalk(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
+WalkResult matchWalk(const protocol::TprCOMMANDS& commands, const protocol::CompiledTemplate& answer,
                      std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                      int64_t defaultOffset, bool commit) {
     protocol::TFunctionEvaluator* ev = commands.evaluator();
@@ -269,7 +269,7 @@ WalkResult matchWalk(const protocol::TprCOMMANDS& commands, const protocol::TCom
 
     int32_t firstFailure = 0;
     int32_t fieldNumber = 0;
-    for (const protocol::TCompiledField& field : answer.fields) {
+    for (const protocol::CompiledField& field : answer.fields) {
         ++fieldNumber;
         const uint64_t fieldStart = m.walk.taken();
         const FieldStep step = matchField(m, field);
@@ -296,13 +296,13 @@ WalkResult matchWalk(const protocol::TprCOMMANDS& commands, const protocol::TCom
 
 } // namespace
 
-int32_t MatchAnswer(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
+int32_t MatchAnswer(const protocol::TprCOMMANDS& commands, const protocol::CompiledTemplate& answer,
                     std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                     int64_t defaultOffset) {
     return matchWalk(commands, answer, received, destination, defaultOffset, true).failure;
 }
 
-uint64_t AnswerNeeds(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
+uint64_t AnswerNeeds(const protocol::TprCOMMANDS& commands, const protocol::CompiledTemplate& answer,
                      std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                      int64_t defaultOffset) {
     protocol::TFunctionEvaluator* ev = commands.evaluator();

@@ -23,7 +23,7 @@ namespace exchange {
 // and written only when the whole template matched, so a block with a bad CRC never lands. A byte
 // expected beyond the received ones, or a data block reaching outside the destination, fails its
 // field without being read or written.
-int32_t MatchAnswer(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
+int32_t MatchAnswer(const protocol::TprCOMMANDS& commands, const protocol::CompiledTemplate& answer,
                     std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                     int64_t defaultOffset);
 
@@ -33,7 +33,7 @@ int32_t MatchAnswer(const protocol::TprCOMMANDS& commands, const protocol::TComp
 // count when the bytes ran out, the least number of bytes that could match; 0 when the bytes there
 // already rule a match out (or the template is empty). The exchange asks as bytes arrive, so that a
 // complete answer ends at once.
-uint64_t AnswerNeeds(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& answer,
+uint64_t AnswerNeeds(const protocol::TprCOMMANDS& commands, const protocol::CompiledTemplate& answer,
                      std::span<const uint8_t> received, const std::span<uint8_t>* destination,
                      int64_t defaultOffset);
 

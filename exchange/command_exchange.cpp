@@ -84,7 +84,7 @@ class AnswerEndWatch {
 
   private:
     const protocol::TprCOMMANDS& m_commands;
-    std::array<const protocol::TCompiledTemplate*, 2> m_templates;
+    std::array<const protocol::CompiledTemplate*, 2> m_templates;
     std::array<std::uint64_t, 2> m_needed{1, 1};
     std::span<std::uint8_t> m_destination;
     std::int64_t m_offset;
@@ -119,8 +119,8 @@ std::optional<std::span<const std::uint8_t>> buildCommandFrame(ExchangeContext& 
                                                                const ListBuffers& buffers,
                                                                std::vector<std::uint8_t>& frame) {
     const std::span<const std::uint8_t> source = buffers.send;
-    const TFrameResult built = BuildFrame(ctx.protocol.Commands, command, buffers.sendOffset,
-                                          source.empty() ? nullptr : &source, std::span<std::uint8_t>(frame));
+    const FrameResult built = BuildFrame(ctx.protocol.Commands, command, buffers.sendOffset,
+                                         source.empty() ? nullptr : &source, std::span<std::uint8_t>(frame));
     if (!built.built) {
         ctx.reporter.deviceLogLine(built.message);
         return std::nullopt;

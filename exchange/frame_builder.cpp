@@ -52,7 +52,7 @@ struct Frame {
 // they would not fit.
 enum class FieldBuild { Built, NotComputed, TooLong };
 
-std::optional<int64_t> argument(Frame& f, const protocol::TCompiledField& field, size_t index) {
+std::optional<int64_t> argument(Frame& f, const protocol::CompiledField& field, size_t index) {
     return field.programs.size() > index ? protocol::evaluateRounded(f.ev, field.programs[index])
                                          : std::nullopt;
 }
@@ -94,7 +94,7 @@ FieldBuild buildAppVer(Frame& f) {
 }
 
 // Source bytes from the start address; an address outside the source keeps its position.
-FieldBuild buildDataBlock(Frame& f, const protocol::TCompiledField& field) {
+FieldBuild buildDataBlock(Frame& f, const protocol::CompiledField& field) {
     if (f.source == nullptr)
         return FieldBuild::Built; // no bytes at all
     const std::optional<int64_t> start = field.argCount >= 1 ? argument(f, field, 0) : f.defaultOffset;
@@ -117,7 +117,7 @@ FieldBuild buildDataBlock(Frame& f, const protocol::TCompiledField& field) {
     return built;
 }
 
-FieldBuild buildBytes(Frame& f, const protocol::TCompiledField& field) {
+FieldBuild buildBytes(Frame& f, const protocol::CompiledField& field) {
     std::optional<int64_t> value, count;
     if (field.programs.size() == 2) {
         value = argument(f, field, 0);
@@ -137,7 +137,7 @@ FieldBuild buildBytes(Frame& f, const protocol::TCompiledField& field) {
 }
 
 // One byte, the value; a PACK_CRC expression's byte stays out of the CRC.
-FieldBuild buildExpression(Frame& f, const protocol::TCompiledField& field) {
+FieldBuild buildExpression(Frame& f, const protocol::CompiledField& field) {
     const std::optional<int64_t> value = argument(f, field, 0);
     if (!f.writer.fits(1))
         return FieldBuild::TooLong;
@@ -149,7 +149,7 @@ FieldBuild buildExpression(Frame& f, const protocol::TCompiledField& field) {
     return FieldBuild::Built;
 }
 
-FieldBuild buildField(Frame& f, const protocol::TCompiledField& field) {
+FieldBuild buildField(Frame& f, const protocol::CompiledField& field) {
     using protocol::FieldKind;
     switch (field.kind) {
     case FieldKind::Password:
@@ -171,10 +171,10 @@ FieldBuild buildField(Frame& f, const protocol::TCompiledField& field) {
 
 } // namespace
 
-TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& command,
-                        int64_t defaultOffset, const std::span<const uint8_t>* source,
-                        std::span<uint8_t> frame) {
-    TFrameResult out;
+FrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::CompiledTemplate& command,
+                       int64_t defaultOffset, const std::span<const uint8_t>* source,
+                       std::span<uint8_t> frame) {
+    FrameResult out;
     protocol::TFunctionEvaluator* ev = commands.evaluator();
     base::TCRCGenerator* crc = commands.crcGenerator();
     if (ev == nullptr || crc == nullptr) {
@@ -192,7 +192,7 @@ TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::T
             protocol::registerValue16(ev->GetVariable("SIZE"))};
 
     int32_t fieldNumber = 0;
-    for (const protocol::TCompiledField& field : command.fields) {
+    for (const protocol::CompiledField& field : command.fields) {
         ++fieldNumber;
         const FieldBuild built = buildField(f, field);
         if (built == FieldBuild::TooLong) {
@@ -209,10 +209,10 @@ TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::T
     return out;
 }
 
-TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TprCOMMAND& command,
-                        int64_t defaultOffset, const std::span<const uint8_t>* source,
-                        std::span<uint8_t> frame) {
-    TFrameResult out = BuildFrame(commands, command.compiledCommand(), defaultOffset, source, frame);
+FrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TprCOMMAND& command,
+                       int64_t defaultOffset, const std::span<const uint8_t>* source,
+                       std::span<uint8_t> frame) {
+    FrameResult out = BuildFrame(commands, command.compiledCommand(), defaultOffset, source, frame);
     if (!out.built)
         out.message = "Команда \"" + command.Name + "\": " + out.message;
     return out;

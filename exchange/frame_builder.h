@@ -15,7 +15,7 @@ namespace exchange {
 inline constexpr size_t kSendBufferSize = 16385;
 inline constexpr uint8_t kSendFill = 0xAA;
 
-struct TFrameResult {
+struct FrameResult {
     int32_t length = 0;  // bytes of the frame
     int32_t result = 0;  // 0, or the number (from 1) of the last field whose value could not be computed
     bool built = true;   // false: no frame (it would not fit the buffer, or no evaluator or CRC
@@ -35,13 +35,13 @@ struct TFrameResult {
 // such a field. APP_VER puts the 64 version bytes at every second position of a 128-byte stretch.
 // A frame longer than `frame` is not built: built is false, length 0, and the buffer contents past
 // the fields that fitted are unchanged.
-TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TCompiledTemplate& command,
-                        int64_t defaultOffset, const std::span<const uint8_t>* source,
-                        std::span<uint8_t> frame);
+FrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::CompiledTemplate& command,
+                       int64_t defaultOffset, const std::span<const uint8_t>* source,
+                       std::span<uint8_t> frame);
 
 // The same for a command of the collection; the message names the command.
-TFrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TprCOMMAND& command,
-                        int64_t defaultOffset, const std::span<const uint8_t>* source,
-                        std::span<uint8_t> frame);
+FrameResult BuildFrame(const protocol::TprCOMMANDS& commands, const protocol::TprCOMMAND& command,
+                       int64_t defaultOffset, const std::span<const uint8_t>* source,
+                       std::span<uint8_t> frame);
 
 } // namespace exchange

@@ -73,21 +73,21 @@ bool readShortText(std::span<const uint8_t> in, size_t limit, size_t& pos, std::
 
 } // namespace
 
-bool TArc::fail(TArcFailure failure) {
+bool TArc::fail(ArcFailure failure) {
     m_failure = failure;
-    if (failure == TArcFailure::BadCrc)
-        m_errorCode = TArcError::BadCrc;
+    if (failure == ArcFailure::BadCrc)
+        m_errorCode = ArcError::BadCrc;
     return false;
 }
 
 bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStream, std::string_view Name) {
-    m_errorCode = TArcError::None;
-    m_failure = TArcFailure::None;
+    m_errorCode = ArcError::None;
+    m_failure = ArcFailure::None;
     m_decodeReason.clear();
     if (InStream.size() >= kMaxPackInput)
         return false;
 
-    TArcEntry entry;
+    ArcEntry entry;
     entry.Name = std::string(Name.substr(0, kMaxShortText));
     entry.Path.assign(1, '\\');
     entry.Size = static_cast<uint32_t>(InStream.size());
@@ -124,33 +124,33 @@ bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStre
 }
 
 bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStream) {
-    m_errorCode = TArcError::None;
-    m_failure = TArcFailure::None;
+    m_errorCode = ArcError::None;
+    m_failure = ArcFailure::None;
     m_decodeReason.clear();
     m_dataOffset = m_dataEnd = m_origSize = 0;
     m_entries.clear();
 
     if (InStream.size() < sizeof kEnvelopeMagic ||
         std::memcmp(InStream.data(), kEnvelopeMagic, sizeof kEnvelopeMagic) != 0)
-        return fail(TArcFailure::NotContainer);
+        return fail(ArcFailure::NotContainer);
     // A container too short to hold its CRC and size fields, or whose size runs past the input,
     // is a cut file: its CRC cannot match.
     if (InStream.size() < kSizeOffset + 4)
-        return fail(TArcFailure::BadCrc);
+        return fail(ArcFailure::BadCrc);
     const uint32_t storedCrc = readLe32(InStream, kCrcOffset);
     const size_t total = readLe32(InStream, kSizeOffset);
     if (total < kSizeOffset + 4 || total > InStream.size())
-        return fail(TArcFailure::BadCrc);
+        return fail(ArcFailure::BadCrc);
     if (base::CRC32Update(kCrcInitial, InStream.data() + kSizeOffset, total - kSizeOffset) != storedCrc)
-        return fail(TArcFailure::BadCrc);
+        return fail(ArcFailure::BadCrc);
 
     // Everything the entry header says must lie inside the checked part.
     if (total < kEntryOffset)
-        return fail(TArcFailure::BadEntry);
-    TArcEntry entry;
+        return fail(ArcFailure::BadEntry);
+    ArcEntry entry;
     size_t pos = kEntryOffset;
     if (!readShortText(InStream, total, pos, entry.Name) || pos + 12 > total)
-        return fail(TArcFailure::BadEntry);
+        return fail(ArcFailure::BadEntry);
     m_origSize = readLe32(InStream, pos);
     m_dataOffset = readLe32(InStream, pos + 4);
     m_dataEnd = readLe32(InStream, pos + 8);
@@ -158,28 +158,28 @@ bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutSt
     entry.FieldPos = static_cast<uint32_t>(pos + 4);
     pos += 12;
     if (!readShortText(InStream, total, pos, entry.Path) || pos + 4 > total)
-        return fail(TArcFailure::BadEntry);
+        return fail(ArcFailure::BadEntry);
     m_entries.push_back(std::move(entry));
 
     if (m_origSize > kMaxOrigSize)
-        return fail(TArcFailure::TooLarge);
+        return fail(ArcFailure::TooLarge);
     std::span<const uint8_t> stream;
     if (m_dataEnd > m_dataOffset && m_dataEnd - m_dataOffset > 1) {
         if (m_dataOffset > total || m_dataEnd - 1 > total)
-            return fail(TArcFailure::BadEntry);
+            return fail(ArcFailure::BadEntry);
         stream = InStream.subspan(m_dataOffset, m_dataEnd - 1 - m_dataOffset);
     }
     // Without compressed bytes only an empty entry can be restored.
     if (stream.empty() && m_origSize != 0) {
         m_decodeReason = lh5DecodeResultText(Lh5DecodeResult::Truncated);
-        return fail(TArcFailure::BadData);
+        return fail(ArcFailure::BadData);
     }
 
     std::vector<uint8_t> restored(m_origSize);
     const Lh5DecodeResult result = lh5Decode(stream, restored);
     if (result != Lh5DecodeResult::Ok) {
         m_decodeReason = lh5DecodeResultText(result);
-        return fail(TArcFailure::BadData);
+        return fail(ArcFailure::BadData);
     }
     OutStream = std::move(restored);
     return true;
@@ -187,17 +187,17 @@ bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutSt
 
 std::string TArc::failureText() const {
     switch (m_failure) {
-    case TArcFailure::None:
+    case ArcFailure::None:
         return "no error";
-    case TArcFailure::NotContainer:
+    case ArcFailure::NotContainer:
         return "not a packed container (no KTLA magic)";
-    case TArcFailure::BadCrc:
+    case ArcFailure::BadCrc:
         return "container CRC does not match";
-    case TArcFailure::BadEntry:
+    case ArcFailure::BadEntry:
         return "container entry points outside the container";
-    case TArcFailure::TooLarge:
+    case ArcFailure::TooLarge:
         return "unpacked size exceeds 8 MiB";
-    case TArcFailure::BadData:
+    case ArcFailure::BadData:
         return "corrupt compressed data: " + m_decodeReason;
     }
     return "unknown error";

@@ -23,7 +23,7 @@
 
 namespace image {
 
-struct TArcEntry {
+struct ArcEntry {
     std::string Name;      // code page 1251 bytes, at most 255
     std::string Path;      // code page 1251 bytes, at most 255
     uint32_t Size = 0;     // uncompressed size
@@ -31,13 +31,13 @@ struct TArcEntry {
 };
 
 // The container's own error code, as the envelope reads it.
-enum class TArcError : uint8_t {
+enum class ArcError : uint8_t {
     None = 0,
     BadCrc = 7, // the container's CRC does not match (or the container is cut short)
 };
 
 // Why the last Unpack failed, for messages and logs.
-enum class TArcFailure {
+enum class ArcFailure {
     None,
     NotContainer, // no "KTLA" magic
     BadCrc,       // CRC mismatch, or the stored size T points outside the input
@@ -65,8 +65,8 @@ class TArc {
     // bytes. A corrupt stream under a matching CRC gives false with ErrorCode() None.
     bool Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStream);
 
-    TArcError ErrorCode() const { return m_errorCode; }
-    TArcFailure failure() const { return m_failure; }
+    ArcError ErrorCode() const { return m_errorCode; }
+    ArcFailure failure() const { return m_failure; }
     // English description of failure(), with the decoder's reason for BadData.
     std::string failureText() const;
 
@@ -74,17 +74,17 @@ class TArc {
     uint32_t DataOffset() const { return m_dataOffset; }
     uint32_t DataEnd() const { return m_dataEnd; }
     uint32_t OrigSize() const { return m_origSize; }
-    const std::vector<TArcEntry>& Entries() const { return m_entries; }
+    const std::vector<ArcEntry>& Entries() const { return m_entries; }
 
   private:
-    bool fail(TArcFailure failure);
+    bool fail(ArcFailure failure);
 
     uint32_t m_dataOffset = 0;
     uint32_t m_dataEnd = 0;
     uint32_t m_origSize = 0;
-    std::vector<TArcEntry> m_entries;
-    TArcError m_errorCode = TArcError::None;
-    TArcFailure m_failure = TArcFailure::None;
+    std::vector<ArcEntry> m_entries;
+    ArcError m_errorCode = ArcError::None;
+    ArcFailure m_failure = ArcFailure::None;
     std::string m_decodeReason;
 };
 

@@ -26,10 +26,10 @@
 namespace image {
 
 // One run of consecutive filled addresses.
-struct TSegment {
+struct Segment {
     int32_t Start = 0;
     int32_t Count = 0;
-    bool operator==(const TSegment&) const = default;
+    bool operator==(const Segment&) const = default;
 };
 
 class TDUMPFile {
@@ -54,7 +54,7 @@ class TDUMPFile {
     int32_t Capacity = 0;             // usable size, at most 0x800000
     ImageBuffer Data;                 // 0x800001 bytes, index = device address
     ImageBuffer Filled;               // 0x800001 marks: 1 = holds data, 0 = empty
-    std::vector<TSegment> Segments;   // runs of filled addresses in the range, ascending
+    std::vector<Segment> Segments;    // runs of filled addresses in the range, ascending
     uint32_t CRC = 0;                 // last value computed by CalcCRC
     bool Encoded = false;             // loaded from a packed envelope
 

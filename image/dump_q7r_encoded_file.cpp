@@ -76,7 +76,7 @@ bool TDUMPq7rEncodedFile::decodeEnvelope() {
     TArc arc;
     std::vector<uint8_t> unpacked;
     if (!arc.Unpack(bytes, unpacked)) {
-        m_containerDamaged = arc.ErrorCode() == TArcError::BadCrc;
+        m_containerDamaged = arc.ErrorCode() == ArcError::BadCrc;
         m_decodeError =
             m_containerDamaged ? "контрольная сумма конверта не совпадает" : "данные конверта повреждены";
         return false;
@@ -220,7 +220,7 @@ void TDUMPq7rEncodedFile::CheckImage() {
     // Without a record there is no CRC to hold the envelope to, as for any other file.
     if (Packed ? !m_envRecordFound : VersionPos < 0)
         return;
-    const TVersionRecord& record = Packed ? EnvVersion : Version;
+    const VersionRecord& record = Packed ? EnvVersion : Version;
     std::vector<uint8_t> coded;
     std::vector<uint8_t> plain;
     if (CListPos >= 0) {

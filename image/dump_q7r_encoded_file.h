@@ -25,7 +25,7 @@ class TDUMPq7rEncodedFile : public TDUMPVersionedFile {
     int32_t RawLength = 0;                                   // valid bytes in RawData
     bool Packed = false;                                     // byte 112 was 1
     EnvelopeHeader Header{};                                 // decoded header text, space padded (cp1251)
-    TVersionRecord EnvVersion = emptyVersionRecord();        // record from a packed envelope's header
+    VersionRecord EnvVersion = emptyVersionRecord();         // record from a packed envelope's header
     bool IsEnvelope = false;                                 // the loaded bytes were an accepted envelope
 
     // Decodes an envelope (see above), then the versioned AfterLoad. False when the envelope

@@ -77,7 +77,7 @@ void TDUMPVersionedFile::Update() {
         Status &= static_cast<uint8_t>(~kStatusSizeMismatch);
 }
 
-void TDUMPVersionedFile::feedRecordWithoutCrc(const TVersionRecord& record) {
+void TDUMPVersionedFile::feedRecordWithoutCrc(const VersionRecord& record) {
     static constexpr uint8_t kBlankCrc[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     VersionCRC.AddBytes(record.bytes.data(), 54);
     VersionCRC.AddBytes(kBlankCrc, 4);

@@ -19,13 +19,13 @@ class TDUMPVersionedFile : public TDUMPFile {
     TDUMPVersionedFile() : TDUMPVersionedFile(kMaxImageSize) {}
     explicit TDUMPVersionedFile(int32_t capacity);
 
-    uint8_t Status = 0;                            // kStatus* bits
-    base::TCRC32Generator VersionCRC;              // standard CRC-32 for ImageCRC, the list CRC and SWID
-    int32_t VersionPos = -1;                       // offset of the record, -1 = none
-    int32_t CListPos = -1;                         // offset of the compatibility list block, -1 = none
-    TVersionRecord Version = emptyVersionRecord(); // the record found, or the empty record
-    std::vector<uint16_t> CList;                   // compatibility list entries
-    bool CListBad = false;                         // the list's stored CRC does not match
+    uint8_t Status = 0;                           // kStatus* bits
+    base::TCRC32Generator VersionCRC;             // standard CRC-32 for ImageCRC, the list CRC and SWID
+    int32_t VersionPos = -1;                      // offset of the record, -1 = none
+    int32_t CListPos = -1;                        // offset of the compatibility list block, -1 = none
+    VersionRecord Version = emptyVersionRecord(); // the record found, or the empty record
+    std::vector<uint16_t> CList;                  // compatibility list entries
+    bool CListBad = false;                        // the list's stored CRC does not match
 
     bool Damaged() const { return (Status & kStatusDamaged) != 0; }
     bool SizeMismatch() const { return (Status & kStatusSizeMismatch) != 0; }
@@ -59,7 +59,7 @@ class TDUMPVersionedFile : public TDUMPFile {
     ImageView savedImage() const override;
     void resetVersion();
     // Feeds VersionCRC with the record bytes 0..53, four 0xFF bytes and bytes 58..63.
-    void feedRecordWithoutCrc(const TVersionRecord& record);
+    void feedRecordWithoutCrc(const VersionRecord& record);
 
     // Scratch copy the saves write from, allocated on first use and reused.
     std::vector<uint8_t> m_saveData;

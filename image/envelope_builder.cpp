@@ -13,7 +13,7 @@ bool buildEnvelope(const TDUMPVersionedFile& image, const EnvelopeBuildOptions& 
                    std::vector<uint8_t>& out, std::string& error) {
     const size_t firmwareSize = image.EndAddr >= 0 ? static_cast<size_t>(image.EndAddr) + 1 : 0;
     const std::span<const uint8_t> firmware(image.Data.data(), firmwareSize);
-    TVersionRecord record = image.VersionPos >= 0 ? image.Version : emptyVersionRecord();
+    VersionRecord record = image.VersionPos >= 0 ? image.Version : emptyVersionRecord();
     const EnvelopeHeader header = makeEnvelopeHeader(options.headerCp1251);
     std::vector<uint8_t> codedList;
     if (image.CListPos >= 0)

@@ -56,8 +56,8 @@ std::string envelopeHeaderText(const EnvelopeHeader& header) {
     return std::string(reinterpret_cast<const char*>(header.data()), end);
 }
 
-bool decodeEnvelopeRecord(const uint8_t* coded, TVersionRecord& record) {
-    TVersionRecord decoded;
+bool decodeEnvelopeRecord(const uint8_t* coded, VersionRecord& record) {
+    VersionRecord decoded;
     std::memcpy(decoded.bytes.data(), coded, decoded.bytes.size());
     runningSumDecode(decoded.bytes);
     if (!decoded.hasMarkers())
@@ -78,7 +78,7 @@ std::vector<uint8_t> codedCompatList(const std::vector<uint16_t>& entries) {
 }
 
 uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header,
-                          const TVersionRecord& record, std::span<const uint8_t> listBlock) {
+                          const VersionRecord& record, std::span<const uint8_t> listBlock) {
     static constexpr uint8_t kBlankCrc[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     uint32_t crc = 0xFFFFFFFFu;
     crc = base::CRC32Update(crc, raw.data(), std::min<size_t>(raw.size(), 4));

@@ -52,7 +52,7 @@ EnvelopeHeader makeEnvelopeHeader(const std::string& textCp1251);
 std::string envelopeHeaderText(const EnvelopeHeader& header);
 
 // The record coded at `coded` (64 bytes), when both markers are in place after decoding.
-bool decodeEnvelopeRecord(const uint8_t* coded, TVersionRecord& record);
+bool decodeEnvelopeRecord(const uint8_t* coded, VersionRecord& record);
 void encodeInto(uint8_t* target, const uint8_t* plain, size_t size);
 
 // The compatibility list block as written into an envelope: serialised and running-sum coded.
@@ -62,7 +62,7 @@ std::vector<uint8_t> codedCompatList(const std::vector<uint16_t>& entries);
 // the record with its CRC field read as FF FF FF FF, raw[100 ..] and the list block. Writers differ
 // on whether the block is fed coded (as it stands in the file) or plain; the caller says which.
 uint32_t envelopeImageCrc(std::span<const uint8_t> raw, const EnvelopeHeader& header,
-                          const TVersionRecord& record, std::span<const uint8_t> listBlock);
+                          const VersionRecord& record, std::span<const uint8_t> listBlock);
 
 // Checks that the fields of a packed envelope of `size` bytes (T, entry, data offset, data end,
 // original size) all point inside it and that the original size fits the image.

@@ -36,24 +36,24 @@ int64_t findRecord(const uint8_t* buffer, int64_t size) {
 
 } // namespace
 
-std::string TVersionRecord::Owner() const {
+std::string VersionRecord::Owner() const {
     const char* text = reinterpret_cast<const char*>(bytes.data() + 5);
     const void* zero = std::memchr(text, 0, 33);
     return std::string(text, zero ? static_cast<const char*>(zero) - text : 33);
 }
 
-bool TVersionRecord::hasMarkers() const {
+bool VersionRecord::hasMarkers() const {
     return markersAt(bytes.data());
 }
 
-TVersionRecord emptyVersionRecord() {
-    TVersionRecord record;
+VersionRecord emptyVersionRecord() {
+    VersionRecord record;
     std::memcpy(record.bytes.data(), kStartMarker.data(), kStartMarker.size());
     std::memcpy(record.bytes.data() + kEndMarkerAt, kEndMarker.data(), kEndMarker.size());
     return record;
 }
 
-int32_t FindVersionRecord(const uint8_t* buffer, int64_t size, TVersionRecord& record) {
+int32_t FindVersionRecord(const uint8_t* buffer, int64_t size, VersionRecord& record) {
     const int64_t p = findRecord(buffer, size);
     if (p < 0) {
         record = emptyVersionRecord();
@@ -63,7 +63,7 @@ int32_t FindVersionRecord(const uint8_t* buffer, int64_t size, TVersionRecord& r
     return static_cast<int32_t>(p);
 }
 
-bool WriteVersionRecord(uint8_t* buffer, int64_t size, const TVersionRecord& record) {
+bool WriteVersionRecord(uint8_t* buffer, int64_t size, const VersionRecord& record) {
     const int64_t p = findRecord(buffer, size);
     if (p < 0)
         return false;
@@ -71,15 +71,15 @@ bool WriteVersionRecord(uint8_t* buffer, int64_t size, const TVersionRecord& rec
     return true;
 }
 
-bool IsVersionPresent(const TVersionRecord& record) {
+bool IsVersionPresent(const VersionRecord& record) {
     return !record.Owner().empty() || record.HWID() != 0;
 }
 
-bool IsVersionBlank(const TVersionRecord& record) {
+bool IsVersionBlank(const VersionRecord& record) {
     return std::all_of(record.bytes.begin(), record.bytes.end(), [](uint8_t b) { return b == 0; });
 }
 
-std::string VersionText(const TVersionRecord& record) {
+std::string VersionText(const VersionRecord& record) {
     if (IsVersionBlank(record))
         return "NONE";
     char text[32];
@@ -90,7 +90,7 @@ std::string VersionText(const TVersionRecord& record) {
     return text;
 }
 
-std::string ReleaseText(const TVersionRecord& record) {
+std::string ReleaseText(const VersionRecord& record) {
     return record.Release() == kUnknownRelease ? "??" : std::to_string(record.Release());
 }
 
@@ -101,7 +101,7 @@ std::string DateText(uint32_t seconds) {
     return text;
 }
 
-std::string FullVersionText(const TVersionRecord& record) {
+std::string FullVersionText(const VersionRecord& record) {
     if (IsVersionBlank(record))
         return "NONE";
     std::string text = VersionText(record);
@@ -114,7 +114,7 @@ uint32_t standardCrc32(const uint8_t* bytes, size_t size) {
     return base::CRC32Update(0xFFFFFFFFu, bytes, size) ^ 0xFFFFFFFFu;
 }
 
-uint32_t CalcSWID(const TVersionRecord& record) {
+uint32_t CalcSWID(const VersionRecord& record) {
     return standardCrc32(record.ownerBytes(), 32);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// TVersionRecord: the 64-byte version record a firmware image may carry between the markers
+// VersionRecord: the 64-byte version record a firmware image may carry between the markers
 // "<VER>" and "</VER>", with the helpers that find, write, check and show it.
 //
 // Layout (little-endian): 0 "<VER>", 5 Owner (cp1251 text, 32 bytes of padding, read up to the first
@@ -17,7 +17,7 @@ inline constexpr int32_t kVersionRecordSize = 64;
 inline constexpr uint32_t kUnknownDate = 0x0000FFFF;
 inline constexpr uint16_t kUnknownRelease = 0xFFFF;
 
-struct TVersionRecord {
+struct VersionRecord {
     std::array<uint8_t, kVersionRecordSize> bytes{};
 
     // Owner text as cp1251 bytes, up to the first zero byte (at most 33 bytes).
@@ -38,7 +38,7 @@ struct TVersionRecord {
     // Both markers in place.
     bool hasMarkers() const;
 
-    bool operator==(const TVersionRecord&) const = default;
+    bool operator==(const VersionRecord&) const = default;
 
   private:
     uint16_t get16(size_t at) const { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); }
@@ -53,31 +53,31 @@ struct TVersionRecord {
 };
 
 // The start marker, 53 zero bytes and the end marker.
-TVersionRecord emptyVersionRecord();
+VersionRecord emptyVersionRecord();
 
 // Offset of the first position p (p + 64 <= size) holding both markers, with the record copied
 // into `record`; -1 and the empty record when there is none.
-int32_t FindVersionRecord(const uint8_t* buffer, int64_t size, TVersionRecord& record);
+int32_t FindVersionRecord(const uint8_t* buffer, int64_t size, VersionRecord& record);
 // Overwrites the first record found in the buffer; false when there is none.
-bool WriteVersionRecord(uint8_t* buffer, int64_t size, const TVersionRecord& record);
+bool WriteVersionRecord(uint8_t* buffer, int64_t size, const VersionRecord& record);
 
 // Owner text not empty or HWID not 0.
-bool IsVersionPresent(const TVersionRecord& record);
+bool IsVersionPresent(const VersionRecord& record);
 // All 64 bytes zero.
-bool IsVersionBlank(const TVersionRecord& record);
+bool IsVersionBlank(const VersionRecord& record);
 
 // Texts (ASCII): "NONE" for a blank record, else Major "." Minor (two digits) and "b" Build when
 // Build is not 0: "2.60b1", "4.00".
-std::string VersionText(const TVersionRecord& record);
+std::string VersionText(const VersionRecord& record);
 // Release in decimal, "??" for 0xFFFF.
-std::string ReleaseText(const TVersionRecord& record);
+std::string ReleaseText(const VersionRecord& record);
 // "DD.MM.YY" in the Gregorian calendar: 0x14ED2F41 -> "15.02.11", 0 -> "01.01.00".
 std::string DateText(uint32_t seconds);
 // "NONE" for a blank record, else VersionText "." ReleaseText "." date, the date "??" when unknown:
 // "2.60b1.3.15.02.11".
-std::string FullVersionText(const TVersionRecord& record);
+std::string FullVersionText(const VersionRecord& record);
 // Standard CRC-32 of the 32 Owner bytes.
-uint32_t CalcSWID(const TVersionRecord& record);
+uint32_t CalcSWID(const VersionRecord& record);
 // Standard CRC-32 (reflected 0x04C11DB7, initial and final XOR 0xFFFFFFFF) of a buffer.
 uint32_t standardCrc32(const uint8_t* bytes, size_t size);
 

@@ -43,7 +43,7 @@ std::vector<std::string> splitFields(std::string_view text, bool& trailing) {
 }
 
 // Compiles one expression; true when it compiles without any error bit.
-bool compileInto(TFunctionEvaluator& ev, std::string_view text, TCompiledField& field) {
+bool compileInto(TFunctionEvaluator& ev, std::string_view text, CompiledField& field) {
     ev.setEquation(text);
     field.programs.push_back(ev.Compiled());
     return ev.ErrorCode() == 0;
@@ -67,7 +67,7 @@ bool anyEmpty(const TFunctionEvaluator::CallArgs& args, int count) {
 // neither form.
 // A keyword form with an argument list: records its kind and count, refuses a count the form does
 // not allow or an empty argument, and compiles each argument. False when the field is not this form.
-bool compileKeywordForm(TFunctionEvaluator& ev, TCompiledField& field, std::string_view keyword,
+bool compileKeywordForm(TFunctionEvaluator& ev, CompiledField& field, std::string_view keyword,
                         FieldKind kind, int minArgs, int maxArgs) {
     TFunctionEvaluator::CallArgs args;
     const int count = splitKeyword(field.text, keyword, args);
@@ -86,7 +86,7 @@ bool compileKeywordForm(TFunctionEvaluator& ev, TCompiledField& field, std::stri
     return true;
 }
 
-bool compileBlockForms(TFunctionEvaluator& ev, TCompiledField& field) {
+bool compileBlockForms(TFunctionEvaluator& ev, CompiledField& field) {
     return compileKeywordForm(ev, field, "DATABLOCK", FieldKind::DataBlock, 0, 2) ||
            compileKeywordForm(ev, field, "BYTES", FieldKind::Bytes, 2, 2);
 }
@@ -95,8 +95,8 @@ bool containsPackCrc(std::string_view text) {
     return text.find("PACK_CRC") != std::string_view::npos;
 }
 
-TCompiledField compileCommandField(TFunctionEvaluator& ev, std::string text) {
-    TCompiledField field;
+CompiledField compileCommandField(TFunctionEvaluator& ev, std::string text) {
+    CompiledField field;
     field.text = std::move(text);
     if (field.text == "PASSWORD") {
         field.kind = FieldKind::Password;
@@ -111,8 +111,8 @@ TCompiledField compileCommandField(TFunctionEvaluator& ev, std::string text) {
     return field;
 }
 
-TCompiledField compileAnswerField(TFunctionEvaluator& ev, std::string text) {
-    TCompiledField field;
+CompiledField compileAnswerField(TFunctionEvaluator& ev, std::string text) {
+    CompiledField field;
     const bool bracketed = text.size() >= 2 && text.front() == '<' && text.back() == '>';
     field.text = bracketed ? text.substr(1, text.size() - 2) : std::move(text);
     if (bracketed) {
@@ -155,11 +155,11 @@ TCompiledField compileAnswerField(TFunctionEvaluator& ev, std::string text) {
 }
 
 template <typename CompileField>
-TCompiledTemplate compileTemplate(TFunctionEvaluator& ev, std::string_view storedText,
-                                  CompileField compileField) {
+CompiledTemplate compileTemplate(TFunctionEvaluator& ev, std::string_view storedText,
+                                 CompileField compileField) {
     // Checks must not depend on which variables the caller happened to set.
     declareProtocolVariables(ev);
-    TCompiledTemplate t;
+    CompiledTemplate t;
     t.text = std::string(storedText);
     for (std::string& text : splitFields(storedText, t.trailingText)) {
         t.fields.push_back(compileField(ev, std::move(text)));
@@ -171,14 +171,14 @@ TCompiledTemplate compileTemplate(TFunctionEvaluator& ev, std::string_view store
 
 } // namespace
 
-TCompiledTemplate CompileCommand(TFunctionEvaluator& ev, std::string_view storedText) {
-    TCompiledTemplate t = compileTemplate(ev, storedText, compileCommandField);
+CompiledTemplate CompileCommand(TFunctionEvaluator& ev, std::string_view storedText) {
+    CompiledTemplate t = compileTemplate(ev, storedText, compileCommandField);
     if (t.trailingText)
         t.checkResult = -1;
     return t;
 }
 
-TCompiledTemplate CompileAnswer(TFunctionEvaluator& ev, std::string_view storedText) {
+CompiledTemplate CompileAnswer(TFunctionEvaluator& ev, std::string_view storedText) {
     return compileTemplate(ev, storedText, compileAnswerField);
 }
 

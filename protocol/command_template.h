@@ -39,7 +39,7 @@ enum class FieldKind : uint8_t {
     BadForm,        // a DATABLOCK or BYTES form with wrong arguments
 };
 
-struct TCompiledField {
+struct CompiledField {
     std::string text; // the field as stored, without capture brackets
     FieldKind kind = FieldKind::Expression;
     std::vector<TEquationPol> programs; // the expression, or the keyword's arguments
@@ -47,11 +47,11 @@ struct TCompiledField {
     bool faulty = false;                // the check found a fault in this field
 };
 
-struct TCompiledTemplate {
-    std::string text;                   // stored form
-    std::vector<TCompiledField> fields; // fields before the last ";"
-    bool trailingText = false;          // text follows the last ";"
-    int32_t checkResult = 0;            // 0, the number of the last faulty field (from 1), or −1
+struct CompiledTemplate {
+    std::string text;                  // stored form
+    std::vector<CompiledField> fields; // fields before the last ";"
+    bool trailingText = false;         // text follows the last ";"
+    int32_t checkResult = 0;           // 0, the number of the last faulty field (from 1), or −1
 };
 
 // Compiles a command template given in stored form. checkResult: 0 when every field compiles,
@@ -59,13 +59,13 @@ struct TCompiledTemplate {
 // before it are still compiled and built). Faults: a DATABLOCK form with an empty argument or more
 // than two arguments; a BYTES form without exactly two non-empty arguments; an expression or an
 // argument that does not compile.
-TCompiledTemplate CompileCommand(TFunctionEvaluator& evaluator, std::string_view storedText);
+CompiledTemplate CompileCommand(TFunctionEvaluator& evaluator, std::string_view storedText);
 
 // Compiles an answer or exception template given in stored form. checkResult: 0, or the number of
 // the last faulty field. Faults: a bracketed field that is neither a capture nor an OMITTED or
 // DATABLOCK form; a BYTES form without exactly two non-empty arguments; an empty DATABLOCK
 // argument; an argument or expression that does not compile.
-TCompiledTemplate CompileAnswer(TFunctionEvaluator& evaluator, std::string_view storedText);
+CompiledTemplate CompileAnswer(TFunctionEvaluator& evaluator, std::string_view storedText);
 
 // Runs a compiled program and rounds its value to the nearest integer, halves to even. Empty when
 // the evaluator reports an error or the value is not a finite number inside the 64-bit range.

@@ -36,14 +36,14 @@ int32_t TprCOMMANDS::IndexOfName(std::string_view name) const {
     return -1;
 }
 
-void TprCOMMANDS::assign(TprCOMMAND& command, TCompiledTemplate TprCOMMAND::*slot, std::string_view text,
+void TprCOMMANDS::assign(TprCOMMAND& command, CompiledTemplate TprCOMMAND::*slot, std::string_view text,
                          bool isCommand) {
     const std::string stored = base::NormalizeTemplateText(text);
-    TCompiledTemplate& t = command.*slot;
+    CompiledTemplate& t = command.*slot;
     if (m_evaluator) {
         t = isCommand ? CompileCommand(*m_evaluator, stored) : CompileAnswer(*m_evaluator, stored);
     } else {
-        t = TCompiledTemplate{};
+        t = CompiledTemplate{};
         t.text = stored;
     }
     command.m_lastCheck = t.checkResult;

@@ -45,9 +45,9 @@ class TprCOMMAND {
     const std::string& storedExceptn() const { return m_exceptn.text; }
 
     // Compiled templates (filled on assignment; empty field lists when no evaluator was bound).
-    const TCompiledTemplate& compiledCommand() const { return m_command; }
-    const TCompiledTemplate& compiledAnswer() const { return m_answer; }
-    const TCompiledTemplate& compiledExceptn() const { return m_exceptn; }
+    const CompiledTemplate& compiledCommand() const { return m_command; }
+    const CompiledTemplate& compiledAnswer() const { return m_answer; }
+    const CompiledTemplate& compiledExceptn() const { return m_exceptn; }
 
     // Result of the check run by the last template assignment (0 = no fault).
     int32_t LastCheckResult() const { return m_lastCheck; }
@@ -60,9 +60,9 @@ class TprCOMMAND {
 
   private:
     friend class TprCOMMANDS;
-    TCompiledTemplate m_command;
-    TCompiledTemplate m_answer;
-    TCompiledTemplate m_exceptn;
+    CompiledTemplate m_command;
+    CompiledTemplate m_answer;
+    CompiledTemplate m_exceptn;
     int32_t m_lastCheck = 0;
 };
 
@@ -103,7 +103,7 @@ class TprCOMMANDS {
     std::array<uint8_t, 64> VersionBlock{};  // the version record; sent by APP_VER
 
   private:
-    void assign(TprCOMMAND& command, TCompiledTemplate TprCOMMAND::*slot, std::string_view text,
+    void assign(TprCOMMAND& command, CompiledTemplate TprCOMMAND::*slot, std::string_view text,
                 bool isCommand);
 
     std::vector<TprCOMMAND> m_items;

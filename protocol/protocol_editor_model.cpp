@@ -52,7 +52,7 @@ const char* templateSubject(TemplateKind kind) {
 
 // The warning for a template check result; empty when the template is sound. Text after the last
 // ";" is reported on the line below the last field, where the display form shows it.
-std::string templateWarning(const protocol::TCompiledTemplate& t, const char* subject) {
+std::string templateWarning(const protocol::CompiledTemplate& t, const char* subject) {
     int64_t line = t.checkResult;
     if (line == 0)
         return {};
@@ -61,8 +61,8 @@ std::string templateWarning(const protocol::TCompiledTemplate& t, const char* su
     return std::string("Ошибка в описнии ") + subject + " (стр " + std::to_string(line) + ")";
 }
 
-protocol::TCompiledTemplate compileTemplate(TFunctionEvaluator& evaluator, TemplateKind kind,
-                                            const std::string& text) {
+protocol::CompiledTemplate compileTemplate(TFunctionEvaluator& evaluator, TemplateKind kind,
+                                           const std::string& text) {
     const std::string stored = base::NormalizeTemplateText(text);
     return kind == TemplateKind::Command ? protocol::CompileCommand(evaluator, stored)
                                          : protocol::CompileAnswer(evaluator, stored);
@@ -267,7 +267,7 @@ int32_t ProtocolEditorModel::checkTemplate(TemplateKind kind, const std::string&
 }
 
 std::vector<TemplateFault> ProtocolEditorModel::templateFaults(TemplateKind kind, const std::string& text) {
-    const protocol::TCompiledTemplate t = compileTemplate(m_evaluator, kind, text);
+    const protocol::CompiledTemplate t = compileTemplate(m_evaluator, kind, text);
     std::vector<TemplateFault> faults;
     auto add = [&](size_t separators, int32_t field) {
         const int32_t line = lineOfField(text, separators);

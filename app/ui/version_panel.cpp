@@ -63,7 +63,7 @@ void VersionPanel::showImage(const image::TDUMPVersionedFile& image, bool expand
         hide();
         return;
     }
-    const image::TVersionRecord& r = image.Version;
+    const image::VersionRecord& r = image.Version;
     m_owner->setText(QString::fromStdString(base::cp1251ToUtf8(r.Owner())));
     m_version->setText(QString::fromStdString(image::VersionText(r)));
     m_details->setText(QStringLiteral("Размер образа: %1   CRC32 образа: %2")

@@ -58,7 +58,7 @@ std::vector<uint8_t> binaryAt(int at, int count, bool withRecord, uint8_t seed =
     for (int i = 0; i < count; ++i)
         bytes[static_cast<size_t>(at + i)] = static_cast<uint8_t>(i * 7 + seed);
     if (withRecord) {
-        const image::TVersionRecord record = imagetest::makeRecord();
+        const image::VersionRecord record = imagetest::makeRecord();
         std::copy(record.bytes.begin(), record.bytes.end(), bytes.begin() + at + 16);
     }
     return bytes;

@@ -16,7 +16,7 @@ namespace {
 // compatibility list.
 Bytes firmware(const std::vector<std::uint16_t>& compat) {
     Bytes bytes(0x100, 0x00);
-    image::TVersionRecord record = image::emptyVersionRecord();
+    image::VersionRecord record = image::emptyVersionRecord();
     record.bytes[47] = 0x34;
     record.bytes[48] = 0x12;
     std::copy(record.bytes.begin(), record.bytes.end(), bytes.begin() + 0x10);

@@ -12,9 +12,9 @@
 
 namespace {
 
+using image::ArcError;
+using image::ArcFailure;
 using image::TArc;
-using image::TArcError;
-using image::TArcFailure;
 using testsupport::codeLikeBytes;
 using testsupport::randomBytes;
 
@@ -93,7 +93,7 @@ TEST(Arc, RoundTripsAndLayout) {
         std::vector<uint8_t> back = {1, 2};
         ASSERT_TRUE(unpacker.Unpack(box, back)) << unpacker.failureText();
         EXPECT_TRUE(back == data);
-        EXPECT_EQ(unpacker.ErrorCode(), TArcError::None);
+        EXPECT_EQ(unpacker.ErrorCode(), ArcError::None);
         EXPECT_EQ(unpacker.OrigSize(), data.size());
         ASSERT_EQ(unpacker.Entries().size(), 1u);
         EXPECT_EQ(unpacker.Entries()[0].Name, "firmware");
@@ -127,12 +127,12 @@ TEST(Arc, CrcReach) {
         const bool ok = arc.Unpack(bad, out);
         if (at < 4) {
             EXPECT_FALSE(ok);
-            EXPECT_EQ(arc.ErrorCode(), TArcError::None) << at;
+            EXPECT_EQ(arc.ErrorCode(), ArcError::None) << at;
         } else if (at < 100) {
             EXPECT_TRUE(ok) << at;
         } else {
             EXPECT_FALSE(ok) << at;
-            EXPECT_EQ(arc.ErrorCode(), TArcError::BadCrc) << at;
+            EXPECT_EQ(arc.ErrorCode(), ArcError::BadCrc) << at;
         }
     }
     std::vector<uint8_t> withTail = box;
@@ -153,7 +153,7 @@ TEST(Arc, LargeContainerCrcCoversEverything) {
         TArc arc;
         std::vector<uint8_t> out;
         EXPECT_FALSE(arc.Unpack(bad, out)) << at;
-        EXPECT_EQ(arc.ErrorCode(), TArcError::BadCrc) << at;
+        EXPECT_EQ(arc.ErrorCode(), ArcError::BadCrc) << at;
     }
 }
 
@@ -161,58 +161,56 @@ struct BrokenCase {
     std::string name;
     std::function<void(std::vector<uint8_t>&)> damage; // the CRC is fixed afterwards unless cut
     bool fixCrc;
-    TArcFailure failure;
+    ArcFailure failure;
 };
 
 TEST(Arc, ContainersThatLie) {
     const std::vector<uint8_t> data = codeLikeBytes(20000, 4);
     const std::vector<uint8_t> good = pack(data);
     const BrokenCase cases[] = {
-        {"wrong magic", [](auto& b) { b[0] = 'X'; }, false, TArcFailure::NotContainer},
-        {"three bytes", [](auto& b) { b.resize(3); }, false, TArcFailure::NotContainer},
-        {"cut before the size field", [](auto& b) { b.resize(106); }, false, TArcFailure::BadCrc},
-        {"cut file", [](auto& b) { b.resize(b.size() - 10); }, false, TArcFailure::BadCrc},
+        {"wrong magic", [](auto& b) { b[0] = 'X'; }, false, ArcFailure::NotContainer},
+        {"three bytes", [](auto& b) { b.resize(3); }, false, ArcFailure::NotContainer},
+        {"cut before the size field", [](auto& b) { b.resize(106); }, false, ArcFailure::BadCrc},
+        {"cut file", [](auto& b) { b.resize(b.size() - 10); }, false, ArcFailure::BadCrc},
         {"size beyond the file", [](auto& b) { setLe32(b, 104, static_cast<uint32_t>(b.size() + 1)); }, false,
-         TArcFailure::BadCrc},
+         ArcFailure::BadCrc},
         {"size too small for its own field", [](auto& b) { setLe32(b, 104, 100); }, false,
-         TArcFailure::BadCrc},
+         ArcFailure::BadCrc},
         {"size ends inside the entry",
          [](auto& b) {
              setLe32(b, 104, 140);
              b.resize(140);
          },
-         true, TArcFailure::BadEntry},
+         true, ArcFailure::BadEntry},
         {"name runs past the end",
          [](auto& b) {
              b[128] = 255;
              setLe32(b, 104, 200);
              b.resize(200);
          },
-         true, TArcFailure::BadEntry},
+         true, ArcFailure::BadEntry},
         {"data end beyond the container",
-         [](auto& b) { setLe32(b, 145, static_cast<uint32_t>(b.size() + 2)); }, true, TArcFailure::BadEntry},
+         [](auto& b) { setLe32(b, 145, static_cast<uint32_t>(b.size() + 2)); }, true, ArcFailure::BadEntry},
         {"data offset beyond the container",
          [](auto& b) {
              setLe32(b, 141, 0xFFFFFFF0);
              setLe32(b, 145, 0xFFFFFFFF);
          },
-         true, TArcFailure::BadEntry},
-        {"original size above 8 MiB", [](auto& b) { setLe32(b, 137, 0x800001); }, true,
-         TArcFailure::TooLarge},
-        {"original size 4 GiB", [](auto& b) { setLe32(b, 137, 0xFFFFFFFF); }, true, TArcFailure::TooLarge},
-        {"no stream for a non-empty entry", [](auto& b) { setLe32(b, 145, 157); }, true,
-         TArcFailure::BadData},
-        {"data end before data offset", [](auto& b) { setLe32(b, 145, 10); }, true, TArcFailure::BadData},
+         true, ArcFailure::BadEntry},
+        {"original size above 8 MiB", [](auto& b) { setLe32(b, 137, 0x800001); }, true, ArcFailure::TooLarge},
+        {"original size 4 GiB", [](auto& b) { setLe32(b, 137, 0xFFFFFFFF); }, true, ArcFailure::TooLarge},
+        {"no stream for a non-empty entry", [](auto& b) { setLe32(b, 145, 157); }, true, ArcFailure::BadData},
+        {"data end before data offset", [](auto& b) { setLe32(b, 145, 10); }, true, ArcFailure::BadData},
         {"stream cut by the data end", [](auto& b) { setLe32(b, 145, le32(b, 145) - 100); }, true,
-         TArcFailure::BadData},
+         ArcFailure::BadData},
         {"original size larger than the stream holds", [](auto& b) { setLe32(b, 137, 20000 + 5000); }, true,
-         TArcFailure::BadData},
+         ArcFailure::BadData},
         {"corrupt stream under a matching CRC",
          [](auto& b) {
              b[160] ^= 0xFF;
              b[170] ^= 0x55;
          },
-         true, TArcFailure::BadData},
+         true, ArcFailure::BadData},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -224,7 +222,7 @@ TEST(Arc, ContainersThatLie) {
         std::vector<uint8_t> out = {7, 7, 7};
         EXPECT_FALSE(arc.Unpack(box, out));
         EXPECT_EQ(arc.failure(), c.failure) << arc.failureText();
-        EXPECT_EQ(arc.ErrorCode(), c.failure == TArcFailure::BadCrc ? TArcError::BadCrc : TArcError::None);
+        EXPECT_EQ(arc.ErrorCode(), c.failure == ArcFailure::BadCrc ? ArcError::BadCrc : ArcError::None);
         EXPECT_EQ(out, (std::vector<uint8_t>{7, 7, 7})); // the destination is untouched
         EXPECT_FALSE(arc.failureText().empty());
     }

@@ -12,8 +12,8 @@
 
 namespace {
 
+using image::Segment;
 using image::THEXFile;
-using image::TSegment;
 
 std::unique_ptr<THEXFile> clearedImage() {
     auto file = std::make_unique<THEXFile>();
@@ -53,7 +53,7 @@ TEST(DumpFile, RangeAndSegmentsFollowTheMarksInsideTheWindow) {
         std::vector<std::pair<int32_t, int32_t>> filled;
         int32_t low, high;
         int32_t start, end, filledCount;
-        std::vector<TSegment> segments;
+        std::vector<Segment> segments;
     };
     const std::vector<Case> cases = {
         {"two runs", {{0x10, 0x1F}, {0x30, 0x3F}}, 0, 0x800000, 0x10, 0x3F, 32, {{0x10, 16}, {0x30, 16}}},
@@ -148,13 +148,13 @@ TEST(DumpFile, MarkNonBlankMarksFromFirstToLastNonEmptyByte) {
     file->MarkNonBlank();
     EXPECT_EQ(file->StartAddr, 0x100);
     EXPECT_EQ(file->EndAddr, 0x1FF);
-    EXPECT_EQ(file->Segments, (std::vector<TSegment>{{0x100, 256}}));
+    EXPECT_EQ(file->Segments, (std::vector<Segment>{{0x100, 256}}));
 
     // All bytes empty: the previous range is kept and marked again.
     file->Data[0x100] = 0xFF;
     file->Data[0x1FF] = 0xFF;
     file->MarkNonBlank();
-    EXPECT_EQ(file->Segments, (std::vector<TSegment>{{0x100, 256}}));
+    EXPECT_EQ(file->Segments, (std::vector<Segment>{{0x100, 256}}));
 
     // A previous range that is not inside the buffer marks nothing.
     file->Clear();

@@ -97,7 +97,7 @@ std::vector<uint8_t> foreignUnpackedEnvelope(std::vector<uint8_t>& plainRecord, 
         list.push_back(static_cast<uint8_t>(c));
     list = runningSumCoded(list);
     file.insert(file.end(), list.begin(), list.end());
-    const image::TVersionRecord record = imagetest::makeRecord();
+    const image::VersionRecord record = imagetest::makeRecord();
     plainRecord.assign(record.bytes.begin(), record.bytes.end());
     putLe32(plainRecord, 50, static_cast<uint32_t>(file.size()));
     return file;
@@ -117,7 +117,7 @@ TEST(RunningSumCoder, EncodesAndDecodes) {
 TEST(Envelope, MinimalUnpackedEnvelopeLoadsAsItStands) {
     std::vector<uint8_t> bytes(120, 0);
     std::memcpy(bytes.data(), "KTLA", 4);
-    const image::TVersionRecord record = imagetest::makeRecord();
+    const image::VersionRecord record = imagetest::makeRecord();
     image::encodeInto(bytes.data() + 36, record.bytes.data(), 64);
     image::writeLe32(bytes.data() + 104, 120);
     testsupport::TempDir dir;

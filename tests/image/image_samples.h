@@ -25,8 +25,8 @@ struct RecordFields {
     uint16_t hwid = 0x0123;
 };
 
-inline image::TVersionRecord makeRecord(const RecordFields& f = {}) {
-    image::TVersionRecord r = image::emptyVersionRecord();
+inline image::VersionRecord makeRecord(const RecordFields& f = {}) {
+    image::VersionRecord r = image::emptyVersionRecord();
     std::memset(r.bytes.data() + 5, ' ', 32);
     std::memcpy(r.bytes.data() + 5, f.owner.data(), std::min<size_t>(f.owner.size(), 32));
     r.bytes[37] = 0;
@@ -93,7 +93,7 @@ inline std::unique_ptr<image::THEXFile> makePlainImage(std::vector<uint8_t> firm
     auto file = std::make_unique<image::THEXFile>();
     file->SetAutoCRC(true);
     file->Clear();
-    const image::TVersionRecord record = makeRecord();
+    const image::VersionRecord record = makeRecord();
     const std::vector<uint8_t> block = image::serializeCompatList(list);
     if (firmware.size() >= recordOffset + 64 + block.size()) {
         std::memcpy(firmware.data() + recordOffset, record.bytes.data(), 64);

@@ -272,19 +272,19 @@ TEST(IntelHexFile, FailedLoadKeepsEarlierRecordsAndFailedAppendKeepsTheImage) {
         file->LoadFromFile(image::kFileTypeHex, -1, false, (dir / "bad.hex").string());
     EXPECT_FALSE(result);
     EXPECT_EQ(result.message.rfind("Не могу открыть файл: " + (dir / "bad.hex").string(), 0), 0u);
-    EXPECT_EQ(file->Segments, (std::vector<image::TSegment>{{0x100, 16}}));
+    EXPECT_EQ(file->Segments, (std::vector<image::Segment>{{0x100, 16}}));
 
     imagetest::writeFile(dir / "good.bin", std::vector<uint8_t>(0x100, 0x33));
     ASSERT_TRUE(file->LoadFromFile(image::kFileTypeBinary, 0x2100, false, (dir / "good.bin").string()));
     EXPECT_FALSE(file->LoadFromFile(image::kFileTypeHex, 0x3000, true, (dir / "bad.hex").string()));
-    EXPECT_EQ(file->Segments, (std::vector<image::TSegment>{{0x2100, 0x100}}));
+    EXPECT_EQ(file->Segments, (std::vector<image::Segment>{{0x2100, 0x100}}));
     EXPECT_EQ(file->Filled[0x3000], 0);
     EXPECT_EQ(file->FileName, (dir / "good.bin").string());
 
     // A good append merges and keeps the name of the first file.
     imagetest::writeFile(dir / "more.bin", std::vector<uint8_t>(16, 0x44));
     ASSERT_TRUE(file->LoadFromFile(image::kFileTypeBinary, 0x3000, true, (dir / "more.bin").string()));
-    EXPECT_EQ(file->Segments, (std::vector<image::TSegment>{{0x2100, 0x100}, {0x3000, 16}}));
+    EXPECT_EQ(file->Segments, (std::vector<image::Segment>{{0x2100, 0x100}, {0x3000, 16}}));
     EXPECT_EQ(file->FileName, (dir / "good.bin").string());
 }
 

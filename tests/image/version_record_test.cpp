@@ -14,7 +14,7 @@
 
 namespace {
 
-using image::TVersionRecord;
+using image::VersionRecord;
 
 TEST(CalendarDate, AgreesWithTheCLibraryEverywhere) {
     // 2000-01-01 00:00:00 UTC in Unix time.
@@ -51,11 +51,11 @@ TEST(VersionRecord, TextForms) {
         {{"X", 1, 0, 0, 0, 126230400, 1}, "1.00", "1.00.0.01.01.04"},
     };
     for (const Case& c : cases) {
-        const TVersionRecord r = imagetest::makeRecord(c.fields);
+        const VersionRecord r = imagetest::makeRecord(c.fields);
         EXPECT_EQ(image::VersionText(r), c.version);
         EXPECT_EQ(image::FullVersionText(r), c.full);
     }
-    const TVersionRecord blank{};
+    const VersionRecord blank{};
     EXPECT_EQ(image::VersionText(blank), "NONE");
     EXPECT_EQ(image::FullVersionText(blank), "NONE");
     EXPECT_FALSE(image::IsVersionPresent(image::emptyVersionRecord()));
@@ -63,7 +63,7 @@ TEST(VersionRecord, TextForms) {
     EXPECT_TRUE(image::IsVersionBlank(blank));
 
     // SWID is the CRC-32 of the 32 owner bytes, padding included.
-    TVersionRecord digits = image::emptyVersionRecord();
+    VersionRecord digits = image::emptyVersionRecord();
     std::memcpy(digits.bytes.data() + 5, "123456789", 9);
     EXPECT_EQ(image::CalcSWID(digits), image::standardCrc32(digits.bytes.data() + 5, 32));
     EXPECT_EQ(image::standardCrc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xCBF43926u);
@@ -99,15 +99,15 @@ TEST(VersionRecord, FoundAtTheFirstCompletePosition) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> buffer(0x500, 0xFF);
         for (auto [at, complete] : c.records) {
-            TVersionRecord r = imagetest::makeRecord();
+            VersionRecord r = imagetest::makeRecord();
             r.bytes[49] = static_cast<uint8_t>(at >> 4);
             if (!complete)
                 r.bytes[59] = 'x';
             std::memcpy(buffer.data() + at, r.bytes.data(), 64);
         }
-        TVersionRecord found;
+        VersionRecord found;
         EXPECT_EQ(image::FindVersionRecord(buffer.data(), static_cast<int64_t>(c.size), found), c.found);
-        const TVersionRecord expected = c.found >= 0 ? found : image::emptyVersionRecord();
+        const VersionRecord expected = c.found >= 0 ? found : image::emptyVersionRecord();
         EXPECT_EQ(found, expected);
         if (c.found >= 0) {
             EXPECT_EQ(found.bytes[49], static_cast<uint8_t>(c.found >> 4));
