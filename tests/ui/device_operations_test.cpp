@@ -42,15 +42,15 @@ void whenShown(QDialog& dialog, std::function<void()> act) {
     poll->start(10);
 }
 
-// Answers the next file dialog with `path`.
+// Answers every file dialog the window opens with `path`.
 void chooseFile(QObject& owner, const QString& path) {
     auto* poll = new QTimer(&owner);
-    QObject::connect(poll, &QTimer::timeout, &owner, [poll, path] {
+    QObject::connect(poll, &QTimer::timeout, &owner, [path] {
+        // Tried on every tick until the window goes: on a loaded machine the first try can come
+        // before the dialog takes input, and the dialog then stays open.
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
-        poll->deleteLater();
-        poll->stop();
         dialog->selectFile(path);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides the public accept
     });
