@@ -1,8 +1,11 @@
 #pragma once
 // The checkpoint of a device write: what was being written to which device, and the last page the
 // device acknowledged, so that a write broken off (a line that went away, a power cut) can go on from
-// the next page instead of starting over. The file is replaced atomically after each page and removed
-// when the write ends well. It is a few "key=value" lines; texts are UTF-8.
+// the next page instead of starting over. The file is replaced atomically after each page (synced to
+// the disk when the write breaks off) and removed when the write ends well. It is a few "key=value"
+// lines; texts are UTF-8.
+
+#include "base/atomic_file.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -26,7 +29,8 @@ std::filesystem::path checkpointPath(const std::filesystem::path& settingsFile, 
                                      std::int32_t deviceAddress);
 
 // False with a message in `error` when the file cannot be replaced.
-bool saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& checkpoint, std::string& error);
+bool saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& checkpoint, std::string& error,
+                    base::Durability durability = base::Durability::Synced);
 // Empty when there is no file or it is not a whole checkpoint.
 std::optional<WriteCheckpoint> loadCheckpoint(const std::filesystem::path& path);
 void removeCheckpoint(const std::filesystem::path& path);

@@ -40,7 +40,8 @@ bool canWriteFileAtomically(const std::filesystem::path& path, std::string& erro
     return true;
 }
 
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error,
+                         Durability durability) {
     std::string tmpl;
     const int fd = createTemporary(path, tmpl, error);
     if (fd < 0)
@@ -62,7 +63,7 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     }
     // mkstemp creates the file readable by the owner only; a saved file gets the usual mode.
     (void)::fchmod(fd, 0644);
-    const bool synced = ::fsync(fd) == 0;
+    const bool synced = durability == Durability::Unsynced || ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!synced || !closed) {
         error = "cannot write " + path.string() + ": " + std::strerror(errno);

@@ -8,9 +8,18 @@
 
 namespace base {
 
+// How far a replacement is carried before the write returns.
+enum class Durability {
+    Synced,   // on the disk: the new file outlives a power cut
+    Unsynced, // with the system: the new file outlives a crash of the program; a power cut may leave
+              // the old file (or, on some file systems, an empty one). For files replaced many times
+              // a second, where a sync each time would cost more than the work itself.
+};
+
 // Writes `bytes` to `path`, replacing an existing file. On failure returns false, leaves any
 // existing file untouched, removes the temporary file and puts a UTF-8 message into `error`.
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error);
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error,
+                         Durability durability = Durability::Synced);
 
 // True when writeFileAtomically could write `path` now: the path is no folder and a file can be
 // created beside it. Asked before work whose result would otherwise be lost; leaves nothing behind.
