@@ -13,6 +13,7 @@
 #include "app/protocol_variables.h"
 #include "app/settings_store.h"
 #include "app/view_notifications.h"
+#include "base/crc_generator.h"
 #include "exchange/comm.h"
 #include "exchange/command_exchange.h"
 #include "exchange/posix_serial_line.h"
@@ -37,16 +38,17 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// MODBUS RTU's frame check: polynomial 0x8005 reflected, from 0xFFFF, no final XOR. The frames'
+// PACK_CRC sends it low byte first.
+base::TCRCGenerator modbusCrc() {
+    return base::TCRCGenerator(16, 0x8005, 0xFFFF, true, false, 0);
+}
+
 Bytes withCrc(Bytes frame) {
-    std::uint16_t crc = 0xFFFF;
-    for (std::uint8_t b : frame) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
-                            : static_cast<std::uint16_t>(crc >> 1);
-    }
-    frame.push_back(static_cast<std::uint8_t>(crc));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    base::TCRCGenerator crc = modbusCrc();
+    const std::uint32_t value = crc.AddBytes(frame.data(), static_cast<std::int64_t>(frame.size()));
+    frame.push_back(static_cast<std::uint8_t>(value));
+    frame.push_back(static_cast<std::uint8_t>(value >> 8));
     return frame;
 }
 
@@ -117,7 +119,7 @@ void BM_ExchangeOverPty(benchmark::State& state) {
         mainState.activeProfile = "default";
         protocol::TFunctionEvaluator evaluator = protocol::makeMainEvaluator();
         protocol::TProtocol protocol;
-        protocol.CRCGenerator.SetParameters(16, 0x8005, 0, false, true, 0xFFFF);
+        protocol.CRCGenerator = modbusCrc();
         protocol.Commands.setEvaluator(&evaluator);
         image::TDUMPVersionedFile image;
         image.Clear();

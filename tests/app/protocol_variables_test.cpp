@@ -83,7 +83,7 @@ TEST(ProtocolVariables, TakenFromProfileAddressAndImage) {
         EXPECT_EQ(rig.protocol.Commands.VersionBlock, rig.image.Version.bytes);
 
         const int cmd = rig.addCommand("IDENT", "RECIPIENT;APP_CMPT;", "");
-        testsupport::ScriptedPeer peer(rig.pty, [](const Bytes&, int) { return std::nullopt; });
+        testsupport::ScriptedPeer peer(*rig.line, [](const Bytes&, int) { return std::nullopt; });
         EXPECT_EQ(exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, {}).result, 0);
         peer.stop();
         Bytes frame{0xF5};

@@ -1,4 +1,5 @@
-// The exchange against a scripted device on the other end of a pseudo-terminal.
+// The exchange against a scripted device on the in-memory line, whose clock makes pauses and timeouts
+// cost no real time; a few cases run over a real pseudo-terminal.
 
 #include "exchange/command_exchange.h"
 #include "exchange/exchange_errors.h"
@@ -52,7 +53,7 @@ TEST(CommandExchange, SilentDeviceByExceptionMode) {
         ExchangeRig rig;
         rig.addStep(kRead, rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException, c.mode));
         rig.ctx.CommErrors = 7;
-        ScriptedPeer peer(rig.pty, silent());
+        ScriptedPeer peer(*rig.line, silent());
         const auto out = exchange::ExecuteActionList(rig.ctx, kRead, readInto(rig.image));
         peer.stop();
         EXPECT_EQ(out.result, c.result);
@@ -61,12 +62,12 @@ TEST(CommandExchange, SilentDeviceByExceptionMode) {
         EXPECT_EQ(peer.frames()[0], withCrc({0x11, 0x03, 0, 0, 0, 2}));
         EXPECT_EQ(rig.ctx.CommErrors, 7 + c.commErrors);
         if (c.message) {
-            ASSERT_EQ(rig.messages.shown.size(), 1u);
-            EXPECT_EQ(rig.messages.shown[0].text, boxText("ОШИБКА! ", "Устройство не отвечает (READ)"));
-            EXPECT_EQ(rig.messages.shown[0].kind, app::MessageKind::Error);
+            ASSERT_EQ(rig.messages.texts.size(), 1u);
+            EXPECT_EQ(rig.messages.texts[0], boxText("ОШИБКА! ", "Устройство не отвечает (READ)"));
+            EXPECT_EQ(rig.messages.kinds[0], app::MessageKind::Error);
             EXPECT_EQ(rig.stops, 2); // the operation is ended before and after the message
         } else {
-            EXPECT_TRUE(rig.messages.shown.empty());
+            EXPECT_TRUE(rig.messages.texts.empty());
             EXPECT_EQ(rig.stops, 0);
         }
     }
@@ -191,7 +192,7 @@ TEST(CommandExchange, DeviceAnswers) {
             rig.protocol.Exceptions.push_back(protocol::MakeException(code, text));
         rig.addStep(kRead, rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException, c.mode), true,
                     ignore);
-        ScriptedPeer peer(rig.pty, c.device);
+        ScriptedPeer peer(*rig.line, c.device);
         const auto out = exchange::ExecuteActionList(rig.ctx, kRead, readInto(rig.image));
         peer.stop();
         EXPECT_EQ(out.result, c.result);
@@ -199,10 +200,10 @@ TEST(CommandExchange, DeviceAnswers) {
         EXPECT_EQ(peer.frames().size(), c.frames);
         EXPECT_EQ(rig.ctx.CommErrors, c.commErrors);
         if (c.message.empty()) {
-            EXPECT_TRUE(rig.messages.shown.empty());
+            EXPECT_TRUE(rig.messages.texts.empty());
         } else {
-            ASSERT_EQ(rig.messages.shown.size(), 1u);
-            EXPECT_EQ(rig.messages.shown[0].text, c.message);
+            ASSERT_EQ(rig.messages.texts.size(), 1u);
+            EXPECT_EQ(rig.messages.texts[0], c.message);
         }
         // The data block lands in the image only with a matching answer.
         const bool stored = c.answerKind == exchange::kAnswerNormal;
@@ -220,7 +221,7 @@ TEST(CommandExchange, DeviceAnswers) {
 TEST(CommandExchange, UnreadableAnswerGoesToTheErrorLogByteByByte) {
     ExchangeRig rig;
     rig.addStep(kRead, rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException));
-    ScriptedPeer peer(rig.pty, [](const Bytes&, int) { return std::optional(Bytes{0x11, 0xAB, 0x0F}); });
+    ScriptedPeer peer(*rig.line, [](const Bytes&, int) { return std::optional(Bytes{0x11, 0xAB, 0x0F}); });
     EXPECT_EQ(exchange::ExecuteActionList(rig.ctx, kRead, {}).result, -2);
     EXPECT_EQ(exchange::ExecuteActionList(rig.ctx, kRead, {}).result, -2);
     const std::string block = "-[ Ошибка ]------\n0x11\n0xAB\n0x0F\n";
@@ -248,7 +249,7 @@ TEST(CommandExchange, FramesWithoutAnswerAndEmptyFrames) {
         ExchangeRig rig;
         const int cmd = rig.addCommand("SEND", c.command, c.answer, kReadException, 1, c.answerTimeout);
         // A device that would answer: the exchange must not wait for it.
-        ScriptedPeer peer(rig.pty, [](const Bytes&, int) { return std::optional(normalAnswer()); });
+        ScriptedPeer peer(*rig.line, [](const Bytes&, int) { return std::optional(normalAnswer()); });
         const auto out = exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, {});
         peer.stop();
         EXPECT_EQ(out.result, 0);
@@ -298,15 +299,15 @@ TEST(CommandExchange, Echo) {
         ExchangeRig rig;
         ASSERT_TRUE(rig.settings.writeBool(app::Setting::Echo, c.echoSetting));
         rig.addStep(kRead, rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException, 1));
-        ScriptedPeer peer(rig.pty, [&](const Bytes& f, int) { return std::optional(c.device(f)); });
+        ScriptedPeer peer(*rig.line, [&](const Bytes& f, int) { return std::optional(c.device(f)); });
         const auto out = exchange::ExecuteActionList(rig.ctx, kRead, readInto(rig.image));
         peer.stop();
         EXPECT_EQ(out.result, c.result);
         EXPECT_EQ(peer.frames().size(), 1u); // an echo failure is never repeated
         EXPECT_EQ(rig.ctx.CommErrors, c.commErrors);
         if (c.result == -3) {
-            ASSERT_EQ(rig.messages.shown.size(), 1u);
-            EXPECT_EQ(rig.messages.shown[0].text, boxText("ОШИБКА! ", "Эхо пакета не получено (READ)"));
+            ASSERT_EQ(rig.messages.texts.size(), 1u);
+            EXPECT_EQ(rig.messages.texts[0], boxText("ОШИБКА! ", "Эхо пакета не получено (READ)"));
         }
     }
 }
@@ -323,7 +324,7 @@ TEST(CommandExchange, AnswerCollectionStopsAt2200Bytes) {
         ExchangeRig rig;
         ASSERT_TRUE(rig.settings.writeString(app::Setting::AnswerEnd, "gap", rig.state.activeProfile));
         const int cmd = rig.addCommand("BIG", kReadCommand, c.answer, "", 0, 200);
-        ScriptedPeer peer(rig.pty, [](const Bytes&, int) { return std::optional(Bytes(2300, 0x5A)); });
+        ScriptedPeer peer(*rig.line, [](const Bytes&, int) { return std::optional(Bytes(2300, 0x5A)); });
         const auto out = exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, {});
         peer.stop();
         EXPECT_EQ(out.result, c.result);
@@ -343,13 +344,13 @@ TEST(CommandExchange, DontShowErrMsgsRoutesMessagesToTheDeviceLog) {
     const int read = rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException);
     rig.addStep(kRead, read);
     rig.addStep(8, read);
-    ScriptedPeer peer(rig.pty, [](const Bytes&, int i) {
+    ScriptedPeer peer(*rig.line, [](const Bytes&, int i) {
         return i == 0 ? std::nullopt : std::optional(exceptionAnswer(5));
     });
     EXPECT_EQ(exchange::ExecuteActionList(rig.ctx, kRead, {}).result, -1);
     EXPECT_EQ(exchange::ExecuteActionList(rig.ctx, 8, {}).result, 6);
     peer.stop();
-    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_TRUE(rig.messages.texts.empty());
     ASSERT_EQ(peer.frames().size(), 2u);
     EXPECT_EQ(peer.frames()[0][0], 0x11);
     const auto& lines = rig.log.lines();
@@ -365,13 +366,13 @@ TEST(CommandExchange, ErrorTextsKeepTheirLineBreaksInTheBox) {
     ExchangeRig rig;
     rig.protocol.Exceptions.push_back(protocol::MakeException(5, "Сектор\rзащищён"));
     EXPECT_FALSE(exchange::ReportExchangeError(rig.ctx, 6, "READ"));
-    ASSERT_EQ(rig.messages.shown.size(), 1u);
-    EXPECT_EQ(rig.messages.shown[0].text, boxText("ОШИБКА #5", "Сектор\rзащищён"));
+    ASSERT_EQ(rig.messages.texts.size(), 1u);
+    EXPECT_EQ(rig.messages.texts[0], boxText("ОШИБКА #5", "Сектор\rзащищён"));
     EXPECT_EQ(rig.stops, 0); // a device error leaves stopping to the caller
     rig.ctx.Quiet = true;
     EXPECT_FALSE(exchange::ReportExchangeError(rig.ctx, -1, "READ"));
     EXPECT_TRUE(exchange::ReportExchangeError(rig.ctx, 0, "READ"));
-    EXPECT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.texts.size(), 1u);
 }
 
 TEST(CommandExchange, ActionListStepsAndFaults) {
@@ -415,17 +416,16 @@ TEST(CommandExchange, ActionListStepsAndFaults) {
         const int ignore = protocol::AddIgnoreList(rig.protocol);
         protocol::AddIgnoreCode(rig.protocol, ignore, 5);
         c.build(rig, rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException));
-        ScriptedPeer peer(rig.pty, [](const Bytes&, int) { return std::optional(exceptionAnswer(5)); });
+        ScriptedPeer peer(*rig.line, [](const Bytes&, int) { return std::optional(exceptionAnswer(5)); });
         const auto out = exchange::ExecuteActionList(rig.ctx, kRead, {});
         peer.stop();
         EXPECT_EQ(out.result, c.result);
         EXPECT_EQ(peer.frames().size(), c.frames);
         if (c.messagePart.empty()) {
-            EXPECT_TRUE(rig.messages.shown.empty());
+            EXPECT_TRUE(rig.messages.texts.empty());
         } else {
-            ASSERT_EQ(rig.messages.shown.size(), 1u);
-            EXPECT_NE(rig.messages.shown[0].text.find(c.messagePart), std::string::npos)
-                << rig.messages.shown[0].text;
+            ASSERT_EQ(rig.messages.texts.size(), 1u);
+            EXPECT_NE(rig.messages.texts[0].find(c.messagePart), std::string::npos) << rig.messages.texts[0];
         }
     }
 }
@@ -434,7 +434,7 @@ TEST(CommandExchange, PasswordGoesIntoTheFrame) {
     ExchangeRig rig;
     rig.state.password = "Пароль";
     rig.addStep(kRead, rig.addCommand("LOGIN", "RECIPIENT;0x41;PASSWORD;", ""));
-    ScriptedPeer peer(rig.pty, silent());
+    ScriptedPeer peer(*rig.line, silent());
     EXPECT_EQ(exchange::ExecuteActionList(rig.ctx, kRead, {}).result, 0);
     peer.stop();
     ASSERT_EQ(peer.frames().size(), 1u);
@@ -444,13 +444,13 @@ TEST(CommandExchange, PasswordGoesIntoTheFrame) {
 TEST(CommandExchange, FrameLargerThanTheSendBufferIsNotSent) {
     ExchangeRig rig;
     rig.addStep(kRead, rig.addCommand("HUGE", "BYTES(0,16000);BYTES(1,1000);", kReadAnswer));
-    ScriptedPeer peer(rig.pty, silent());
+    ScriptedPeer peer(*rig.line, silent());
     const auto out = exchange::ExecuteActionList(rig.ctx, kRead, {});
     peer.stop();
     EXPECT_EQ(out.result, exchange::kFrameNotBuilt);
     EXPECT_TRUE(peer.frames().empty());
-    ASSERT_EQ(rig.messages.shown.size(), 1u);
-    EXPECT_NE(rig.messages.shown[0].text.find("HUGE"), std::string::npos);
+    ASSERT_EQ(rig.messages.texts.size(), 1u);
+    EXPECT_NE(rig.messages.texts[0].find("HUGE"), std::string::npos);
 }
 
 // A field that cannot be computed is still sent as 0xAA, and the device log names the command and
@@ -458,7 +458,7 @@ TEST(CommandExchange, FrameLargerThanTheSendBufferIsNotSent) {
 TEST(CommandExchange, UncomputableFieldIsSentAsAaAndLogged) {
     ExchangeRig rig;
     const int cmd = rig.addCommand("ODD", "RECIPIENT;NOSUCHNAME;", "");
-    ScriptedPeer peer(rig.pty, silent());
+    ScriptedPeer peer(*rig.line, silent());
     exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, {});
     peer.stop();
     ASSERT_EQ(peer.frames().size(), 1u);
@@ -478,14 +478,16 @@ TEST(CommandExchange, AnswerGapFollowsTheLineSpeed) {
         EXPECT_EQ(exchange::answerGapMs(bits), gap) << bits;
 }
 
-// The device's answer arrives in bursts, the pauses far below the 21 ms gap; the exchange ends it by the
-// template (the default) or by the gap after its last byte ("gap"). The bytes the device sends are the same
-// for both rules.
+// One burst of an answer and the pause after it.
+struct Burst {
+    Bytes bytes;
+    int pauseAfterMs;
+};
+
+// The device's answer arrives in bursts, the pauses below the 20 ms end-of-answer gap unless said
+// otherwise; the exchange ends it by the template (the default) or by the gap after its last byte
+// ("gap"). The bytes the device sends are the same for both rules.
 TEST(CommandExchange, AnswerEndsByTemplateOrByGap) {
-    struct Burst {
-        Bytes bytes;
-        int pauseAfterMs;
-    };
     const Bytes answer = normalAnswer();
     const Bytes head(answer.begin(), answer.begin() + 4), tail(answer.begin() + 4, answer.end());
     Bytes withGarbage = answer;
@@ -498,7 +500,7 @@ TEST(CommandExchange, AnswerEndsByTemplateOrByGap) {
     };
     const Case cases[] = {
         {"answer in three bursts",
-         {{head, 2}, {{tail[0]}, 2}, {Bytes(tail.begin() + 1, tail.end()), 0}},
+         {{head, 15}, {{tail[0]}, 15}, {Bytes(tail.begin() + 1, tail.end()), 0}},
          0,
          0,
          0},
@@ -506,7 +508,9 @@ TEST(CommandExchange, AnswerEndsByTemplateOrByGap) {
         {"trailing garbage in the same burst", {{withGarbage, 0}}, 0, -2, withGarbage.size()},
         {"exception answer, then noise at once", {{exceptionAnswer(2), 0}, {{0x7E, 0x7E}, 0}}, 3, -2, 7},
         // Bytes that fit no template fall back to the gap under both rules.
-        {"garbage in two bursts", {{{0x42, 0x42, 0x42}, 2}, {{0x42, 0x42}, 0}}, -2, -2, 5},
+        {"garbage in two bursts", {{{0x42, 0x42, 0x42}, 15}, {{0x42, 0x42}, 0}}, -2, -2, 5},
+        // A pause longer than the wait for the next byte ends the answer under both rules.
+        {"answer broken by a long pause", {{head, 100}, {tail, 0}}, -2, -2, head.size()},
     };
     for (const auto& c : cases) {
         for (const bool gap : {false, true}) {
@@ -517,17 +521,15 @@ TEST(CommandExchange, AnswerEndsByTemplateOrByGap) {
                     rig.settings.writeString(app::Setting::AnswerEnd, "gap", rig.state.activeProfile));
             }
             const int cmd = rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException, 0, 200);
-            std::thread device([&] {
-                rig.pty.read(1, std::chrono::milliseconds(2000)); // the frame has begun
-                rig.pty.readUntilGap(std::chrono::milliseconds(4), std::chrono::milliseconds(1000));
+            rig.line->onWrite = [&](const Bytes&, testsupport::FakeLineState& line) {
+                std::chrono::milliseconds at{0};
                 for (const Burst& b : c.bursts) {
-                    rig.pty.write(b.bytes);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(b.pauseAfterMs));
+                    line.arriveAfter(at, b.bytes);
+                    at += std::chrono::milliseconds(b.pauseAfterMs);
                 }
-            });
+            };
             const auto out =
                 exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, readInto(rig.image));
-            device.join();
             EXPECT_EQ(out.result, gap ? c.byGap : c.byTemplate);
             if (out.result == 0) {
                 EXPECT_EQ(rig.image.Data[kPageAddress + 3], 0xEF);
@@ -538,5 +540,44 @@ TEST(CommandExchange, AnswerEndsByTemplateOrByGap) {
                           c.errorLogBytesByGap + 1);
             }
         }
+    }
+}
+
+// The exchange over a real pseudo-terminal, where the device's bursts and pauses take real time and the
+// POSIX line's waits alone end the answer (the gap rule).
+TEST(CommandExchangeOverPty, AnswerAtOnceInBurstsOrNone) {
+    const Bytes answer = normalAnswer();
+    const Bytes head(answer.begin(), answer.begin() + 4), tail(answer.begin() + 4, answer.end());
+    struct Case {
+        const char* name;
+        std::vector<Burst> bursts;
+        std::int32_t result;
+    };
+    const Case cases[] = {
+        {"at once", {{answer, 0}}, 0},
+        {"in three bursts", {{head, 2}, {{tail[0]}, 2}, {Bytes(tail.begin() + 1, tail.end()), 0}}, 0},
+        {"silent device", {}, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExchangeRig rig(RigLine::Pty);
+        ASSERT_TRUE(rig.settings.writeString(app::Setting::AnswerEnd, "gap", rig.state.activeProfile));
+        const int cmd = rig.addCommand("READ", kReadCommand, kReadAnswer, kReadException, 0, 200);
+        Bytes frame;
+        std::thread device([&] {
+            frame = rig.pty->read(1, std::chrono::milliseconds(2000)); // the frame has begun
+            const Bytes rest =
+                rig.pty->readUntilGap(std::chrono::milliseconds(4), std::chrono::milliseconds(1000));
+            frame.insert(frame.end(), rest.begin(), rest.end());
+            for (const Burst& b : c.bursts) {
+                rig.pty->write(b.bytes);
+                std::this_thread::sleep_for(std::chrono::milliseconds(b.pauseAfterMs));
+            }
+        });
+        const auto out = exchange::ExecuteCommand(rig.ctx, rig.command(cmd), nullptr, readInto(rig.image));
+        device.join();
+        EXPECT_EQ(frame, withCrc({0x11, 0x03, 0, 0, 0, 2}));
+        EXPECT_EQ(out.result, c.result);
+        EXPECT_EQ(rig.image.Data[kPageAddress + 3], c.result == 0 ? 0xEF : 0xFF);
     }
 }

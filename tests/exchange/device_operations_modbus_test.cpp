@@ -21,8 +21,8 @@ std::uint8_t pattern(std::uint32_t address) {
 }
 
 struct DeviceRig : ExchangeRig {
-    DeviceRig() {
-        EXPECT_TRUE(settings.writeString(app::Setting::PortDevice, pty.slavePath()));
+    DeviceRig() : ExchangeRig(RigLine::Pty) {
+        EXPECT_TRUE(settings.writeString(app::Setting::PortDevice, pty->slavePath()));
         EXPECT_TRUE(settings.writeInteger(app::Setting::BaudRateIndex, exchange::BR_115200));
         EXPECT_TRUE(settings.writeInteger(app::Setting::FlashStart, 0x2100, "default"));
         EXPECT_TRUE(settings.writeInteger(app::Setting::FlashEnd, 0x21FF, "default"));
@@ -57,7 +57,7 @@ struct DeviceRig : ExchangeRig {
 
 TEST(DeviceOperationsModbus, ReadsTheFlashWindowPageByPage) {
     DeviceRig rig;
-    testsupport::ModbusRtuServer server(rig.pty, 17, kRegisters);
+    testsupport::ModbusRtuServer server(*rig.pty, 17, kRegisters);
     for (std::uint32_t a = 0x2100; a < 0x2200; a += 2)
         server.setHoldingRegister(static_cast<int>(a / 2),
                                   static_cast<std::uint16_t>(pattern(a) << 8 | pattern(a + 1)));
@@ -94,7 +94,7 @@ TEST(DeviceOperationsModbus, WritesTheImageAndStopsAtADeviceError) {
         for (std::uint32_t i = 0; i < bytes.size(); ++i)
             bytes[i] = pattern(0x2100 + i);
         ASSERT_TRUE(rig.image.LoadFromStream(0x2100, bytes, false));
-        testsupport::ModbusRtuServer server(rig.pty, 17, c.registers);
+        testsupport::ModbusRtuServer server(*rig.pty, 17, c.registers);
 
         ASSERT_TRUE(rig.sequencer.startWrite());
         rig.runToEnd();
@@ -108,10 +108,10 @@ TEST(DeviceOperationsModbus, WritesTheImageAndStopsAtADeviceError) {
         if (c.outcome == Outcome::Failed) {
             EXPECT_EQ(rig.sequencer.lastResult(), 3);
             EXPECT_EQ(rig.ctx.CommErrors, 3);
-            ASSERT_EQ(rig.messages.shown.size(), 1u);
-            EXPECT_EQ(rig.messages.shown[0].text, boxText("ОШИБКА #2", "Недопустимый адрес данных"));
+            ASSERT_EQ(rig.messages.texts.size(), 1u);
+            EXPECT_EQ(rig.messages.texts[0], boxText("ОШИБКА #2", "Недопустимый адрес данных"));
         } else {
-            EXPECT_TRUE(rig.messages.shown.empty());
+            EXPECT_TRUE(rig.messages.texts.empty());
         }
     }
 }
@@ -120,8 +120,8 @@ TEST(DeviceOperationsModbus, PortThatCannotBeOpenedIsReported) {
     DeviceRig rig;
     ASSERT_TRUE(rig.settings.writeString(app::Setting::PortDevice, (rig.dir / "no-such-tty").string()));
     EXPECT_FALSE(rig.sequencer.startRead());
-    ASSERT_EQ(rig.messages.shown.size(), 1u);
-    EXPECT_EQ(rig.messages.shown[0].text, "Не могу открыть порт!");
+    ASSERT_EQ(rig.messages.texts.size(), 1u);
+    EXPECT_EQ(rig.messages.texts[0], "Не могу открыть порт!");
     ASSERT_FALSE(rig.log.lines().empty());
     EXPECT_NE(rig.log.lines().back().find("no-such-tty: No such file"), std::string::npos)
         << rig.log.lines().back();

@@ -1,13 +1,13 @@
 #pragma once
-// A complete exchange set-up over a real pseudo-terminal: settings file, log, message recorder, the
-// port component on the slave side, the program's evaluator, a protocol description with the MODBUS
-// frame CRC, a memory image and the exchange context joining them. The device (a scripted peer or a
-// libmodbus server) sits on the master side.
+// A complete exchange set-up: settings file, log, message recorder, the port component, the program's
+// evaluator, a protocol description with the MODBUS frame CRC, a memory image and the exchange context
+// joining them. The line is the in-memory one by default (a scripted peer answers on `line`); with
+// RigLine::Pty it is a real pseudo-terminal, the port on the slave side and the device (a scripted
+// peer or a libmodbus server) on the master side of `pty`.
 
 #include "app/exchange_link.h"
 #include "app/log.h"
 #include "app/main_state.h"
-#include "app/message_sink.h"
 #include "app/protocol_variables.h"
 #include "app/settings_store.h"
 #include "app/view_notifications.h"
@@ -17,63 +17,48 @@
 #include "image/dump_versioned_file.h"
 #include "protocol/evaluator_setup.h"
 #include "protocol/protocol_description.h"
+#include "support/fake_serial_line.h"
+#include "support/modbus_crc.h"
 #include "support/paths.h"
 #include "support/pty.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace exchangetest {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// MODBUS RTU CRC appended low byte first.
-inline Bytes withCrc(Bytes frame) {
-    std::uint16_t crc = 0xFFFF;
-    for (std::uint8_t b : frame) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
-                            : static_cast<std::uint16_t>(crc >> 1);
-    }
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return frame;
-}
-
-struct RecordedMessage {
-    std::string title;
-    std::string text;
-    app::MessageKind kind;
-};
-
-class MessageRecorder : public app::MessageSink {
-  public:
-    bool showMessage(std::string_view title, std::string_view text, app::MessageKind kind) override {
-        shown.push_back({std::string(title), std::string(text), kind});
-        return true;
-    }
-    std::vector<RecordedMessage> shown;
-};
+using testsupport::withCrc;
 
 // The text of an exchange error box: title, "\r", nineteen blanks, text.
 inline std::string boxText(const std::string& title, const std::string& text) {
     return title + "\r" + std::string(19, ' ') + text;
 }
 
+enum class RigLine { Memory, Pty };
+
 class ExchangeRig {
   public:
-    explicit ExchangeRig(int baudIndex = exchange::BR_115200) {
+    explicit ExchangeRig(RigLine kind = RigLine::Memory, int baudIndex = exchange::BR_115200)
+        : pty(kind == RigLine::Pty ? std::make_unique<testsupport::PseudoTerminal>() : nullptr),
+          comm(pty ? std::unique_ptr<exchange::SerialLine>(std::make_unique<exchange::PosixSerialLine>())
+                   : std::make_unique<testsupport::FakeSerialLine>(line)) {
         protocol.CRCGenerator.SetParameters(16, 0x8005, 0, false, true, 0xFFFF); // MODBUS RTU
         protocol.Commands.setEvaluator(&evaluator);
         protocol::PrepareActionLists(protocol);
         state.activeProfile = "default";
-        comm.setDevicePath(pty.slavePath());
+        comm.setDevicePath(pty ? pty->slavePath() : "memory");
         comm.setBaudRate(baudIndex);
         ctx.StopExchange = [this] { ++stops; };
-        ctx.sleep = [this](std::chrono::milliseconds d) { pauses.push_back(static_cast<int>(d.count())); };
+        // A pause lets the in-memory line's time pass as well.
+        ctx.sleep = [this](std::chrono::milliseconds d) {
+            pauses.push_back(static_cast<int>(d.count()));
+            line->clock += d;
+        };
         image.Clear();
         app::SetProtocolVariables(ctx, around);
         EXPECT_TRUE(comm.Open()) << comm.LastOpenError();
@@ -106,13 +91,14 @@ class ExchangeRig {
     testsupport::TempDir dir;
     app::SettingsStore settings{dir / "prog.ini"};
     app::Log log;
-    MessageRecorder messages;
+    testsupport::RecordedMessages messages;
     app::MainState state;
-    testsupport::PseudoTerminal pty;
+    std::shared_ptr<testsupport::FakeLineState> line = std::make_shared<testsupport::FakeLineState>();
+    std::unique_ptr<testsupport::PseudoTerminal> pty; // only with RigLine::Pty
     protocol::TFunctionEvaluator evaluator = protocol::makeMainEvaluator();
     protocol::TProtocol protocol;
     image::TDUMPVersionedFile image;
-    exchange::TComm comm{std::make_unique<exchange::PosixSerialLine>()};
+    exchange::TComm comm;
     app::ViewNotifications view;
     app::DeviceSurroundings around{settings, state, image, log, messages, view};
     app::ExchangeLink link{settings, log, messages, state};

@@ -17,7 +17,7 @@ constexpr int kReadList = 3;
 constexpr int kWriteList = 6;
 
 struct ModbusRig : ExchangeRig {
-    ModbusRig() {
+    ModbusRig() : ExchangeRig(RigLine::Pty) {
         // Read four registers from 0 into the image at the page address.
         const int read = addCommand("Чтение регистров", "RECIPIENT;3;0;0;0;4;LOW(PACK_CRC);HIGH(PACK_CRC);",
                                     "RECIPIENT;3;<SIZE>;<DATABLOCK>;LOW(PACK_CRC);HIGH(PACK_CRC);",
@@ -37,7 +37,7 @@ struct ModbusRig : ExchangeRig {
 
 TEST(ModbusInterop, ReadAndWriteHoldingRegisters) {
     ModbusRig rig;
-    testsupport::ModbusRtuServer server(rig.pty, kSlave, 16);
+    testsupport::ModbusRtuServer server(*rig.pty, kSlave, 16);
     const std::uint16_t registers[] = {0x1122, 0x3344, 0x5566, 0x7788};
     for (int i = 0; i < 4; ++i)
         server.setHoldingRegister(i, registers[i]);
@@ -63,7 +63,7 @@ TEST(ModbusInterop, ReadAndWriteHoldingRegisters) {
     EXPECT_EQ(server.holdingRegister(5), 0xC3D4);
     EXPECT_EQ(server.requestsServed(), 2);
     EXPECT_EQ(rig.ctx.CommErrors, 0);
-    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_TRUE(rig.messages.texts.empty());
 }
 
 TEST(ModbusInterop, ServerExceptionsAndOtherSlaves) {
@@ -86,12 +86,12 @@ TEST(ModbusInterop, ServerExceptionsAndOtherSlaves) {
         ModbusRig rig;
         rig.state.deviceAddress = c.address;
         app::SetProtocolVariables(rig.ctx, rig.around);
-        testsupport::ModbusRtuServer server(rig.pty, kSlave, c.registers);
+        testsupport::ModbusRtuServer server(*rig.pty, kSlave, c.registers);
         const auto out = exchange::ExecuteActionList(rig.ctx, kReadList, {});
         server.stop();
         EXPECT_EQ(out.result, c.result);
-        ASSERT_EQ(rig.messages.shown.size(), 1u);
-        EXPECT_EQ(rig.messages.shown[0].text, c.message);
+        ASSERT_EQ(rig.messages.texts.size(), 1u);
+        EXPECT_EQ(rig.messages.texts[0], c.message);
         EXPECT_EQ(rig.ctx.CommErrors, 1);
     }
 }
