@@ -4,8 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <span>
-#include <vector>
+#include <utility>
 
 namespace image {
 
@@ -17,18 +21,44 @@ inline constexpr uint8_t kEmptyByte = 0xFF;
 
 class ImageBuffer {
   public:
-    explicit ImageBuffer(size_t size, uint8_t fill = 0) : m_bytes(size, fill) {}
+    // Zeros come from calloc, which hands out fresh pages for arrays this large without writing
+    // them: an image that is never filled costs no time (a vector would write all 8 MiB).
+    explicit ImageBuffer(size_t size, uint8_t fill = 0)
+        : m_bytes(static_cast<uint8_t*>(std::calloc(size, 1))), m_size(size) {
+        if (!m_bytes)
+            throw std::bad_alloc();
+        if (fill != 0)
+            std::memset(m_bytes.get(), fill, size);
+    }
+
+    ImageBuffer(const ImageBuffer& other) : ImageBuffer(other.m_size) {
+        std::memcpy(m_bytes.get(), other.m_bytes.get(), m_size);
+    }
+    ImageBuffer& operator=(const ImageBuffer& other) {
+        if (this != &other) {
+            ImageBuffer copy(other);
+            std::swap(m_bytes, copy.m_bytes);
+            std::swap(m_size, copy.m_size);
+        }
+        return *this;
+    }
+    ImageBuffer(ImageBuffer&&) noexcept = default;
+    ImageBuffer& operator=(ImageBuffer&&) noexcept = default;
 
     uint8_t& operator[](size_t index) { return m_bytes[index]; }
     uint8_t operator[](size_t index) const { return m_bytes[index]; }
-    uint8_t* data() { return m_bytes.data(); }
-    const uint8_t* data() const { return m_bytes.data(); }
-    size_t size() const { return m_bytes.size(); }
-    std::span<uint8_t> span() { return m_bytes; }
-    std::span<const uint8_t> span() const { return m_bytes; }
+    uint8_t* data() { return m_bytes.get(); }
+    const uint8_t* data() const { return m_bytes.get(); }
+    size_t size() const { return m_size; }
+    std::span<uint8_t> span() { return {m_bytes.get(), m_size}; }
+    std::span<const uint8_t> span() const { return {m_bytes.get(), m_size}; }
 
   private:
-    std::vector<uint8_t> m_bytes;
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t[], Free> m_bytes;
+    size_t m_size;
 };
 
 } // namespace image
