@@ -79,12 +79,12 @@ void ResumableWrite::skipEraseSteps() {
     }
 }
 
-bool ResumableWrite::pageDone(std::int32_t page, std::uint32_t address, std::string& error) {
+base::WriteResult ResumableWrite::pageDone(std::int32_t page, std::uint32_t address) {
     if (m_path.empty())
-        return true;
+        return {};
     m_checkpoint.lastPage = page;
     m_checkpoint.lastAddress = address;
-    return saveCheckpoint(m_path, m_checkpoint, error);
+    return saveCheckpoint(m_path, m_checkpoint);
 }
 
 void ResumableWrite::finish(bool ok) {

@@ -44,12 +44,12 @@ std::filesystem::path checkpointPath(const std::filesystem::path& settingsFile, 
            ("write-" + name + "-" + std::to_string(deviceAddress) + ".checkpoint");
 }
 
-bool saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& c, std::string& error) {
+base::WriteResult saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& c) {
     std::ostringstream text;
     text << "image_crc=" << c.imageCrc << "\nimage_start=" << c.imageStart << "\nimage_end=" << c.imageEnd
          << "\ndevice_address=" << c.deviceAddress << "\nprofile=" << c.profile << "\nport=" << c.port
          << "\nlast_page=" << c.lastPage << "\nlast_address=" << c.lastAddress << "\n";
-    return base::writeFileAtomically(path, text.str(), error);
+    return base::writeFileAtomically(path, text.str());
 }
 
 std::optional<WriteCheckpoint> loadCheckpoint(const std::filesystem::path& path) {

@@ -4,6 +4,8 @@
 // the next page instead of starting over. The file is replaced atomically after each page and removed
 // when the write ends well. It is a few "key=value" lines; texts are UTF-8.
 
+#include "base/atomic_file.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -25,8 +27,8 @@ struct WriteCheckpoint {
 std::filesystem::path checkpointPath(const std::filesystem::path& settingsFile, const std::string& port,
                                      std::int32_t deviceAddress);
 
-// False with a message in `error` when the file cannot be replaced.
-bool saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& checkpoint, std::string& error);
+// Replaces the file atomically; the result says why it could not.
+base::WriteResult saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& checkpoint);
 // Empty when there is no file or it is not a whole checkpoint.
 std::optional<WriteCheckpoint> loadCheckpoint(const std::filesystem::path& path);
 void removeCheckpoint(const std::filesystem::path& path);
