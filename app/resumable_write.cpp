@@ -79,22 +79,22 @@ void ResumableWrite::skipEraseSteps() {
     }
 }
 
-bool ResumableWrite::pageDone(std::int32_t page, std::uint32_t address, std::string& error) {
+base::WriteResult ResumableWrite::pageDone(std::int32_t page, std::uint32_t address) {
     if (m_path.empty())
-        return true;
+        return {};
     m_checkpoint.lastPage = page;
     m_checkpoint.lastAddress = address;
     // A sync per page took longer than the page's exchange; the last one is synced when the write
     // breaks off.
-    return saveCheckpoint(m_path, m_checkpoint, error, base::Durability::Unsynced);
+    return saveCheckpoint(m_path, m_checkpoint, base::Durability::Unsynced);
 }
 
 void ResumableWrite::finish(bool ok) {
     if (ok && !m_path.empty())
         removeCheckpoint(m_path);
-    std::string unused; // pageDone has told of a file that cannot be written
+    // A failure here was told by pageDone already.
     if (!ok && !m_path.empty() && m_checkpoint.lastPage >= 0)
-        saveCheckpoint(m_path, m_checkpoint, unused);
+        (void)saveCheckpoint(m_path, m_checkpoint);
     if (!m_leftOut.empty()) {
         image::TDUMPVersionedFile& image = m_session.surroundings().image;
         std::copy(m_leftOut.begin(), m_leftOut.end(), image.Filled.data() + m_checkpoint.imageStart);

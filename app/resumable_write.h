@@ -32,8 +32,8 @@ class ResumableWrite {
     // Instead of startAfresh: the checkpoint must match; then the pages done are left out of the
     // image and the write's preparation keeps from erasing them.
     std::optional<ResumeRefusal> resume();
-    // The device acknowledged this page. False with the reason when the checkpoint cannot be saved.
-    bool pageDone(std::int32_t page, std::uint32_t address, std::string& error);
+    // The device acknowledged this page; the result says why the checkpoint could not be saved.
+    base::WriteResult pageDone(std::int32_t page, std::uint32_t address);
     // The write ended. A good end removes the checkpoint; the image and the preparation list get
     // back what a resume left out.
     void finish(bool ok);

@@ -44,13 +44,13 @@ std::filesystem::path checkpointPath(const std::filesystem::path& settingsFile, 
            ("write-" + name + "-" + std::to_string(deviceAddress) + ".checkpoint");
 }
 
-bool saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& c, std::string& error,
-                    base::Durability durability) {
+base::WriteResult saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& c,
+                                 base::Durability durability) {
     std::ostringstream text;
     text << "image_crc=" << c.imageCrc << "\nimage_start=" << c.imageStart << "\nimage_end=" << c.imageEnd
          << "\ndevice_address=" << c.deviceAddress << "\nprofile=" << c.profile << "\nport=" << c.port
          << "\nlast_page=" << c.lastPage << "\nlast_address=" << c.lastAddress << "\n";
-    return base::writeFileAtomically(path, text.str(), error, durability);
+    return base::writeFileAtomically(path, text.str(), durability);
 }
 
 std::optional<WriteCheckpoint> loadCheckpoint(const std::filesystem::path& path) {

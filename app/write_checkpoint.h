@@ -28,9 +28,9 @@ struct WriteCheckpoint {
 std::filesystem::path checkpointPath(const std::filesystem::path& settingsFile, const std::string& port,
                                      std::int32_t deviceAddress);
 
-// False with a message in `error` when the file cannot be replaced.
-bool saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& checkpoint, std::string& error,
-                    base::Durability durability = base::Durability::Synced);
+// Replaces the file atomically; the result says why it could not.
+base::WriteResult saveCheckpoint(const std::filesystem::path& path, const WriteCheckpoint& checkpoint,
+                                 base::Durability durability = base::Durability::Synced);
 // Empty when there is no file or it is not a whole checkpoint.
 std::optional<WriteCheckpoint> loadCheckpoint(const std::filesystem::path& path);
 void removeCheckpoint(const std::filesystem::path& path);

@@ -11,71 +11,80 @@ namespace base {
 
 namespace {
 
-// Creates the temporary file beside `path`; -1 with `error` set when that is not possible.
-int createTemporary(const std::filesystem::path& path, std::string& tmpl, std::string& error) {
-    std::filesystem::path dir = path.parent_path();
-    if (dir.empty())
-        dir = ".";
+WriteResult failure(WriteStatus status, const std::filesystem::path& place, int err) {
+    return {status, place, std::strerror(err)};
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& path) {
+    const std::filesystem::path dir = path.parent_path();
+    return dir.empty() ? "." : dir;
+}
+
+// Creates the temporary file beside `path`; -1 with `result` set when that is not possible.
+int createTemporary(const std::filesystem::path& path, std::string& tmpl, WriteResult& result) {
+    const std::filesystem::path dir = folderOf(path);
     tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
     const int fd = mkstemp(tmpl.data());
     if (fd < 0)
-        error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
+        result = failure(WriteStatus::CannotCreate, dir, errno);
     return fd;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
 }
 
 } // namespace
 
-bool canWriteFileAtomically(const std::filesystem::path& path, std::string& error) {
+WriteResult canWriteFileAtomically(const std::filesystem::path& path) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path.string() + " is a folder";
-        return false;
-    }
+    if (std::filesystem::is_directory(path, ec))
+        return failure(WriteStatus::IsFolder, path, EISDIR);
+    WriteResult result;
     std::string tmpl;
-    const int fd = createTemporary(path, tmpl, error);
+    const int fd = createTemporary(path, tmpl, result);
     if (fd < 0)
-        return false;
+        return result;
     ::close(fd);
     ::unlink(tmpl.c_str());
-    return true;
+    return result;
 }
 
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error,
-                         Durability durability) {
+WriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                Durability durability) {
+    WriteResult result;
     std::string tmpl;
-    const int fd = createTemporary(path, tmpl, error);
+    const int fd = createTemporary(path, tmpl, result);
     if (fd < 0)
-        return false;
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = "cannot write " + path.string() + ": " + std::strerror(errno);
-            ::close(fd);
-            ::unlink(tmpl.c_str());
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
+        return result;
+    if (!writeAll(fd, bytes)) {
+        result = failure(WriteStatus::CannotWrite, path, errno);
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return result;
     }
     // mkstemp creates the file readable by the owner only; a saved file gets the usual mode.
     (void)::fchmod(fd, 0644);
     const bool synced = durability == Durability::Unsynced || ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!synced || !closed) {
-        error = "cannot write " + path.string() + ": " + std::strerror(errno);
+        result = failure(WriteStatus::CannotWrite, path, errno);
         ::unlink(tmpl.c_str());
-        return false;
+        return result;
     }
     if (std::rename(tmpl.c_str(), path.c_str()) != 0) {
-        error = "cannot replace " + path.string() + ": " + std::strerror(errno);
+        result = failure(WriteStatus::CannotReplace, path, errno);
         ::unlink(tmpl.c_str());
-        return false;
     }
-    return true;
+    return result;
 }
 
 } // namespace base

@@ -1,7 +1,5 @@
 #include "base/crc_table_export.h"
 
-#include "base/atomic_file.h"
-
 #include <cstdio>
 
 namespace base {
@@ -31,9 +29,8 @@ std::string crcTableExportText(const TCRCGenerator& generator) {
     return out;
 }
 
-bool writeCrcTableExport(const std::filesystem::path& path, const TCRCGenerator& generator,
-                         std::string& error) {
-    return writeFileAtomically(path, crcTableExportText(generator), error);
+WriteResult writeCrcTableExport(const std::filesystem::path& path, const TCRCGenerator& generator) {
+    return writeFileAtomically(path, crcTableExportText(generator));
 }
 
 } // namespace base

@@ -7,6 +7,7 @@
 // upper-case hexadecimal digits of its low 16 bits for a 16-bit generator, "0x" and eight digits
 // otherwise.
 
+#include "base/atomic_file.h"
 #include "base/crc_generator.h"
 
 #include <filesystem>
@@ -17,9 +18,8 @@ namespace base {
 // The export text of the generator's current table.
 std::string crcTableExportText(const TCRCGenerator& generator);
 
-// Writes the export text to `path` through a temporary file and a rename. On failure returns false,
-// leaves an existing file untouched and puts a UTF-8 message into `error`.
-bool writeCrcTableExport(const std::filesystem::path& path, const TCRCGenerator& generator,
-                         std::string& error);
+// Writes the export text to `path` through a temporary file and a rename; a failure leaves an
+// existing file untouched.
+WriteResult writeCrcTableExport(const std::filesystem::path& path, const TCRCGenerator& generator);
 
 } // namespace base

@@ -3,6 +3,7 @@
 #include "base/codepage.h"
 #include "base/crc_presets.h"
 #include "base/crc_table_export.h"
+#include "base/write_failure_text.h"
 #include "cli/byte_text.h"
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
@@ -132,9 +133,8 @@ void runCrcTable(const CrcOptions& o, CliContext& ctx) {
     }
     base::TCRCGenerator generator;
     base::applyCrcParameters(generator, *params);
-    std::string error;
-    if (!base::writeCrcTableExport(o.file, generator, error)) {
-        std::fprintf(stderr, "crc-table: %s\n", error.c_str());
+    if (const base::WriteResult written = base::writeCrcTableExport(o.file, generator); !written.ok()) {
+        std::fprintf(stderr, "crc-table: %s\n", base::writeFailureTextEnglish(written).c_str());
         ctx.exitCode = kExitFailed;
         return;
     }

@@ -394,74 +394,74 @@ bool storable(const FieldChange& c) {
     return false;
 }
 
-bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
+// The record's number fields: the largest value each takes and where it is kept.
+struct NumberField {
+    Field field;
+    uint32_t max;
+    void (*store)(exchange::IdentRecord&, uint32_t);
+};
+const NumberField kNumberFields[] = {
+    {Field::Network, 255,
+     [](exchange::IdentRecord& r, uint32_t v) { r.networkNumber = static_cast<uint8_t>(v); }},
+    {Field::Length, exchange::kIdentMaxLength,
+     [](exchange::IdentRecord& r, uint32_t v) { r.length = static_cast<uint8_t>(v); }},
+    {Field::DeviceId, 255,
+     [](exchange::IdentRecord& r, uint32_t v) { r.deviceId = static_cast<uint8_t>(v); }},
+    {Field::SystemTable, 0xFFFF,
+     [](exchange::IdentRecord& r, uint32_t v) { r.systemTableAddress = static_cast<uint16_t>(v); }},
+    {Field::Serial, 0xFFFF,
+     [](exchange::IdentRecord& r, uint32_t v) { r.serialNumber = static_cast<uint16_t>(v); }},
+};
+
+bool applyNumber(exchange::IdentRecord& r, const FieldChange& c, const NumberField& f) {
     uint32_t v = 0;
-    auto number = [&](uint32_t max) {
-        if (exchange::parseNumberText(c.value, max, v))
-            return true;
+    if (!exchange::parseNumberText(c.value, f.max, v)) {
         std::fprintf(
             stderr,
             "device ident: %s must be a number 0..%u (decimal, or hexadecimal after 0x, x or $), not '%s'\n",
-            c.name.c_str(), max, c.value.c_str());
+            c.name.c_str(), f.max, c.value.c_str());
         return false;
-    };
-    switch (c.field) {
-    case Field::Network:
-        if (!number(255))
-            return false;
-        r.networkNumber = static_cast<uint8_t>(v);
-        return true;
-    case Field::Length:
-        if (!number(exchange::kIdentMaxLength))
-            return false;
-        r.length = static_cast<uint8_t>(v);
-        return true;
-    case Field::DeviceId:
-        if (!number(255))
-            return false;
-        r.deviceId = static_cast<uint8_t>(v);
-        return true;
-    case Field::SystemTable:
-        if (!number(0xFFFF))
-            return false;
-        r.systemTableAddress = static_cast<uint16_t>(v);
-        return true;
-    case Field::Serial:
-        if (!number(0xFFFF))
-            return false;
-        r.serialNumber = static_cast<uint16_t>(v);
-        return true;
-    case Field::Ident: {
-        if (!storable(c))
-            return false;
-        auto cp = base::utf8ToCp1251(c.value);
-        const int room = exchange::identStringRoom(r.length);
-        if (!cp || static_cast<int>(cp->size()) > room) {
-            std::fprintf(
-                stderr,
-                "device ident: ident_string takes at most %d characters of code page 1251 with length %d\n",
-                room, r.length);
-            return false;
-        }
-        r.identString = c.value;
-        return true;
     }
-    case Field::Version: {
-        if (!storable(c))
-            return false;
-        auto fitted = exchange::fitVersionText(c.value, r.length);
-        if (fitted.text.size() != c.value.size() || !base::utf8ToCp1251(c.value)) {
-            std::fprintf(stderr,
-                         "device ident: version_text takes at most %d bytes of code page 1251 with length %d "
-                         "(a line break takes two)\n",
-                         exchange::versionTextRoom(r.length), r.length);
-            return false;
-        }
-        r.versionText = c.value;
-        return true;
+    f.store(r, v);
+    return true;
+}
+
+bool applyIdentString(exchange::IdentRecord& r, const FieldChange& c) {
+    if (!storable(c))
+        return false;
+    auto cp = base::utf8ToCp1251(c.value);
+    const int room = exchange::identStringRoom(r.length);
+    if (!cp || static_cast<int>(cp->size()) > room) {
+        std::fprintf(
+            stderr,
+            "device ident: ident_string takes at most %d characters of code page 1251 with length %d\n", room,
+            r.length);
+        return false;
     }
+    r.identString = c.value;
+    return true;
+}
+
+bool applyVersionText(exchange::IdentRecord& r, const FieldChange& c) {
+    if (!storable(c))
+        return false;
+    auto fitted = exchange::fitVersionText(c.value, r.length);
+    if (fitted.text.size() != c.value.size() || !base::utf8ToCp1251(c.value)) {
+        std::fprintf(stderr,
+                     "device ident: version_text takes at most %d bytes of code page 1251 with length %d "
+                     "(a line break takes two)\n",
+                     exchange::versionTextRoom(r.length), r.length);
+        return false;
     }
-    return false;
+    r.versionText = c.value;
+    return true;
+}
+
+bool applyChange(exchange::IdentRecord& r, const FieldChange& c) {
+    for (const NumberField& f : kNumberFields)
+        if (f.field == c.field)
+            return applyNumber(r, c, f);
+    return c.field == Field::Ident ? applyIdentString(r, c) : applyVersionText(r, c);
 }
 
 // The record as a table, as JSON (--json of ident) or as one `ident` event among the job's events.

@@ -131,21 +131,12 @@ std::unique_ptr<DeviceSession> DeviceSession::open(const CliContext& cli) {
         return nullptr;
     }
     uint32_t computed = 0;
-    if (!protocol::CheckProtocolFileCRC(protocolPath, computed)) {
-        std::fprintf(stderr, "Поврежден файл описания протокола! %s\n", protocolPath.c_str());
-        return nullptr;
-    }
-    switch (protocol::ReadProtocolFile(s->protocol(), protocolPath)) {
-    case protocol::kReadOk:
-        break;
-    case protocol::kReadMissing:
-        std::fprintf(stderr, "Не найден файл описания протокола: %s\n", protocolPath.c_str());
-        return nullptr;
-    case protocol::kReadUnreadable:
-        std::fprintf(stderr, "Не могу прочитать файл описания протокола: %s\n", protocolPath.c_str());
-        return nullptr;
-    default:
-        std::fprintf(stderr, "Испорчен файл описания протокола: %s\n", protocolPath.c_str());
+    const int read = protocol::CheckProtocolFileCRC(protocolPath, computed)
+                         ? protocol::ReadProtocolFile(s->protocol(), protocolPath)
+                         : protocol::kReadDamaged;
+    if (read != protocol::kReadOk) {
+        std::fprintf(stderr, "device: protocol description %s: %s\n", protocolPath.c_str(),
+                     protocolReadText(read));
         return nullptr;
     }
     s->m_state.activeProfile = *profile;

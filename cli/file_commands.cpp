@@ -4,10 +4,11 @@
 #include "app/settings_keys.h"
 #include "app/settings_location.h"
 #include "app/settings_store.h"
-#include "base/atomic_file.h"
 #include "base/codepage.h"
+#include "base/write_failure_text.h"
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
+#include "cli/text_table.h"
 #include "image/envelope_builder.h"
 #include "image/envelope_format.h"
 #include "image/hex_file.h"
@@ -58,14 +59,9 @@ uint8_t typeFromName(const std::string& type) {
 }
 
 const char* typeName(uint8_t type) {
-    switch (type) {
-    case image::kFileTypeHex:
-        return "hex";
-    case image::kFileTypeEnvelope:
-        return "q7r";
-    default:
-        return "bin";
-    }
+    static constexpr TextFor<uint8_t> kNames[] = {{image::kFileTypeHex, "hex"},
+                                                  {image::kFileTypeEnvelope, "q7r"}};
+    return textFor(type, kNames, "bin");
 }
 
 bool endsWithHex(const std::string& path) {
@@ -277,8 +273,11 @@ void runPack(const std::string& in, const std::string& out, const std::string& h
         ctx.exitCode = kExitFailed;
         return;
     }
-    if (!base::writeFileAtomically(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, error)) {
-        std::fprintf(stderr, "pack: cannot save %s: %s\n", out.c_str(), error.c_str());
+    const base::WriteResult written =
+        base::writeFileAtomically(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    if (!written.ok()) {
+        std::fprintf(stderr, "pack: cannot save %s: %s\n", out.c_str(),
+                     base::writeFailureTextEnglish(written).c_str());
         ctx.exitCode = kExitFailed;
     }
 }

@@ -1,6 +1,7 @@
 #include "cli/json_events.h"
 
 #include "app/log.h"
+#include "cli/text_table.h"
 #include "exchange/exchange_errors.h"
 #include "exchange/exchange_result.h"
 #include "exchange/operation_sequencer.h"
@@ -21,17 +22,13 @@ void emit(const nlohmann::ordered_json& event) {
 }
 
 std::string_view kindName(app::MessageKind kind) {
-    switch (kind) {
-    case app::MessageKind::Error:
-        return "error";
-    case app::MessageKind::Warning:
-        return "warning";
-    case app::MessageKind::Information:
-        return "information";
-    case app::MessageKind::Question:
-        return "question";
-    }
-    return "error";
+    static constexpr TextFor<app::MessageKind> kNames[] = {
+        {app::MessageKind::Error, "error"},
+        {app::MessageKind::Warning, "warning"},
+        {app::MessageKind::Information, "information"},
+        {app::MessageKind::Question, "question"},
+    };
+    return textFor(kind, kNames, "error");
 }
 
 bool contains(std::string_view text, std::string_view part) {

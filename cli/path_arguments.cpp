@@ -1,23 +1,29 @@
 #include "cli/path_arguments.h"
 
-#include "base/atomic_file.h"
+#include "base/write_failure_text.h"
+#include "cli/text_table.h"
+#include "protocol/vpdf_reader.h"
 
 namespace cli {
 
 const char* readFailureText(base::ReadStatus status) {
-    switch (status) {
-    case base::ReadStatus::Ok:
-        return "read";
-    case base::ReadStatus::Missing:
-        return "no such file";
-    case base::ReadStatus::NotRegularFile:
-        return "not a regular file (a folder, FIFO or device)";
-    case base::ReadStatus::CannotOpen:
-        return "cannot be read (no permission?)";
-    case base::ReadStatus::TooLarge:
-        return "larger than 1 GiB";
-    }
-    return "cannot be read";
+    static constexpr TextFor<base::ReadStatus> kTexts[] = {
+        {base::ReadStatus::Ok, "read"},
+        {base::ReadStatus::Missing, "no such file"},
+        {base::ReadStatus::NotRegularFile, "not a regular file (a folder, FIFO or device)"},
+        {base::ReadStatus::CannotOpen, "cannot be read (no permission?)"},
+        {base::ReadStatus::TooLarge, "larger than 1 GiB"},
+    };
+    return textFor(status, kTexts, "cannot be read");
+}
+
+const char* protocolReadText(int readResult) {
+    static constexpr TextFor<int> kTexts[] = {
+        {protocol::kReadOk, "read"},
+        {protocol::kReadDamaged, "damaged"},
+        {protocol::kReadUnreadable, "exists but cannot be read (no permission, or not a regular file)"},
+    };
+    return textFor(readResult, kTexts, "missing");
 }
 
 bool readInputFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& why) {
@@ -30,10 +36,7 @@ bool readInputFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 
 CLI::Validator writableOutputFile() {
     return CLI::Validator(
-        [](std::string& path) {
-            std::string error;
-            return base::canWriteFileAtomically(path, error) ? std::string() : error;
-        },
+        [](std::string& path) { return base::writeFailureTextEnglish(base::canWriteFileAtomically(path)); },
         "FILE", "writable output file");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Paths named on the command line: input files read whole (a CRC's input, a data file, a JSON
-// description), where the reader gives the cause and the words for it are the tool's; and output
+// description) and protocol descriptions, where the reader gives the cause and the words for it are
+// the tool's; and output
 // files, checked while the command line is parsed, so that no work is done for a result that could
 // not be saved.
 
@@ -23,6 +24,9 @@ bool readInputFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 
 // The words for a failed read: "no such file", "not a regular file", ...
 const char* readFailureText(base::ReadStatus status);
+
+// The words for a result of the protocol description reader (kRead…): "read", "damaged", "missing", ...
+const char* protocolReadText(int readResult);
 
 // For an output file option: refuses (a usage error, exit 2) a folder, or a path whose folder does not
 // exist or takes no new file.

@@ -1,8 +1,8 @@
 // velmora-cli protocol: show, check, build frames from, match answers against, and convert protocol
 // description files (.vpdf) to and from their JSON text form.
 
-#include "base/atomic_file.h"
 #include "base/text_utils.h"
+#include "base/write_failure_text.h"
 #include "cli/byte_text.h"
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace cli {
 namespace {
@@ -31,19 +32,6 @@ struct Loaded {
     int readResult = protocol::kReadMissing;
 };
 
-const char* readResultText(int result) {
-    switch (result) {
-    case protocol::kReadOk:
-        return "read";
-    case protocol::kReadDamaged:
-        return "damaged";
-    case protocol::kReadUnreadable:
-        return "exists but cannot be read (no permission, or not a regular file)";
-    default:
-        return "missing";
-    }
-}
-
 // Loads a description with every protocol variable declared; on failure says why on stderr.
 std::unique_ptr<Loaded> load(const std::string& path, const char* command) {
     auto l = std::make_unique<Loaded>();
@@ -51,7 +39,7 @@ std::unique_ptr<Loaded> load(const std::string& path, const char* command) {
     l->protocol.Commands.setEvaluator(&l->evaluator);
     l->readResult = protocol::ReadProtocolFile(l->protocol, path);
     if (l->readResult != protocol::kReadOk)
-        std::fprintf(stderr, "protocol %s: %s: %s\n", command, path.c_str(), readResultText(l->readResult));
+        std::fprintf(stderr, "protocol %s: %s: %s\n", command, path.c_str(), protocolReadText(l->readResult));
     return l;
 }
 
@@ -169,7 +157,7 @@ int runCheck(const std::string& path) {
     const bool crcOk = protocol::CheckProtocolFileCRC(path, computed);
     std::printf("trailer crc: %s (computed 0x%08X)\n", crcOk ? "ok" : "mismatch", computed);
     faulty |= !crcOk;
-    std::printf("read: %s\n", readResultText(l->readResult));
+    std::printf("read: %s\n", protocolReadText(l->readResult));
     if (l->readResult != protocol::kReadOk)
         return kExitFailed;
     const protocol::TProtocol& p = l->protocol;
@@ -226,21 +214,37 @@ bool imageBuffer(const FrameOptions& o, std::vector<uint8_t>& image, int64_t& at
     return true;
 }
 
-int runFrame(const FrameOptions& o) {
-    auto l = load(o.file, "frame");
-    if (l->readResult != protocol::kReadOk)
-        return kExitUsage;
-    const protocol::TprCOMMAND* cmd = findCommand(l->protocol, o.command, "frame");
-    if (!cmd || !setVariables(l->evaluator, o.vars, "frame"))
-        return kExitUsage;
+// What frame and match start from: the description, the command with its variables set, and the
+// data buffer at --at.
+struct FrameJob {
+    std::unique_ptr<Loaded> loaded;
+    const protocol::TprCOMMAND* command = nullptr;
     std::vector<uint8_t> image;
     int64_t at = 0;
-    if (!imageBuffer(o, image, at, "frame"))
+};
+
+// Empty after saying on the error output what stands in the way.
+std::optional<FrameJob> startFrameJob(const FrameOptions& o, const char* name) {
+    FrameJob job;
+    job.loaded = load(o.file, name);
+    if (job.loaded->readResult != protocol::kReadOk)
+        return std::nullopt;
+    job.command = findCommand(job.loaded->protocol, o.command, name);
+    if (!job.command || !setVariables(job.loaded->evaluator, o.vars, name) ||
+        !imageBuffer(o, job.image, job.at, name))
+        return std::nullopt;
+    return job;
+}
+
+int runFrame(const FrameOptions& o) {
+    std::optional<FrameJob> job = startFrameJob(o, "frame");
+    if (!job)
         return kExitUsage;
-    const std::span<const uint8_t> source(image);
+    const protocol::TprCOMMAND* cmd = job->command;
+    const std::span<const uint8_t> source(job->image);
     std::vector<uint8_t> frame(exchange::kSendBufferSize, exchange::kSendFill);
-    const auto r =
-        exchange::BuildFrame(l->protocol.Commands, *cmd, at, o.data.empty() ? nullptr : &source, frame);
+    const auto r = exchange::BuildFrame(job->loaded->protocol.Commands, *cmd, job->at,
+                                        o.data.empty() ? nullptr : &source, frame);
     if (!r.built) {
         std::fprintf(stderr, "protocol frame: %s\n", r.message.c_str());
         return kExitFailed;
@@ -255,33 +259,28 @@ int runFrame(const FrameOptions& o) {
 }
 
 int runMatch(const FrameOptions& o) {
-    auto l = load(o.file, "match");
-    if (l->readResult != protocol::kReadOk)
-        return kExitUsage;
-    const protocol::TprCOMMAND* cmd = findCommand(l->protocol, o.command, "match");
-    if (!cmd || !setVariables(l->evaluator, o.vars, "match"))
+    std::optional<FrameJob> job = startFrameJob(o, "match");
+    if (!job)
         return kExitUsage;
     auto received = parseHexBytes(o.hex);
     if (!received) {
         std::fprintf(stderr, "protocol match: '%s' is not a list of hexadecimal bytes\n", o.hex.c_str());
         return kExitUsage;
     }
-    std::vector<uint8_t> image;
-    int64_t at = 0;
-    if (!imageBuffer(o, image, at, "match"))
-        return kExitUsage;
-    std::span<uint8_t> destination(image);
+    const protocol::TprCOMMANDS& commands = job->loaded->protocol.Commands;
+    std::span<uint8_t> destination(job->image);
     const char* kind = "none";
-    if (exchange::MatchAnswer(l->protocol.Commands, cmd->compiledAnswer(), *received, &destination, at) == 0)
+    if (exchange::MatchAnswer(commands, job->command->compiledAnswer(), *received, &destination, job->at) ==
+        0)
         kind = "answer";
-    else if (exchange::MatchAnswer(l->protocol.Commands, cmd->compiledExceptn(), *received, &destination,
-                                   at) == 0)
+    else if (exchange::MatchAnswer(commands, job->command->compiledExceptn(), *received, &destination,
+                                   job->at) == 0)
         kind = "exception";
     std::printf("%s\n", kind);
     // ERRORCODE keeps a value from before when nothing matched: it would read as the device's code.
     for (const char* name : {"RECIPIENT", "SIZE", "ADDR", "ERRORCODE"})
         if (std::string_view(name) != "ERRORCODE" || std::string_view(kind) != "none")
-            std::printf("%s=%s\n", name, formatValue(l->evaluator.GetVariable(name)).c_str());
+            std::printf("%s=%s\n", name, formatValue(job->loaded->evaluator.GetVariable(name)).c_str());
     return std::string(kind) == "none" ? kExitFailed : kExitOk;
 }
 
@@ -290,9 +289,8 @@ int runExport(const std::string& in, const std::string& out) {
     if (l->readResult != protocol::kReadOk)
         return kExitUsage;
     const std::string text = protocolToJson(l->protocol, false).dump(2) + "\n";
-    std::string error;
-    if (!base::writeFileAtomically(out, text, error)) {
-        std::fprintf(stderr, "protocol export: %s\n", error.c_str());
+    if (const base::WriteResult written = base::writeFileAtomically(out, text); !written.ok()) {
+        std::fprintf(stderr, "protocol export: %s\n", base::writeFailureTextEnglish(written).c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -338,11 +336,24 @@ int runImport(const std::string& in, const std::string& out) {
         std::fprintf(stderr, "protocol import: %s: %s\n", in.c_str(), error.c_str());
         return kExitUsage;
     }
-    if (!base::writeFileAtomically(out, bytes, error)) {
-        std::fprintf(stderr, "protocol import: %s\n", error.c_str());
+    if (const base::WriteResult written = base::writeFileAtomically(out, bytes); !written.ok()) {
+        std::fprintf(stderr, "protocol import: %s\n", base::writeFailureTextEnglish(written).c_str());
         return kExitFailed;
     }
     return kExitOk;
+}
+
+// A name or an option's name, and its help text.
+using Named = std::pair<const char*, const char*>;
+
+// export and import: a file read and one written, which is checked before any work is done.
+void addConversion(CLI::App* group, CliContext& ctx, Named command, Named in, Named out,
+                   int (*run)(const std::string&, const std::string&)) {
+    auto files = std::make_shared<std::pair<std::string, std::string>>();
+    CLI::App* cmd = group->add_subcommand(command.first, command.second);
+    cmd->add_option(in.first, files->first, in.second)->required();
+    cmd->add_option(out.first, files->second, out.second)->required()->check(writableOutputFile());
+    cmd->callback([files, run, &ctx] { ctx.exitCode = run(files->first, files->second); });
 }
 
 } // namespace
@@ -386,21 +397,10 @@ void registerProtocolCommands(CLI::App& app, CliContext& ctx) {
     cmd->add_option("--at", match->at, "Address of the data file and default offset (default 0)");
     cmd->callback([match, &ctx] { ctx.exitCode = runMatch(*match); });
 
-    auto exportFiles = std::make_shared<std::pair<std::string, std::string>>();
-    cmd = group->add_subcommand("export", "Write a description as JSON");
-    cmd->add_option("FILE", exportFiles->first, "Protocol description file")->required();
-    cmd->add_option("OUT", exportFiles->second, "JSON file to write")
-        ->required()
-        ->check(writableOutputFile());
-    cmd->callback([exportFiles, &ctx] { ctx.exitCode = runExport(exportFiles->first, exportFiles->second); });
-
-    auto importFiles = std::make_shared<std::pair<std::string, std::string>>();
-    cmd = group->add_subcommand("import", "Build a description file from JSON");
-    cmd->add_option("IN", importFiles->first, "JSON file")->required();
-    cmd->add_option("OUT", importFiles->second, "Protocol description file to write")
-        ->required()
-        ->check(writableOutputFile());
-    cmd->callback([importFiles, &ctx] { ctx.exitCode = runImport(importFiles->first, importFiles->second); });
+    addConversion(group, ctx, {"export", "Write a description as JSON"},
+                  {"FILE", "Protocol description file"}, {"OUT", "JSON file to write"}, runExport);
+    addConversion(group, ctx, {"import", "Build a description file from JSON"}, {"IN", "JSON file"},
+                  {"OUT", "Protocol description file to write"}, runImport);
 }
 
 } // namespace cli

@@ -103,9 +103,118 @@ class Reader {
         return v;
     }
 
+    // Reads each element of the array `key` with `read(element, its path)`, such as
+    // "action_lists[1].steps[0]"; stops at the first that fails.
+    template <typename Read>
+    bool each(const Json& object, const std::string& path, const char* key, Read read) {
+        const Json* list = array(object, path, key);
+        if (!list)
+            return false;
+        for (size_t i = 0; i < list->size(); ++i)
+            if (!read((*list)[i], join(path, key) + "[" + std::to_string(i) + "]"))
+                return false;
+        return true;
+    }
+
   private:
     std::string& m_error;
 };
+
+bool readCommand(Reader& r, const Json& j, const std::string& path, protocol::TProtocol& p) {
+    std::string name, command, answer, exceptn;
+    int64_t mode = 0, timeout = 0, interval = 0;
+    if (!r.string(j, path, "name", name) || !r.string(j, path, "command", command) ||
+        !r.string(j, path, "answer", answer) || !r.string(j, path, "exception", exceptn) ||
+        !r.integer(j, path, "exception_mode", 0, 65535, mode) ||
+        !r.integer(j, path, "answer_timeout", 0, 65535, timeout) ||
+        !r.integer(j, path, "frame_interval", 0, 65535, interval))
+        return false;
+    protocol::TprCOMMAND& c = p.Commands.Add();
+    c.Name = name;
+    c.ExceptionMode = static_cast<uint16_t>(mode);
+    c.AnswerTimeout = static_cast<int32_t>(timeout);
+    c.FrameInterval = static_cast<int32_t>(interval);
+    p.Commands.setCommand(c, command);
+    p.Commands.setAnswer(c, answer);
+    p.Commands.setExceptn(c, exceptn);
+    return true;
+}
+
+// A step may name its command instead of giving its index.
+bool readStep(Reader& r, const Json& step, const std::string& path, const protocol::TProtocol& p,
+              protocol::TVLMAction& a) {
+    int64_t command = 0, ignore = -1;
+    bool enabled = true;
+    const Json* cmd = r.member(step, path, "command");
+    if (!cmd)
+        return false;
+    if (cmd->is_string() && !base::parseCrcNumber(cmd->get<std::string>())) {
+        command = p.Commands.IndexOfName(cmd->get<std::string>());
+        if (command < 0)
+            return r.fail(path + ".command", "no command named '" + cmd->get<std::string>() + "'");
+    } else if (!r.integer(*cmd, path + ".command", 0, 65535, command)) {
+        return false;
+    }
+    if (!r.integer(step, path, "ignore_list", -1, 65535, ignore) ||
+        !r.boolean(step, path, "enabled", enabled))
+        return false;
+    a.StepCommands.push_back(static_cast<int32_t>(command));
+    a.StepIgnoreLists.push_back(static_cast<int32_t>(ignore));
+    a.StepEnabled.push_back(enabled ? 1 : 0);
+    return true;
+}
+
+bool readActionList(Reader& r, const Json& j, const std::string& path, protocol::TProtocol& p) {
+    protocol::TVLMAction a;
+    if (!r.string(j, path, "name", a.Name) ||
+        !r.each(j, path, "steps",
+                [&](const Json& step, const std::string& spath) { return readStep(r, step, spath, p, a); }))
+        return false;
+    a.StepCount = static_cast<int32_t>(a.StepCommands.size());
+    p.ActionLists.push_back(std::move(a));
+    return true;
+}
+
+bool readIgnoreList(Reader& r, const Json& list, const std::string& path, protocol::TProtocol& p) {
+    if (!list.is_array())
+        return r.fail(path, "expected an array of codes");
+    protocol::TIgnoreList l;
+    for (size_t k = 0; k < list.size(); ++k) {
+        int64_t code = 0;
+        if (!r.integer(list[k], path + "[" + std::to_string(k) + "]", 0, 65535, code))
+            return false;
+        l.Codes.push_back(static_cast<int32_t>(code));
+    }
+    p.IgnoreLists.push_back(std::move(l));
+    return true;
+}
+
+bool readException(Reader& r, const Json& j, const std::string& path, protocol::TProtocol& p) {
+    int64_t code = 0;
+    std::string text;
+    if (!r.integer(j, path, "code", 0, 65535, code) || !r.string(j, path, "text", text))
+        return false;
+    p.Exceptions.push_back(protocol::MakeException(static_cast<int32_t>(code), text));
+    return true;
+}
+
+bool readCrc(Reader& r, const Json& json, protocol::TProtocol& p) {
+    const Json* crc = r.member(json, "", "crc");
+    if (!crc)
+        return false;
+    int64_t width = 0, polynom = 0, initial = 0, xorValue = 0;
+    bool reflected = false, swap = false;
+    if (!r.integer(*crc, "crc", "width", 0, 65535, width) ||
+        !r.integer(*crc, "crc", "polynom", 0, 0xFFFFFFFF, polynom) ||
+        !r.integer(*crc, "crc", "initial", 0, 0xFFFFFFFF, initial) ||
+        !r.boolean(*crc, "crc", "reflected", reflected) || !r.boolean(*crc, "crc", "table_swap", swap) ||
+        !r.integer(*crc, "crc", "xor_value", 0, 0xFFFFFFFF, xorValue))
+        return false;
+    p.CRCGenerator.SetParameters(static_cast<int32_t>(width), static_cast<uint32_t>(polynom),
+                                 static_cast<uint32_t>(xorValue), swap, reflected,
+                                 static_cast<uint32_t>(initial));
+    return true;
+}
 
 } // namespace
 
@@ -176,118 +285,21 @@ bool protocolFromJson(const Json& json, protocol::TProtocol& p, std::string& err
     if (!json.is_object())
         return r.fail("(top)", "expected an object");
     protocol::ClearProtocol(p);
+    // Each section in turn, as the stored file orders them: steps name commands read before them.
+    using Section = bool (*)(Reader&, const Json&, const std::string&, protocol::TProtocol&);
+    const std::pair<const char*, Section> sections[] = {
+        {"commands", readCommand},
+        {"action_lists", readActionList},
+        {"ignore_lists", readIgnoreList},
+        {"exceptions", readException},
+    };
     if (!r.string(json, "", "comment", p.Comment))
         return false;
-
-    const Json* commands = r.array(json, "", "commands");
-    if (!commands)
-        return false;
-    for (size_t i = 0; i < commands->size(); ++i) {
-        const Json& j = (*commands)[i];
-        const std::string path = "commands[" + std::to_string(i) + "]";
-        std::string name, command, answer, exceptn;
-        int64_t mode = 0, timeout = 0, interval = 0;
-        if (!r.string(j, path, "name", name) || !r.string(j, path, "command", command) ||
-            !r.string(j, path, "answer", answer) || !r.string(j, path, "exception", exceptn) ||
-            !r.integer(j, path, "exception_mode", 0, 65535, mode) ||
-            !r.integer(j, path, "answer_timeout", 0, 65535, timeout) ||
-            !r.integer(j, path, "frame_interval", 0, 65535, interval))
+    for (const auto& [key, read] : sections)
+        if (!r.each(json, "", key,
+                    [&](const Json& j, const std::string& path) { return read(r, j, path, p); }))
             return false;
-        protocol::TprCOMMAND& c = p.Commands.Add();
-        c.Name = name;
-        c.ExceptionMode = static_cast<uint16_t>(mode);
-        c.AnswerTimeout = static_cast<int32_t>(timeout);
-        c.FrameInterval = static_cast<int32_t>(interval);
-        p.Commands.setCommand(c, command);
-        p.Commands.setAnswer(c, answer);
-        p.Commands.setExceptn(c, exceptn);
-    }
-
-    const Json* lists = r.array(json, "", "action_lists");
-    if (!lists)
-        return false;
-    for (size_t i = 0; i < lists->size(); ++i) {
-        const Json& j = (*lists)[i];
-        const std::string path = "action_lists[" + std::to_string(i) + "]";
-        protocol::TVLMAction a;
-        if (!r.string(j, path, "name", a.Name))
-            return false;
-        const Json* steps = r.array(j, path, "steps");
-        if (!steps)
-            return false;
-        for (size_t s = 0; s < steps->size(); ++s) {
-            const Json& step = (*steps)[s];
-            const std::string spath = path + ".steps[" + std::to_string(s) + "]";
-            int64_t command = 0, ignore = -1;
-            bool enabled = true;
-            // A step may name its command instead of giving its index.
-            const Json* cmd = r.member(step, spath, "command");
-            if (!cmd)
-                return false;
-            if (cmd->is_string() && !base::parseCrcNumber(cmd->get<std::string>())) {
-                command = p.Commands.IndexOfName(cmd->get<std::string>());
-                if (command < 0)
-                    return r.fail(spath + ".command", "no command named '" + cmd->get<std::string>() + "'");
-            } else if (!r.integer(*cmd, spath + ".command", 0, 65535, command)) {
-                return false;
-            }
-            if (!r.integer(step, spath, "ignore_list", -1, 65535, ignore) ||
-                !r.boolean(step, spath, "enabled", enabled))
-                return false;
-            a.StepCommands.push_back(static_cast<int32_t>(command));
-            a.StepIgnoreLists.push_back(static_cast<int32_t>(ignore));
-            a.StepEnabled.push_back(enabled ? 1 : 0);
-        }
-        a.StepCount = static_cast<int32_t>(a.StepCommands.size());
-        p.ActionLists.push_back(std::move(a));
-    }
-
-    const Json* ignore = r.array(json, "", "ignore_lists");
-    if (!ignore)
-        return false;
-    for (size_t i = 0; i < ignore->size(); ++i) {
-        const Json& list = (*ignore)[i];
-        const std::string path = "ignore_lists[" + std::to_string(i) + "]";
-        if (!list.is_array())
-            return r.fail(path, "expected an array of codes");
-        protocol::TIgnoreList l;
-        for (size_t k = 0; k < list.size(); ++k) {
-            int64_t code = 0;
-            if (!r.integer(list[k], path + "[" + std::to_string(k) + "]", 0, 65535, code))
-                return false;
-            l.Codes.push_back(static_cast<int32_t>(code));
-        }
-        p.IgnoreLists.push_back(std::move(l));
-    }
-
-    const Json* exceptions = r.array(json, "", "exceptions");
-    if (!exceptions)
-        return false;
-    for (size_t i = 0; i < exceptions->size(); ++i) {
-        const std::string path = "exceptions[" + std::to_string(i) + "]";
-        int64_t code = 0;
-        std::string text;
-        if (!r.integer((*exceptions)[i], path, "code", 0, 65535, code) ||
-            !r.string((*exceptions)[i], path, "text", text))
-            return false;
-        p.Exceptions.push_back(protocol::MakeException(static_cast<int32_t>(code), text));
-    }
-
-    const Json* crc = r.member(json, "", "crc");
-    if (!crc)
-        return false;
-    int64_t width = 0, polynom = 0, initial = 0, xorValue = 0;
-    bool reflected = false, swap = false;
-    if (!r.integer(*crc, "crc", "width", 0, 65535, width) ||
-        !r.integer(*crc, "crc", "polynom", 0, 0xFFFFFFFF, polynom) ||
-        !r.integer(*crc, "crc", "initial", 0, 0xFFFFFFFF, initial) ||
-        !r.boolean(*crc, "crc", "reflected", reflected) || !r.boolean(*crc, "crc", "table_swap", swap) ||
-        !r.integer(*crc, "crc", "xor_value", 0, 0xFFFFFFFF, xorValue))
-        return false;
-    p.CRCGenerator.SetParameters(static_cast<int32_t>(width), static_cast<uint32_t>(polynom),
-                                 static_cast<uint32_t>(xorValue), swap, reflected,
-                                 static_cast<uint32_t>(initial));
-    return true;
+    return readCrc(r, json, p);
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "cli/write_resume.h"
 
+#include "base/write_failure_text.h"
 #include "cli/device_session.h"
 
 #include <cstdio>
@@ -36,10 +37,11 @@ bool WriteResume::prepare() {
 }
 
 void WriteResume::pageDone(int32_t page, uint32_t address) {
-    std::string error;
-    if (!m_write.pageDone(page, address, error) && !m_saveFailed) {
+    const base::WriteResult saved = m_write.pageDone(page, address);
+    if (!saved.ok() && !m_saveFailed) {
         m_saveFailed = true;
-        std::fprintf(stderr, "device write: no checkpoint for a resume: %s\n", error.c_str());
+        std::fprintf(stderr, "device write: no checkpoint for a resume: %s\n",
+                     base::writeFailureTextEnglish(saved).c_str());
     }
 }
 

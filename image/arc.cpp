@@ -83,7 +83,7 @@ bool TArc::fail(ArcFailure failure) {
 bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStream, std::string_view Name) {
     m_errorCode = ArcError::None;
     m_failure = ArcFailure::None;
-    m_decodeReason.clear();
+    m_decodeResult = Lh5DecodeResult::Ok;
     if (InStream.size() >= kMaxPackInput)
         return false;
 
@@ -126,7 +126,7 @@ bool TArc::Pack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStre
 bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutStream) {
     m_errorCode = ArcError::None;
     m_failure = ArcFailure::None;
-    m_decodeReason.clear();
+    m_decodeResult = Lh5DecodeResult::Ok;
     m_dataOffset = m_dataEnd = m_origSize = 0;
     m_entries.clear();
 
@@ -171,14 +171,14 @@ bool TArc::Unpack(std::span<const uint8_t> InStream, std::vector<uint8_t>& OutSt
     }
     // Without compressed bytes only an empty entry can be restored.
     if (stream.empty() && m_origSize != 0) {
-        m_decodeReason = lh5DecodeResultText(Lh5DecodeResult::Truncated);
+        m_decodeResult = Lh5DecodeResult::Truncated;
         return fail(ArcFailure::BadData);
     }
 
     std::vector<uint8_t> restored(m_origSize);
     const Lh5DecodeResult result = lh5Decode(stream, restored);
     if (result != Lh5DecodeResult::Ok) {
-        m_decodeReason = lh5DecodeResultText(result);
+        m_decodeResult = result;
         return fail(ArcFailure::BadData);
     }
     OutStream = std::move(restored);
@@ -198,7 +198,7 @@ std::string TArc::failureText() const {
     case ArcFailure::TooLarge:
         return "unpacked size exceeds 8 MiB";
     case ArcFailure::BadData:
-        return "corrupt compressed data: " + m_decodeReason;
+        return std::string("corrupt compressed data: ") + lh5DecodeResultText(m_decodeResult);
     }
     return "unknown error";
 }

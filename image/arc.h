@@ -15,6 +15,8 @@
 //   D = 147 + L + P: the "-lh5-" stream, up to T
 // Streams are in-memory byte buffers; nothing here touches files.
 
+#include "image/lh5_decoder.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -67,7 +69,8 @@ class TArc {
 
     ArcError ErrorCode() const { return m_errorCode; }
     ArcFailure failure() const { return m_failure; }
-    // English description of failure(), with the decoder's reason for BadData.
+    // failure() in English, with the decoder's cause for BadData, for test and debugging output.
+    // The program itself reports failure() and ErrorCode(); the envelope words its message.
     std::string failureText() const;
 
     // Fields of the last Pack or Unpack (Unpack: as read, as far as it got).
@@ -85,7 +88,7 @@ class TArc {
     std::vector<ArcEntry> m_entries;
     ArcError m_errorCode = ArcError::None;
     ArcFailure m_failure = ArcFailure::None;
-    std::string m_decodeReason;
+    Lh5DecodeResult m_decodeResult = Lh5DecodeResult::Ok; // the decoder's cause of BadData
 };
 
 } // namespace image

@@ -239,8 +239,7 @@ FileResult TDUMPFile::SaveBinaryFile(const std::string& fileName) {
         return FileResult::failure(cannotSaveMessage(fileName));
     const ImageView view = savedImage();
     const size_t size = view.endAddr >= 0 ? static_cast<size_t>(view.endAddr) + 1 : 0;
-    std::string error;
-    if (!base::writeFileAtomically(fileName, {reinterpret_cast<const char*>(view.data), size}, error))
+    if (!base::writeFileAtomically(fileName, {reinterpret_cast<const char*>(view.data), size}).ok())
         return FileResult::failure(cannotSaveMessage(fileName));
     AfterSave();
     return FileResult::success();

@@ -107,8 +107,7 @@ FileResult THEXFile::SaveHexFile(const std::string& fileName) {
     if (!BeforeSave())
         return FileResult::failure(cannotSaveMessage(fileName));
     const std::string text = writeIntelHex(savedImage());
-    std::string error;
-    if (!base::writeFileAtomically(fileName, text, error))
+    if (!base::writeFileAtomically(fileName, text).ok())
         return FileResult::failure(cannotSaveMessage(fileName));
     AfterSave();
     return FileResult::success();

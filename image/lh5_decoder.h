@@ -21,7 +21,7 @@ enum class Lh5DecodeResult {
 // unspecified.
 Lh5DecodeResult lh5Decode(std::span<const uint8_t> input, std::span<uint8_t> output);
 
-// Short English description of a result, for logs and the command-line tool.
+// A result in a few English words, for test and debugging output; the program reports the result.
 const char* lh5DecodeResultText(Lh5DecodeResult result);
 
 } // namespace image

@@ -1,8 +1,8 @@
 #include "protocol/vpdf_writer.h"
 
-#include "base/atomic_file.h"
 #include "base/codepage.h"
 #include "base/crc_generator.h"
+#include "base/write_failure_text.h"
 #include "protocol/vpdf_format.h"
 
 namespace protocol {
@@ -186,7 +186,9 @@ bool WriteProtocolFile(const TProtocol& protocol, const std::filesystem::path& p
     std::string bytes;
     if (!SerializeProtocol(protocol, bytes, error))
         return false;
-    return base::writeFileAtomically(path, bytes, error);
+    const base::WriteResult written = base::writeFileAtomically(path, bytes);
+    error = base::writeFailureText(written);
+    return written.ok();
 }
 
 } // namespace protocol

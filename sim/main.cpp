@@ -1,8 +1,8 @@
 // velmora-sim: a simulated MODBUS-RTU bootloader on a pseudo-terminal, for trying the program
 // without hardware and for testing it against a device with known behaviour.
 
-#include "base/atomic_file.h"
 #include "base/codepage.h"
+#include "base/write_failure_text.h"
 #include "exchange/frame_trace.h"
 #include "exchange/ident_record.h"
 #include "sim/fault_plan.h"
@@ -204,8 +204,9 @@ int main(int argc, char** argv) {
                 throw Failure{"--image-in: " + error};
         }
         // Checked now, not at exit when the device's memory would be lost with it.
-        if (std::string error; !imageOut.empty() && !base::canWriteFileAtomically(imageOut, error))
-            throw Failure{"--image-out: " + error};
+        if (const auto r = imageOut.empty() ? base::WriteResult{} : base::canWriteFileAtomically(imageOut);
+            !r.ok())
+            throw Failure{"--image-out: " + base::writeFailureTextEnglish(r)};
     } catch (const Failure& f) {
         std::cerr << "velmora-sim: " << f.message << "\n";
         return kExitUsage;

@@ -1,7 +1,7 @@
 #include "sim/memory_file.h"
 
-#include "base/atomic_file.h"
 #include "base/file_reader.h"
+#include "base/write_failure_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -53,8 +53,10 @@ bool saveMemoryFile(const std::filesystem::path& path, const std::vector<std::ui
                     std::string& error) {
     const auto last = std::find_if(memory.rbegin(), memory.rend(), [](std::uint8_t b) { return b != 0xFF; });
     const std::size_t length = static_cast<std::size_t>(memory.rend() - last);
-    return base::writeFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(memory.data()), length), error);
+    const base::WriteResult written = base::writeFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(memory.data()), length));
+    error = base::writeFailureTextEnglish(written);
+    return written.ok();
 }
 
 } // namespace sim

@@ -1,6 +1,7 @@
 #include "app/ui/crc_panel.h"
 
 #include "base/crc_table_export.h"
+#include "base/write_failure_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -217,9 +218,10 @@ bool CrcPanel::exportTableTo(const QString& path) {
     base::TCRCGenerator generator;
     if (!applyTo(generator))
         return false;
-    std::string error;
-    if (!base::writeCrcTableExport(std::filesystem::path(path.toStdString()), generator, error)) {
-        m_showMessage(QString::fromStdString(error));
+    const base::WriteResult written =
+        base::writeCrcTableExport(std::filesystem::path(path.toStdString()), generator);
+    if (!written.ok()) {
+        m_showMessage(QString::fromStdString(base::writeFailureText(written)));
         return false;
     }
     return true;

@@ -16,6 +16,7 @@
 #include "app/ui/search_dialog.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/version_panel.h"
+#include "base/write_failure_text.h"
 #include "exchange/device_options.h"
 #include "exchange/exchange_errors.h"
 #include "exchange/posix_serial_line.h"
@@ -975,11 +976,12 @@ void MainWindow::pageTick() {
     const int32_t page = m_sequencer->page();
     const uint32_t address = m_sequencer->address();
     m_sequencer->tick();
-    std::string error;
-    if (m_write && m_sequencer->page() != page && !m_write->pageDone(page, address, error) &&
-        !m_checkpointFailed) {
+    base::WriteResult saved;
+    if (m_write && m_sequencer->page() != page)
+        saved = m_write->pageDone(page, address);
+    if (!saved.ok() && !m_checkpointFailed) {
         m_checkpointFailed = true;
-        m_log.AddLogLine("Контрольная точка записи не сохранена: " + error);
+        m_log.AddLogLine("Контрольная точка записи не сохранена: " + base::writeFailureText(saved));
     }
     m_device.context().address = m_sequencer->address();
     const bool ended = !m_sequencer->paging();

@@ -31,6 +31,11 @@ TEST(CliHabits, SaysWhatItDidAndWhatIsWrong) {
     const std::string badNumber = settings("bad.ini", "FLASH start=zz\n");
     const std::string missing = (dir / "missing.ini").string();
     const std::string noPort = settings("noport.ini", "");
+    testsupport::writeText(dir / "torn.vpdf", "PRTCL");
+    testsupport::writeText(dir / "torn.ini",
+                           "[Profiles]\nactive=default\n[default\\Connection]\nprotocolFile=" +
+                               (dir / "torn.vpdf").string() + "\n");
+    const std::string torn = (dir / "torn.ini").string();
     testsupport::writeText(dir / "empty.bin", "");
     testsupport::writeBytes(dir / "one.bin", std::vector<uint8_t>(16, 0x11));
     const std::string header(33, 'H');
@@ -63,6 +68,11 @@ TEST(CliHabits, SaysWhatItDidAndWhatIsWrong) {
          ""},
         {{"--settings", missing, "device", "reset"}, 2, "missing.ini (it does not exist)", ""},
         {{"--settings", good, "--profile", "other", "device", "reset"}, 2, "holds no profile 'other'", ""},
+        // the tool's own words are English, also for what the window says in Russian
+        {{"--settings", torn, "device", "reset"},
+         2,
+         "device: protocol description " + (dir / "torn.vpdf").string() + ": damaged",
+         "файл описания"},
         {{"info", (dir / "empty.bin").string()}, 0, "range:     none, the file is empty", "0xFFFFFFFF"},
         {{"pack", (dir / "empty.bin").string(), (dir / "e.q7r").string()}, 2, "holds no data", ""},
         {{"pack", (dir / "one.bin").string(), (dir / "h.q7r").string(), "--header", header},

@@ -483,8 +483,10 @@ TEST(ProtocolEditorModelSave, FailuresKeepStateAndFile) {
          kModbusPanel,
          "abc"},
         {"comment outside 1251", [](ProtocolEditorModel& mm) { mm.setComment("✓"); }, {}, kModbusPanel, ""},
+        // The cause reads in the message's language, with the system's own text after it.
         {"unwritable folder", [](ProtocolEditorModel&) {}, dir / "no" / "such" / "x.vpdf", kModbusPanel,
-         (dir / "no" / "such" / "x.vpdf").string()},
+         (dir / "no" / "such" / "x.vpdf").string() + "\rНе могу создать файл в папке " +
+             (dir / "no" / "such").string() + ": "},
     };
     for (const Case& c : cases) {
         ProtocolEditorModel mm;
