@@ -20,8 +20,8 @@ enum class NumberOverflow {
 
 struct NumberRules {
     NumberBlanks blanks = NumberBlanks::None;
-    bool sign = false; // a "+" or "-" before the prefix
-    std::uint64_t max = UINT32_MAX;
+    bool sign = false;              // a "+" or "-" before the prefix
+    std::uint64_t max = UINT32_MAX; // the largest magnitude
     NumberOverflow overflow = NumberOverflow::Reject;
 };
 
