@@ -5,6 +5,7 @@
 #include "app/settings_location.h"
 #include "app/settings_store.h"
 #include "base/codepage.h"
+#include "base/number_text.h"
 #include "base/write_failure_text.h"
 #include "cli/cli_context.h"
 #include "cli/path_arguments.h"
@@ -204,22 +205,15 @@ void runConvert(const std::string& in, const std::string& out, const std::string
                 const std::optional<std::string>& at, CliContext& ctx) {
     int32_t address = -1;
     if (at) {
-        // Decimal, or hexadecimal after "0x", "x" or "$".
-        std::string_view text = *at;
-        int base = 10;
-        if (text.starts_with("0x") || text.starts_with("0X"))
-            text.remove_prefix(2), base = 16;
-        else if (text.starts_with("x") || text.starts_with("X") || text.starts_with("$"))
-            text.remove_prefix(1), base = 16;
-        char* end = nullptr;
-        const std::string digits(text);
-        const unsigned long value = std::strtoul(digits.c_str(), &end, base);
-        if (digits.empty() || *end != '\0' || value >= static_cast<unsigned long>(image::kMaxImageSize)) {
+        // Digits only: decimal, or hexadecimal after "0x", "x" or "$".
+        const std::optional<base::NumberText> number =
+            base::readNumberText(*at, {base::NumberBlanks::None, false, image::kMaxImageSize - 1});
+        if (!number) {
             std::fprintf(stderr, "convert: --at '%s' is not an address below 0x800000\n", at->c_str());
             ctx.exitCode = kExitUsage;
             return;
         }
-        address = static_cast<int32_t>(value);
+        address = static_cast<int32_t>(number->magnitude);
     }
     auto file = newImage();
     if (!load(*file, image::kFileTypeDetect, address, in, ctx))

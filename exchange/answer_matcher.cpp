@@ -2,6 +2,7 @@
 
 #include "base/crc_generator.h"
 #include "protocol/function_evaluator.h"
+#include "protocol/number_conversion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,9 +51,7 @@ bool inside(const std::span<uint8_t>* buffer, int64_t start, uint64_t count) {
            count <= buffer->size() - static_cast<uint64_t>(start);
 }
 
-uint16_t low16(int64_t v) {
-    return static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu);
-}
+using protocol::low16;
 
 // What one match carries from field to field.
 struct Match {

@@ -2,6 +2,7 @@
 
 #include "base/crc_generator.h"
 #include "protocol/function_evaluator.h"
+#include "protocol/number_conversion.h"
 
 #include <optional>
 #include <vector>
@@ -30,9 +31,7 @@ class FrameWriter {
     size_t m_length = 0;
 };
 
-uint16_t low16(int64_t v) {
-    return static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu);
-}
+using protocol::low16;
 
 uint8_t low8(int64_t v) {
     return static_cast<uint8_t>(static_cast<uint64_t>(v) & 0xFFu);

@@ -1,6 +1,7 @@
 #include "exchange/ident_record.h"
 
 #include "base/codepage.h"
+#include "base/number_text.h"
 #include "base/text_utils.h"
 
 #include <algorithm>
@@ -170,34 +171,11 @@ std::string hexText(uint32_t value, int digits) {
 }
 
 bool parseNumberText(std::string_view text, uint32_t max, uint32_t& value) {
-    const std::string trimmed = base::TrimBlanks(text);
-    std::string_view t = trimmed;
-    int base = 10;
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-        t.remove_prefix(2);
-        base = 16;
-    } else if (t.size() > 1 && (t[0] == '$' || t[0] == 'x' || t[0] == 'X')) {
-        t.remove_prefix(1);
-        base = 16;
-    }
-    if (t.empty())
+    const std::optional<base::NumberText> number =
+        base::readNumberText(text, {base::NumberBlanks::Around, false, max});
+    if (!number)
         return false;
-    uint64_t v = 0;
-    for (char c : t) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-        if (v > max)
-            return false;
-    }
-    value = static_cast<uint32_t>(v);
+    value = static_cast<uint32_t>(number->magnitude);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/file_reader.h"
+#include "image/byte_journal.h"
 #include "image/hex_text.h"
 
 #include <algorithm>
@@ -180,8 +181,15 @@ void TDUMPFile::SetCRCParams(const ImageCrcParams& params) {
 void TDUMPFile::placeBytes(int32_t address, const uint8_t* bytes, size_t count) {
     if (count == 0)
         return;
+    keepForUndo(Data, static_cast<size_t>(address), count);
+    keepForUndo(Filled, static_cast<size_t>(address), count);
     std::memcpy(Data.data() + address, bytes, count);
     std::memset(Filled.data() + address, 1, count);
+}
+
+void TDUMPFile::keepForUndo(ImageBuffer& buffer, size_t offset, size_t count) {
+    if (m_journal)
+        m_journal->keep(buffer, offset, count);
 }
 
 bool TDUMPFile::LoadFromStream(int32_t address, std::span<const uint8_t> bytes, bool append) {
@@ -233,13 +241,17 @@ ImageView TDUMPFile::savedImage() const {
     return wholeImage();
 }
 
-FileResult TDUMPFile::SaveBinaryFile(const std::string& fileName) {
-    Update();
-    if (!BeforeSave())
-        return FileResult::failure(cannotSaveMessage(fileName));
+bool TDUMPFile::writeBinary(const std::string& fileName) const {
     const ImageView view = savedImage();
     const size_t size = view.endAddr >= 0 ? static_cast<size_t>(view.endAddr) + 1 : 0;
-    if (!base::writeFileAtomically(fileName, {reinterpret_cast<const char*>(view.data), size}).ok())
+    return base::writeFileAtomically(fileName, {reinterpret_cast<const char*>(view.data), size}).ok();
+}
+
+FileResult TDUMPFile::SaveBinaryFile(const std::string& fileName) {
+    Update();
+    const bool written = BeforeSave() && writeBinary(fileName);
+    releaseSavedImage();
+    if (!written)
         return FileResult::failure(cannotSaveMessage(fileName));
     AfterSave();
     return FileResult::success();

@@ -6,8 +6,9 @@
 // record (TDUMPVersionedFile), the packed envelope (TDUMPq7rEncodedFile) and Intel HEX files
 // (THEXFile). They hook into loading and saving through the virtual operations below:
 //   load:  CanLoad -> (Clear unless appending) -> bytes and marks written -> AfterLoad -> Update
-//   save:  Update -> BeforeSave -> the bytes of savedImage() written -> AfterSave
-// A save never changes the image: BeforeSave prepares what is written in a scratch buffer.
+//   save:  Update -> BeforeSave -> the bytes of savedImage() written -> releaseSavedImage -> AfterSave
+// A save never changes the image: BeforeSave prepares what is written in a scratch buffer, which is
+// let go before the save returns.
 //
 // Nothing raises; operations that can fail return a boolean or a FileResult.
 
@@ -24,6 +25,8 @@
 #include <vector>
 
 namespace image {
+
+class ByteJournal;
 
 // One run of consecutive filled addresses.
 struct Segment {
@@ -123,9 +126,19 @@ class TDUMPFile {
 
     // What a save writes: the image itself unless BeforeSave prepared something else.
     virtual ImageView savedImage() const;
+    // Lets go of what BeforeSave prepared, which can be as large as the image.
+    virtual void releaseSavedImage() {}
     ImageView wholeImage() const;
     // Marks Filled[address .. address + count - 1] and copies the bytes; the caller checked the range.
     void placeBytes(int32_t address, const uint8_t* bytes, size_t count);
+    // Keeps buffer[offset .. offset + count - 1] as it is now when the load in progress may be undone.
+    void keepForUndo(ImageBuffer& buffer, size_t offset, size_t count);
+
+    ByteJournal* m_journal = nullptr; // set while a load on top of the contents may still be undone
+
+  private:
+    // Data[0 .. EndAddr] of savedImage() as a raw binary file.
+    bool writeBinary(const std::string& fileName) const;
 };
 
 // "Не могу открыть файл: " + path and "Не могу сохранить файл: " + path.

@@ -60,6 +60,7 @@ bool TDUMPq7rEncodedFile::decodeEnvelope() {
     if (!Packed) {
         findEnvelopeList(total);
         RawLength = static_cast<int32_t>(total);
+        keepForUndo(RawData, 0, total);
         std::memcpy(RawData.data(), bytes.data(), total);
         return true;
     }
@@ -67,6 +68,7 @@ bool TDUMPq7rEncodedFile::decodeEnvelope() {
     m_envRecordFound = decodeEnvelopeRecord(bytes.data() + kEnvelopeRecordAt, EnvVersion);
     findEnvelopeList(total);
     RawLength = static_cast<int32_t>(loaded);
+    keepForUndo(RawData, 0, bytes.size());
     std::memcpy(RawData.data(), bytes.data(), bytes.size());
 
     if (!packedLayoutFits(bytes)) {
@@ -85,6 +87,8 @@ bool TDUMPq7rEncodedFile::decodeEnvelope() {
         m_decodeError = "распакованный образ больше 0x800000 байт";
         return false;
     }
+    keepForUndo(Data, 0, unpacked.size());
+    keepForUndo(Filled, 0, Filled.size());
     if (!unpacked.empty())
         std::memcpy(Data.data(), unpacked.data(), unpacked.size());
     std::memset(Filled.data(), 1, unpacked.size());

@@ -69,6 +69,12 @@ ImageView TDUMPVersionedFile::savedImage() const {
     return {m_saveData.data(), m_saveFilled.data(), m_saveStart, m_saveEnd};
 }
 
+void TDUMPVersionedFile::releaseSavedImage() {
+    m_saveData = std::vector<uint8_t>();
+    m_saveFilled = std::vector<uint8_t>();
+    m_saveFromScratch = false;
+}
+
 void TDUMPVersionedFile::Update() {
     TDUMPFile::Update();
     if (IsVersionPresent(Version) && static_cast<uint32_t>(Length) != Version.ImageSize())

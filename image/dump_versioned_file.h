@@ -57,11 +57,12 @@ class TDUMPVersionedFile : public TDUMPFile {
     TDUMPVersionedFile& operator=(TDUMPVersionedFile&&) = default;
 
     ImageView savedImage() const override;
+    void releaseSavedImage() override;
     void resetVersion();
     // Feeds VersionCRC with the record bytes 0..53, four 0xFF bytes and bytes 58..63.
     void feedRecordWithoutCrc(const VersionRecord& record);
 
-    // Scratch copy the saves write from, allocated on first use and reused.
+    // Scratch copy a save writes from, let go when the save returns.
     std::vector<uint8_t> m_saveData;
     std::vector<uint8_t> m_saveFilled;
     int32_t m_saveStart = -1;

@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/file_reader.h"
+#include "image/byte_journal.h"
 #include "image/intel_hex_reader.h"
 #include "image/intel_hex_writer.h"
 
@@ -34,14 +35,37 @@ FileResult THEXFile::LoadFromFile(uint8_t fileType, int32_t address, bool append
                                   const std::function<bool(const THEXFile&)>& accept) {
     if (!append)
         return loadInPlace(fileType, address, append, fileName);
-    // The scratch copy takes the load; the image is replaced only when it succeeded and was accepted.
-    auto scratch = std::unique_ptr<THEXFile>(new THEXFile(*this));
-    FileResult result = scratch->loadInPlace(fileType, address, append, fileName);
-    if (result && accept && !accept(*scratch))
-        return FileResult::failure({});
-    if (result)
-        *this = std::move(*scratch);
+    // The load goes into the image itself; one that fails or is refused is undone: the state from
+    // before comes back, and the bytes it overwrote from the journal.
+    std::unique_ptr<THEXFile> before = stateWithoutBytes();
+    ByteJournal journal;
+    m_journal = &journal;
+    FileResult result = loadInPlace(fileType, address, append, fileName);
+    m_journal = nullptr;
+    if (result && accept && !accept(*this))
+        result = FileResult::failure({});
+    if (!result)
+        undoLoad(*before, journal);
     return result;
+}
+
+std::unique_ptr<THEXFile> THEXFile::stateWithoutBytes() {
+    ImageBuffer data = std::move(Data);
+    ImageBuffer filled = std::move(Filled);
+    ImageBuffer raw = std::move(RawData);
+    auto state = std::unique_ptr<THEXFile>(new THEXFile(*this));
+    Data = std::move(data);
+    Filled = std::move(filled);
+    RawData = std::move(raw);
+    return state;
+}
+
+void THEXFile::undoLoad(THEXFile& before, ByteJournal& journal) {
+    journal.restore();
+    before.Data = std::move(Data);
+    before.Filled = std::move(Filled);
+    before.RawData = std::move(RawData);
+    *this = std::move(before);
 }
 
 FileResult THEXFile::loadInPlace(uint8_t fileType, int32_t address, bool append,
@@ -104,10 +128,11 @@ FileResult THEXFile::LoadHexFile(int32_t address, const std::string& fileName, b
 
 FileResult THEXFile::SaveHexFile(const std::string& fileName) {
     Update();
-    if (!BeforeSave())
-        return FileResult::failure(cannotSaveMessage(fileName));
-    const std::string text = writeIntelHex(savedImage());
-    if (!base::writeFileAtomically(fileName, text).ok())
+    bool written = false;
+    if (BeforeSave())
+        written = base::writeFileAtomically(fileName, writeIntelHex(savedImage())).ok();
+    releaseSavedImage();
+    if (!written)
         return FileResult::failure(cannotSaveMessage(fileName));
     AfterSave();
     return FileResult::success();

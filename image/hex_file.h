@@ -14,6 +14,7 @@
 #include "image/file_type.h"
 
 #include <functional>
+#include <memory>
 
 namespace image {
 
@@ -40,13 +41,17 @@ class THEXFile : public TDUMPq7rEncodedFile {
     FileResult SaveHexFile(const std::string& fileName);
 
   private:
-    // Deep copies, used to load on top of the contents without touching them until the load
-    // succeeded. Not for other users: an image is one object for the whole run.
+    // Copies of the state, used to undo a load on top of the contents. Not for other users: an image
+    // is one object for the whole run.
     THEXFile(const THEXFile&) = default;
     THEXFile& operator=(const THEXFile&) = default;
     THEXFile(THEXFile&&) = default;
     THEXFile& operator=(THEXFile&&) = default;
 
+    // A copy of everything but the byte buffers, which stay here.
+    std::unique_ptr<THEXFile> stateWithoutBytes();
+    // Puts back the bytes the journal kept and then the state from before.
+    void undoLoad(THEXFile& before, ByteJournal& journal);
     FileResult loadInPlace(uint8_t fileType, int32_t address, bool append, const std::string& fileName);
     FileResult loadFailure(const std::string& fileName, const std::string& reason) const;
 };

@@ -1,8 +1,7 @@
 #include "protocol/command_template.h"
 
 #include "protocol/evaluator_setup.h"
-
-#include <cmath>
+#include "protocol/number_conversion.h"
 
 namespace protocol {
 namespace {
@@ -183,24 +182,17 @@ CompiledTemplate CompileAnswer(TFunctionEvaluator& ev, std::string_view storedTe
 }
 
 uint16_t registerValue16(long double value) {
-    if (!std::isfinite(value))
-        return 0;
-    const long double rounded = std::nearbyint(value);
-    if (rounded < -9223372036854775808.0L || rounded >= 9223372036854775808.0L)
-        return 0;
-    return static_cast<uint16_t>(static_cast<uint64_t>(static_cast<int64_t>(rounded)) & 0xFFFFu);
+    int64_t whole = 0;
+    return roundToInt64(value, whole) ? low16(whole) : 0;
 }
 
 std::optional<int64_t> evaluateRounded(TFunctionEvaluator& ev, const TEquationPol& program) {
     ev.setCompiled(program);
     const long double value = ev.Evaluate();
-    if (ev.ErrorCode() != 0 || !std::isfinite(value))
+    int64_t whole = 0;
+    if (ev.ErrorCode() != 0 || !roundToInt64(value, whole))
         return std::nullopt;
-    // Rounds halves to the even neighbour in the default rounding mode.
-    const long double rounded = std::nearbyint(value);
-    if (rounded < -9223372036854775808.0L || rounded >= 9223372036854775808.0L)
-        return std::nullopt;
-    return static_cast<int64_t>(rounded);
+    return whole;
 }
 
 } // namespace protocol

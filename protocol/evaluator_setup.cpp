@@ -1,5 +1,6 @@
 #include "protocol/evaluator_setup.h"
 
+#include "base/number_text.h"
 #include "protocol/number_conversion.h"
 
 #include <cmath>
@@ -96,39 +97,12 @@ static_assert(std::size(kFunctions) == kMainFunctions.size());
 // The integer path of a literal: optional blanks, sign, hexadecimal prefix, digits; the low 16
 // bits of the value. Digits beyond 16 bits only shift out, so any length converts.
 bool parsePrefixedInteger(std::string_view text, long double& result) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    unsigned base = 10;
-    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i == text.size())
+    constexpr base::NumberRules kRules{base::NumberBlanks::Leading, true, 0xFFFF,
+                                       base::NumberOverflow::KeepLowBits};
+    const std::optional<base::NumberText> number = base::readNumberText(text, kRules);
+    if (!number)
         return false;
-    uint32_t value = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        else
-            return false;
-        value = (value * base + digit) & 0xFFFFu;
-    }
-    if (negative)
-        value = (0x10000u - value) & 0xFFFFu;
-    result = value;
+    result = number->negative ? (0x10000u - number->magnitude) & 0xFFFFu : number->magnitude;
     return true;
 }
 

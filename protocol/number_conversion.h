@@ -19,4 +19,10 @@ bool truncToInt64(long double value, int64_t& out);
 // untouched) when the value is not finite or the rounded value lies outside the 64-bit signed range.
 bool roundToInt64(long double value, int64_t& out);
 
+// The low 16 bits of a whole value (two's complement for a negative one): a register or a count as
+// it goes on the wire.
+inline uint16_t low16(int64_t value) {
+    return static_cast<uint16_t>(static_cast<uint64_t>(value) & 0xFFFFu);
+}
+
 } // namespace protocol

@@ -1,6 +1,7 @@
 // Intel HEX files: the reader's records, checks and relocation, the writer's record layout, type
 // detection, and exchange with srecord's srec_cat in both directions.
 
+#include "image/envelope_builder.h"
 #include "image/file_type.h"
 #include "image/hex_file.h"
 #include "image/intel_hex_reader.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <sstream>
 
@@ -286,6 +288,83 @@ TEST(IntelHexFile, FailedLoadKeepsEarlierRecordsAndFailedAppendKeepsTheImage) {
     ASSERT_TRUE(file->LoadFromFile(image::kFileTypeBinary, 0x3000, true, (dir / "more.bin").string()));
     EXPECT_EQ(file->Segments, (std::vector<image::Segment>{{0x2100, 0x100}, {0x3000, 16}}));
     EXPECT_EQ(file->FileName, (dir / "good.bin").string());
+}
+
+// Everything a load may touch, to compare an image with itself before a load on top of it.
+struct ImageState {
+    std::vector<uint8_t> data, filled, raw;
+    std::vector<image::Segment> segments;
+    std::vector<uint16_t> list;
+    std::string fileName;
+    std::array<uint8_t, image::kVersionRecordSize> version{};
+    int32_t start = 0, end = 0, versionPos = 0, listPos = 0, rawLength = 0;
+    uint32_t crc = 0;
+    uint8_t fileType = 0, status = 0;
+    bool envelope = false, packed = false;
+    bool operator==(const ImageState&) const = default;
+};
+
+ImageState stateOf(const THEXFile& f) {
+    return {{f.Data.data(), f.Data.data() + f.Data.size()},
+            {f.Filled.data(), f.Filled.data() + f.Filled.size()},
+            {f.RawData.data(), f.RawData.data() + f.RawData.size()},
+            f.Segments,
+            f.CList,
+            f.FileName,
+            f.Version.bytes,
+            f.StartAddr,
+            f.EndAddr,
+            f.VersionPos,
+            f.CListPos,
+            f.RawLength,
+            f.CRC,
+            f.FileType,
+            f.Status,
+            f.IsEnvelope,
+            f.Packed};
+}
+
+TEST(IntelHexFile, FailedOrRefusedAppendLeavesEveryByteAsItWas) {
+    testsupport::TempDir dir;
+    // A packed envelope, good and with its compressed data broken: loaded at 0 it is decoded over
+    // the whole image (raw bytes, data, every mark) before it fails or is refused.
+    std::vector<uint8_t> envelope;
+    std::string error;
+    ASSERT_TRUE(image::buildEnvelope(*imagetest::makePlainImage(imagetest::compressibleBytes(0x3000, 3)),
+                                     {"HDR", true}, envelope, error))
+        << error;
+    imagetest::writeFile(dir / "good.env", envelope);
+    envelope[envelope.size() / 2] ^= 0x5A;
+    imagetest::writeFile(dir / "broken.env", envelope);
+    // Intel HEX whose first record lands on the contents before a bad line.
+    std::string bad = record(0, 0x0200, {1, 2});
+    bad[bad.size() - 3] ^= 1;
+    imagetest::writeFile(dir / "bad.hex", record(0, 0x1010, k16) + bad);
+    imagetest::writeFile(dir / "over.bin", std::vector<uint8_t>(0x2000, 0x44));
+
+    struct Case {
+        const char* what;
+        uint8_t type;
+        int32_t address;
+        const char* file;
+        bool refuse;
+    };
+    const Case cases[] = {
+        {"bad hex line after a record over the contents", image::kFileTypeHex, -1, "bad.hex", false},
+        {"binary over the contents, refused", image::kFileTypeBinary, 0x1800, "over.bin", true},
+        {"packed envelope that does not unpack", image::kFileTypeBinary, 0, "broken.env", false},
+        {"packed envelope, refused", image::kFileTypeBinary, 0, "good.env", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto file = imagetest::makePlainImage(imagetest::compressibleBytes(0x2000, 9), 0x1000);
+        const ImageState before = stateOf(*file);
+        bool asked = false;
+        const auto accept = [&](const THEXFile&) { return asked = true, !c.refuse; };
+        EXPECT_FALSE(file->LoadFromFile(c.type, c.address, true, (dir / c.file).string(), accept));
+        EXPECT_EQ(asked, c.refuse);
+        EXPECT_TRUE(stateOf(*file) == before);
+    }
 }
 
 TEST(FileType, DetectionByFirstLinesAndBytes) {
