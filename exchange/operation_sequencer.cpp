@@ -41,6 +41,16 @@ bool OperationSequencer::refuse(std::string_view text) {
     return false;
 }
 
+bool OperationSequencer::claimIdle() {
+    if (m_host.busy() || m_state != State::Idle)
+        return refuse({});
+    m_lastResult = 0;
+    m_window = m_host.flashWindow();
+    if (!windowUsable(m_window))
+        return refuse(kTextBadFlashWindow);
+    return true;
+}
+
 bool OperationSequencer::commonStart(bool needPages) {
     m_host.applyPortSettings();
     m_pageSize = m_host.pageSize();
@@ -49,6 +59,12 @@ bool OperationSequencer::commonStart(bool needPages) {
     if (!m_host.openPort())
         return refuse(kTextCannotOpenPort);
     return true;
+}
+
+void OperationSequencer::begin(Operation op) {
+    m_operation = op;
+    m_outcome = Outcome::Running;
+    m_startTick = m_host.tickCount();
 }
 
 void OperationSequencer::showPanel(bool show) {
@@ -93,18 +109,12 @@ bool OperationSequencer::runBeforeList(int list) {
 }
 
 bool OperationSequencer::startRead() {
-    if (m_host.busy() || m_state != State::Idle)
-        return refuse({});
-    m_lastResult = 0;
-    m_window = m_host.flashWindow();
-    if (!windowUsable(m_window))
-        return refuse(kTextBadFlashWindow);
+    if (!claimIdle())
+        return false;
     if (!commonStart(true))
         return false;
 
-    m_operation = Operation::Read;
-    m_outcome = Outcome::Running;
-    m_startTick = m_host.tickCount();
+    begin(Operation::Read);
     m_host.clearImage();
     showPanel(true);
     m_address = alignDown(m_window.start, m_pageSize);
@@ -117,12 +127,8 @@ bool OperationSequencer::startRead() {
 }
 
 bool OperationSequencer::startWrite() {
-    if (m_host.busy() || m_state != State::Idle)
-        return refuse({});
-    m_lastResult = 0;
-    m_window = m_host.flashWindow();
-    if (!windowUsable(m_window))
-        return refuse(kTextBadFlashWindow);
+    if (!claimIdle())
+        return false;
     // Only what lies in the FLASH window is sent, and the protocol variables set by
     // applyPortSettings describe exactly that.
     m_host.narrowImage(m_window.start, m_window.end);
@@ -131,9 +137,7 @@ bool OperationSequencer::startWrite() {
     if (!commonStart(true))
         return false;
 
-    m_operation = Operation::Write;
-    m_outcome = Outcome::Running;
-    m_startTick = m_host.tickCount();
+    begin(Operation::Write);
     showPanel(true);
     m_appEnd = m_host.imageEndAddr();
     m_address = alignDown(m_host.imageStartAddr(), m_pageSize);
@@ -294,17 +298,11 @@ bool OperationSequencer::reset() {
 
 bool OperationSequencer::runSingleList(Operation op, int list, std::string_view okText,
                                        std::string_view failText) {
-    if (m_host.busy() || m_state != State::Idle)
-        return refuse({});
-    m_lastResult = 0;
-    m_window = m_host.flashWindow();
-    if (!windowUsable(m_window))
-        return refuse(kTextBadFlashWindow);
+    if (!claimIdle())
+        return false;
     if (!commonStart(false))
         return false;
-    m_operation = op;
-    m_outcome = Outcome::Running;
-    m_startTick = m_host.tickCount();
+    begin(op);
     showPanel(false);
     ListOutcome out = runList(list, {});
     const bool cancelled = out.result == kExchangeCancelled;

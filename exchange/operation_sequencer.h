@@ -93,7 +93,10 @@ class OperationSequencer {
     uint32_t address() const { return m_address; }
 
   private:
+    // Refuses while another operation runs or the FLASH window is unusable; else takes the window.
+    bool claimIdle();
     bool commonStart(bool needPages);
+    void begin(Operation op);
     ListOutcome runList(int list, const ListBuffers& buffers);
     // The list run before the first page; on failure the operation ends as failed.
     bool runBeforeList(int list);
