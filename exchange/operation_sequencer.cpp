@@ -184,30 +184,41 @@ void OperationSequencer::tick() {
     afterExchange();
 }
 
+bool OperationSequencer::pageWentThrough(const ListOutcome& out, std::string_view stopText) {
+    if (cancelledInFlight(out))
+        return false;
+    if (out.result == 0)
+        return true;
+    logStop(stopText);
+    m_state = State::Idle;
+    m_lastResult = out.result;
+    m_outcome = Outcome::Failed;
+    if (m_operation == Operation::Read) {
+        // The pages read before the failure stay in the image.
+        m_host.markNonBlank();
+        m_host.refreshImage();
+    }
+    stopExchange();
+    return false;
+}
+
+void OperationSequencer::nextPage(int progress) {
+    m_address += m_pageSize;
+    m_progress = progress;
+    updateTexts();
+    ++m_page;
+}
+
 void OperationSequencer::readTick() {
     m_host.setVariable("PAGE", m_page);
     m_host.setVariable("ADDRESS", m_address);
     ListBuffers buffers;
     buffers.receive = m_host.imageData();
     buffers.receiveOffset = m_address;
-    ListOutcome out = runList(kListReadPage, buffers);
-    if (cancelledInFlight(out))
+    if (!pageWentThrough(runList(kListReadPage, buffers), "Чтение остановлено"))
         return;
-    if (out.result != 0) {
-        logStop("Чтение остановлено");
-        m_state = State::Idle;
-        m_lastResult = out.result;
-        m_outcome = Outcome::Failed;
-        m_host.markNonBlank();
-        m_host.refreshImage();
-        stopExchange();
-        return;
-    }
-    m_address += m_pageSize;
-    m_progress = clampedPercent(static_cast<double>(m_pageSize) * m_page,
-                                static_cast<double>(m_window.end) - m_window.start);
-    updateTexts();
-    ++m_page;
+    nextPage(clampedPercent(static_cast<double>(m_pageSize) * m_page,
+                            static_cast<double>(m_window.end) - m_window.start));
     if (static_cast<int64_t>(m_address) > m_window.end)
         finishRead();
 }
@@ -221,20 +232,9 @@ void OperationSequencer::writeTick() {
     ListBuffers buffers;
     buffers.send = m_host.imageData();
     buffers.sendOffset = m_address;
-    ListOutcome out = runList(kListWritePage, buffers);
-    if (cancelledInFlight(out))
+    if (!pageWentThrough(runList(kListWritePage, buffers), "Запись остановлена"))
         return;
-    if (out.result != 0) {
-        logStop("Запись остановлена");
-        m_lastResult = out.result;
-        m_outcome = Outcome::Failed;
-        stopExchange();
-        return;
-    }
-    m_address += m_pageSize;
-    m_progress = clampedPercent(static_cast<double>(m_page) - m_startPage, m_host.imageBlockCount());
-    updateTexts();
-    ++m_page;
+    nextPage(clampedPercent(static_cast<double>(m_page) - m_startPage, m_host.imageBlockCount()));
     if (static_cast<int64_t>(m_address) > m_appEnd)
         finishWrite();
 }

@@ -102,6 +102,9 @@ class OperationSequencer {
     bool runBeforeList(int list);
     bool afterExchange();
     bool cancelledInFlight(const ListOutcome& out);
+    // After a page's list: true when it went through; a failure ends the operation and logs `stopText`.
+    bool pageWentThrough(const ListOutcome& out, std::string_view stopText);
+    void nextPage(int progress);
     // The device log line that names the page and address where a read or write failed.
     void logStop(std::string_view what);
     bool refuse(std::string_view text);
