@@ -25,6 +25,7 @@ class Decoder {
 
   private:
     Lh5DecodeResult readBlockHeader(uint32_t& count);
+    Lh5DecodeResult readTableCount(Lh5HuffmanTable& table, int symbols, int countBits, int& count);
     Lh5DecodeResult readSmallTable(Lh5HuffmanTable& table, int symbols, int countBits, int skipAfter);
     Lh5DecodeResult readCharTable();
     void copyMatch(uint8_t* out, size_t pos, uint32_t length, uint32_t distance, size_t size);
@@ -35,17 +36,25 @@ class Decoder {
     Lh5HuffmanTable m_positions{kSmallPrimaryBits};
 };
 
-Lh5DecodeResult Decoder::readSmallTable(Lh5HuffmanTable& table, int symbols, int countBits, int skipAfter) {
-    const int n = static_cast<int>(m_in.getBits(countBits));
-    if (n == 0) {
+// The count that opens a code-length table. A count of 0 is followed by the one symbol that every
+// code stands for: the table is built from it here. BadTable for a symbol or count past `symbols`.
+Lh5DecodeResult Decoder::readTableCount(Lh5HuffmanTable& table, int symbols, int countBits, int& count) {
+    count = static_cast<int>(m_in.getBits(countBits));
+    if (count == 0) {
         const uint32_t symbol = m_in.getBits(countBits);
         if (symbol >= static_cast<uint32_t>(symbols))
             return Lh5DecodeResult::BadTable;
         table.buildSingle(static_cast<uint16_t>(symbol));
         return Lh5DecodeResult::Ok;
     }
-    if (n > symbols)
-        return Lh5DecodeResult::BadTable;
+    return count > symbols ? Lh5DecodeResult::BadTable : Lh5DecodeResult::Ok;
+}
+
+Lh5DecodeResult Decoder::readSmallTable(Lh5HuffmanTable& table, int symbols, int countBits, int skipAfter) {
+    int n = 0;
+    const Lh5DecodeResult counted = readTableCount(table, symbols, countBits, n);
+    if (counted != Lh5DecodeResult::Ok || n == 0)
+        return counted;
     std::array<uint8_t, kLh5LengthTableCodes> lengths{};
     int i = 0;
     while (i < n) {
@@ -75,16 +84,10 @@ Lh5DecodeResult Decoder::readSmallTable(Lh5HuffmanTable& table, int symbols, int
 }
 
 Lh5DecodeResult Decoder::readCharTable() {
-    const int n = static_cast<int>(m_in.getBits(kLh5CharCountBits));
-    if (n == 0) {
-        const uint32_t symbol = m_in.getBits(kLh5CharCountBits);
-        if (symbol >= static_cast<uint32_t>(kLh5CharCodes))
-            return Lh5DecodeResult::BadTable;
-        m_chars.buildSingle(static_cast<uint16_t>(symbol));
-        return Lh5DecodeResult::Ok;
-    }
-    if (n > kLh5CharCodes)
-        return Lh5DecodeResult::BadTable;
+    int n = 0;
+    const Lh5DecodeResult counted = readTableCount(m_chars, kLh5CharCodes, kLh5CharCountBits, n);
+    if (counted != Lh5DecodeResult::Ok || n == 0)
+        return counted;
     std::array<uint8_t, kLh5CharCodes> lengths{};
     int i = 0;
     while (i < n) {
