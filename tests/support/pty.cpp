@@ -1,9 +1,10 @@
 #include "support/pty.h"
 
+#include "base/raw_terminal.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,15 +16,6 @@ namespace testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void makeRaw(int fd) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return;
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tcsetattr(fd, TCSANOW, &tio);
-}
 
 // Waits until `fd` is readable or the deadline passes. True when readable.
 bool waitReadable(int fd, Clock::time_point deadline) {
@@ -67,8 +59,8 @@ PseudoTerminal::PseudoTerminal() {
     m_slavePath = name;
     fcntl(m_master, F_SETFD, FD_CLOEXEC);
     fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-    makeRaw(m_master);
-    makeRaw(m_slave);
+    base::makeRawTerminal(m_master);
+    base::makeRawTerminal(m_slave);
 }
 
 PseudoTerminal::~PseudoTerminal() {
