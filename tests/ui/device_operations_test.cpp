@@ -86,23 +86,18 @@ class DeviceOperationsTest : public QObject {
           << (testsupport::binaryDir() / "examples" / "sim.vpdf").string()
           << "\nFLASH start=0x2100\nFLASH end=0x3FFF\n[default\\Protocol]\nPagesize=128\n";
     }
-    std::string memory() {
-        const std::string p = (m_dir / "mem.bin").string();
+    // A binary file of 16 KiB from address 0: the pattern from `from` up, 0xFF below it.
+    std::string patternFile(const char* name, size_t from) {
+        const std::string p = (m_dir / name).string();
         std::vector<char> bytes(0x4000, '\xFF');
-        for (size_t a = 0x2000; a < bytes.size(); ++a)
+        for (size_t a = from; a < bytes.size(); ++a)
             bytes[a] = static_cast<char>(pattern(a));
         std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return p;
     }
-    // The pattern inside the FLASH window only, 0xFF around it, as a binary file from address 0.
-    std::string firmware() {
-        const std::string p = (m_dir / "fw.bin").string();
-        std::vector<char> bytes(0x4000, '\xFF');
-        for (size_t a = 0x2100; a < bytes.size(); ++a)
-            bytes[a] = static_cast<char>(pattern(a));
-        std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return p;
-    }
+    std::string memory() { return patternFile("mem.bin", 0x2000); }
+    // The pattern inside the FLASH window only, 0xFF around it.
+    std::string firmware() { return patternFile("fw.bin", 0x2100); }
     bool logHas(app::ui::MainWindow& w, std::string_view text) {
         for (const std::string& line : w.log().lines())
             if (line.find(text) != std::string::npos)
