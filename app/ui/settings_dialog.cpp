@@ -1,6 +1,7 @@
 #include "app/ui/settings_dialog.h"
 #include "app/ui/qt_text.h"
 
+#include "app/ui/button_row.h"
 #include "app/ui/crc_panel.h"
 #include "app/ui/profile_order.h"
 #include "app/ui/value_edit.h"
@@ -110,16 +111,12 @@ SettingsDialog::SettingsDialog(app::SettingsStore& store, app::Profiles& profile
     m_ok->setDefault(true);
     m_cancel = named(new QPushButton(QStringLiteral("Отмена"), this), "cancel");
     m_cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(headingRow);
     layout->addWidget(m_profileGroup);
     layout->addWidget(m_pages);
-    layout->addLayout(buttons);
+    layout->addLayout(rightAlignedRow({m_ok, m_cancel}));
     // A fixed dialog: it takes the size its pages need, also after groups are hidden.
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
