@@ -10,6 +10,7 @@
 #include "support/paths.h"
 #include "support/recorded_messages.h"
 #include "support/sim_process.h"
+#include "support/when_shown.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,20 +28,6 @@
 #include <functional>
 
 namespace {
-
-// Runs `act` once `dialog` is on screen. Timers also run while the window waits for the device, so a
-// plain zero timer could fire before the dialog is shown.
-void whenShown(QDialog& dialog, std::function<void()> act) {
-    auto* poll = new QTimer(&dialog);
-    QObject::connect(poll, &QTimer::timeout, &dialog, [poll, &dialog, act] {
-        if (!dialog.isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        act();
-    });
-    poll->start(10);
-}
 
 // Answers the next file dialog with `path`.
 void chooseFile(QObject& owner, const QString& path) {
@@ -303,7 +290,7 @@ class DeviceOperationsTest : public QObject {
         app::ui::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
 
         exchange::IdentRecord seen;
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             seen = dialog.record();
             exchange::IdentRecord edited = seen;
             edited.identString = "New"; // the room the record length leaves: three characters
@@ -316,7 +303,7 @@ class DeviceOperationsTest : public QObject {
         QCOMPARE(seen.identString, std::string("Old"));
         QVERIFY(!w.busy());
 
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             seen = dialog.record();
             dialog.reject();
         });
@@ -345,7 +332,7 @@ class DeviceOperationsTest : public QObject {
             {"identString", QStringLiteral("яд"), "Символ \"я\" в поле \"Строка идентификации устройства\""},
         };
         std::vector<std::string> refused;
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             for (const auto& row : rows) {
                 auto* edit = dialog.findChild<QLineEdit*>(QString::fromLatin1(row.field));
                 const QString before = edit->text();
@@ -371,7 +358,7 @@ class DeviceOperationsTest : public QObject {
                                                     "identString", "serialNumber"}));
 
         exchange::IdentRecord seen;
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             seen = dialog.record();
             dialog.reject();
         });
