@@ -1,5 +1,7 @@
 #include "app/action_states.h"
 
+#include "exchange/operation_sequencer.h"
+
 #include <algorithm>
 
 namespace app {
@@ -30,12 +32,13 @@ ActionStates computeActionStates(const ActionStateInput& input) {
     s.profileBox = s.addressField = s.fileOptions = s.fileOpen = s.bufferClear = s.bufferLoadAt = s.fileSave =
         idle;
     s.fileUpdate = idle && input.currentFileExists;
-    s.devOpts = ready && hasSteps(kDevOptsList);
-    s.devRead = ready && hasSteps(kDevReadList);
-    s.devWrite = ready && !input.writeBlocked && hasSteps(kDevWriteList);
-    s.devErase = ready && hasSteps(kDevEraseList);
-    s.devFind = ready && hasSteps(kDevFindList);
-    s.devReset = ready && hasSteps(kDevResetList);
+    // A device action needs a runnable step in its main list (for read and write, the page list).
+    s.devOpts = ready && hasSteps(exchange::kListIdentRead);
+    s.devRead = ready && hasSteps(exchange::kListReadPage);
+    s.devWrite = ready && !input.writeBlocked && hasSteps(exchange::kListWritePage);
+    s.devErase = ready && hasSteps(exchange::kListErase);
+    s.devFind = ready && hasSteps(exchange::kListSearch);
+    s.devReset = ready && hasSteps(exchange::kListReset);
     return s;
 }
 

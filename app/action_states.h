@@ -6,14 +6,6 @@
 
 namespace app {
 
-// The action list each device action runs.
-inline constexpr int kDevOptsList = 0;
-inline constexpr int kDevReadList = 3;
-inline constexpr int kDevWriteList = 6;
-inline constexpr int kDevEraseList = 8;
-inline constexpr int kDevFindList = 9;
-inline constexpr int kDevResetList = 10;
-
 struct ActionStateInput {
     bool busy = false;                             // a device operation or search runs
     bool communicationDisabled = true;             // no usable protocol description

@@ -421,10 +421,17 @@ bool SettingsStore::writeBool(std::string_view section, std::string_view key, bo
 }
 
 bool SettingsStore::deleteKey(std::string_view section, std::string_view key) {
+    return removeLines(section, foldCase(TrimmedBlanks(key)));
+}
+
+bool SettingsStore::eraseSection(std::string_view section) {
+    return removeLines(section, std::nullopt);
+}
+
+bool SettingsStore::removeLines(std::string_view section, const std::optional<std::string>& foldedKey) {
     if (!writable())
         return false;
     const std::string wantSection = foldCase(TrimmedBlanks(section));
-    const std::string wantKey = foldCase(TrimmedBlanks(key));
     std::vector<std::string> lines;
     lines.reserve(m_lines.size());
     bool inSection = false;
@@ -433,27 +440,7 @@ bool SettingsStore::deleteKey(std::string_view section, std::string_view key) {
         const LineKey& line = m_index[i];
         if (line.kind == LineKey::Kind::Section)
             inSection = line.folded == wantSection;
-        if (inSection && line.kind == LineKey::Kind::Key && line.folded == wantKey) {
-            changed = true;
-            continue;
-        }
-        lines.push_back(m_lines[i]);
-    }
-    return !changed || save(std::move(lines));
-}
-
-bool SettingsStore::eraseSection(std::string_view section) {
-    if (!writable())
-        return false;
-    const std::string wantSection = foldCase(TrimmedBlanks(section));
-    std::vector<std::string> lines;
-    lines.reserve(m_lines.size());
-    bool inSection = false;
-    bool changed = false;
-    for (size_t i = 0; i < m_lines.size(); ++i) {
-        if (m_index[i].kind == LineKey::Kind::Section)
-            inSection = m_index[i].folded == wantSection;
-        if (inSection) {
+        if (inSection && (!foldedKey || (line.kind == LineKey::Kind::Key && line.folded == *foldedKey))) {
             changed = true;
             continue;
         }

@@ -130,6 +130,8 @@ class SettingsStore {
     void refresh() const;
     void load() const;
     bool save(std::vector<std::string> lines);
+    // Removes the key's lines in every section of that name, or with no key the sections themselves.
+    bool removeLines(std::string_view section, const std::optional<std::string>& foldedKey);
     bool writeFile(std::vector<std::string> lines);
     bool endBatch();
     bool writable();

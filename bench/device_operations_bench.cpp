@@ -151,6 +151,22 @@ void report(benchmark::State& state, int speed, int lineBytes, double floor, dou
     state.counters["ratio_floor"] = average / floor;
 }
 
+// Runs the velmora-cli command once per iteration and times it by hand; the seconds of all runs.
+double timeCommand(benchmark::State& state, Bench& bench, const std::vector<std::string>& command,
+                   const std::string& what) {
+    double measured = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        if (bench.cli(command) != 0)
+            state.SkipWithError((what + " failed: " + bench.lastError()).c_str());
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        measured += seconds;
+        state.SetIterationTime(seconds);
+    }
+    return measured;
+}
+
 void BM_DeviceRead(benchmark::State& state) {
     const int speed = static_cast<int>(state.range(0));
     Bench bench(speed);
@@ -159,16 +175,7 @@ void BM_DeviceRead(benchmark::State& state) {
     const double page = std::max(0.011, exchangeFloor(kReadRequest, kReadAnswer, speed));
     const double floor = kPages * page + exchangeFloor(kIdentRequest, kIdentAnswer, speed) +
                          exchangeFloor(kShortRequest, kShortAnswer, speed);
-    double measured = 0;
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        if (bench.cli({"read", bench.file("out.bin")}) != 0)
-            state.SkipWithError(("device read failed: " + bench.lastError()).c_str());
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        measured += seconds;
-        state.SetIterationTime(seconds);
-    }
+    const double measured = timeCommand(state, bench, {"read", bench.file("out.bin")}, "device read");
     report(state, speed, bytes, floor, measured);
 }
 
@@ -178,16 +185,7 @@ void BM_DeviceWrite(benchmark::State& state) {
     const int bytes = kPages * (kWriteRequest + kWriteAnswer) + 3 * (kShortRequest + kShortAnswer);
     const double page = std::max(0.011, exchangeFloor(kWriteRequest, kWriteAnswer, speed));
     const double floor = kPages * page + 3 * exchangeFloor(kShortRequest, kShortAnswer, speed);
-    double measured = 0;
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        if (bench.cli({"write", bench.file("mem.bin")}) != 0)
-            state.SkipWithError(("device write failed: " + bench.lastError()).c_str());
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        measured += seconds;
-        state.SetIterationTime(seconds);
-    }
+    const double measured = timeCommand(state, bench, {"write", bench.file("mem.bin")}, "device write");
     report(state, speed, bytes, floor, measured);
 }
 

@@ -101,7 +101,8 @@ const std::vector<uint8_t>& compressed(int which) {
     return c;
 }
 
-std::string findTool(const std::string& name) {
+// The peer tool's path from PATH; empty, with the benchmark skipped, when it is not installed.
+std::string peerTool(benchmark::State& state, const std::string& name) {
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin";
     size_t start = 0;
@@ -112,6 +113,7 @@ std::string findTool(const std::string& name) {
             return candidate.string();
         start = end + 1;
     }
+    state.SkipWithError((name + " not installed").c_str());
     return {};
 }
 
@@ -159,11 +161,9 @@ BENCHMARK(BM_Lh5Decode)->Arg(kCode1M)->Arg(kImage8M)->Unit(benchmark::kMilliseco
 // lhasa decompressing our stream of the same data to /dev/null (process start included, as a
 // user would see it).
 void BM_LhasaDecode(benchmark::State& state) {
-    const std::string lhasa = findTool("lhasa");
-    if (lhasa.empty()) {
-        state.SkipWithError("lhasa not installed");
+    const std::string lhasa = peerTool(state, "lhasa");
+    if (lhasa.empty())
         return;
-    }
     const int which = static_cast<int>(state.range(0));
     const std::vector<uint8_t>& data = dataSet(which);
     const fs::path archive = scratch("peer.lzh");
@@ -179,11 +179,9 @@ BENCHMARK(BM_LhasaDecode)->Arg(kCode1M)->Arg(kImage8M)->Unit(benchmark::kMillise
 // jlha compressing the same data with -lh5- (its Java start-up dominates the time); the figure
 // that matters is its compressed size beside ours.
 void BM_JlhaEncode(benchmark::State& state) {
-    const std::string jlha = findTool("jlha");
-    if (jlha.empty()) {
-        state.SkipWithError("jlha not installed");
+    const std::string jlha = peerTool(state, "jlha");
+    if (jlha.empty())
         return;
-    }
     const int which = static_cast<int>(state.range(0));
     const std::vector<uint8_t>& data = dataSet(which);
     const fs::path input = scratch("peer.bin");

@@ -41,6 +41,16 @@ bool OperationSequencer::refuse(std::string_view text) {
     return false;
 }
 
+bool OperationSequencer::claimIdle() {
+    if (m_host.busy() || m_state != State::Idle)
+        return refuse({});
+    m_lastResult = 0;
+    m_window = m_host.flashWindow();
+    if (!windowUsable(m_window))
+        return refuse(kTextBadFlashWindow);
+    return true;
+}
+
 bool OperationSequencer::commonStart(bool needPages) {
     m_host.applyPortSettings();
     m_pageSize = m_host.pageSize();
@@ -49,6 +59,12 @@ bool OperationSequencer::commonStart(bool needPages) {
     if (!m_host.openPort())
         return refuse(kTextCannotOpenPort);
     return true;
+}
+
+void OperationSequencer::begin(Operation op) {
+    m_operation = op;
+    m_outcome = Outcome::Running;
+    m_startTick = m_host.tickCount();
 }
 
 void OperationSequencer::showPanel(bool show) {
@@ -93,18 +109,12 @@ bool OperationSequencer::runBeforeList(int list) {
 }
 
 bool OperationSequencer::startRead() {
-    if (m_host.busy() || m_state != State::Idle)
-        return refuse({});
-    m_lastResult = 0;
-    m_window = m_host.flashWindow();
-    if (!windowUsable(m_window))
-        return refuse(kTextBadFlashWindow);
+    if (!claimIdle())
+        return false;
     if (!commonStart(true))
         return false;
 
-    m_operation = Operation::Read;
-    m_outcome = Outcome::Running;
-    m_startTick = m_host.tickCount();
+    begin(Operation::Read);
     m_host.clearImage();
     showPanel(true);
     m_address = alignDown(m_window.start, m_pageSize);
@@ -117,12 +127,8 @@ bool OperationSequencer::startRead() {
 }
 
 bool OperationSequencer::startWrite() {
-    if (m_host.busy() || m_state != State::Idle)
-        return refuse({});
-    m_lastResult = 0;
-    m_window = m_host.flashWindow();
-    if (!windowUsable(m_window))
-        return refuse(kTextBadFlashWindow);
+    if (!claimIdle())
+        return false;
     // Only what lies in the FLASH window is sent, and the protocol variables set by
     // applyPortSettings describe exactly that.
     m_host.narrowImage(m_window.start, m_window.end);
@@ -131,9 +137,7 @@ bool OperationSequencer::startWrite() {
     if (!commonStart(true))
         return false;
 
-    m_operation = Operation::Write;
-    m_outcome = Outcome::Running;
-    m_startTick = m_host.tickCount();
+    begin(Operation::Write);
     showPanel(true);
     m_appEnd = m_host.imageEndAddr();
     m_address = alignDown(m_host.imageStartAddr(), m_pageSize);
@@ -180,30 +184,41 @@ void OperationSequencer::tick() {
     afterExchange();
 }
 
+bool OperationSequencer::pageWentThrough(const ListOutcome& out, std::string_view stopText) {
+    if (cancelledInFlight(out))
+        return false;
+    if (out.result == 0)
+        return true;
+    logStop(stopText);
+    m_state = State::Idle;
+    m_lastResult = out.result;
+    m_outcome = Outcome::Failed;
+    if (m_operation == Operation::Read) {
+        // The pages read before the failure stay in the image.
+        m_host.markNonBlank();
+        m_host.refreshImage();
+    }
+    stopExchange();
+    return false;
+}
+
+void OperationSequencer::nextPage(int progress) {
+    m_address += m_pageSize;
+    m_progress = progress;
+    updateTexts();
+    ++m_page;
+}
+
 void OperationSequencer::readTick() {
     m_host.setVariable("PAGE", m_page);
     m_host.setVariable("ADDRESS", m_address);
     ListBuffers buffers;
     buffers.receive = m_host.imageData();
     buffers.receiveOffset = m_address;
-    ListOutcome out = runList(kListReadPage, buffers);
-    if (cancelledInFlight(out))
+    if (!pageWentThrough(runList(kListReadPage, buffers), "Чтение остановлено"))
         return;
-    if (out.result != 0) {
-        logStop("Чтение остановлено");
-        m_state = State::Idle;
-        m_lastResult = out.result;
-        m_outcome = Outcome::Failed;
-        m_host.markNonBlank();
-        m_host.refreshImage();
-        stopExchange();
-        return;
-    }
-    m_address += m_pageSize;
-    m_progress = clampedPercent(static_cast<double>(m_pageSize) * m_page,
-                                static_cast<double>(m_window.end) - m_window.start);
-    updateTexts();
-    ++m_page;
+    nextPage(clampedPercent(static_cast<double>(m_pageSize) * m_page,
+                            static_cast<double>(m_window.end) - m_window.start));
     if (static_cast<int64_t>(m_address) > m_window.end)
         finishRead();
 }
@@ -217,20 +232,9 @@ void OperationSequencer::writeTick() {
     ListBuffers buffers;
     buffers.send = m_host.imageData();
     buffers.sendOffset = m_address;
-    ListOutcome out = runList(kListWritePage, buffers);
-    if (cancelledInFlight(out))
+    if (!pageWentThrough(runList(kListWritePage, buffers), "Запись остановлена"))
         return;
-    if (out.result != 0) {
-        logStop("Запись остановлена");
-        m_lastResult = out.result;
-        m_outcome = Outcome::Failed;
-        stopExchange();
-        return;
-    }
-    m_address += m_pageSize;
-    m_progress = clampedPercent(static_cast<double>(m_page) - m_startPage, m_host.imageBlockCount());
-    updateTexts();
-    ++m_page;
+    nextPage(clampedPercent(static_cast<double>(m_page) - m_startPage, m_host.imageBlockCount()));
     if (static_cast<int64_t>(m_address) > m_appEnd)
         finishWrite();
 }
@@ -294,17 +298,11 @@ bool OperationSequencer::reset() {
 
 bool OperationSequencer::runSingleList(Operation op, int list, std::string_view okText,
                                        std::string_view failText) {
-    if (m_host.busy() || m_state != State::Idle)
-        return refuse({});
-    m_lastResult = 0;
-    m_window = m_host.flashWindow();
-    if (!windowUsable(m_window))
-        return refuse(kTextBadFlashWindow);
+    if (!claimIdle())
+        return false;
     if (!commonStart(false))
         return false;
-    m_operation = op;
-    m_outcome = Outcome::Running;
-    m_startTick = m_host.tickCount();
+    begin(op);
     showPanel(false);
     ListOutcome out = runList(list, {});
     const bool cancelled = out.result == kExchangeCancelled;

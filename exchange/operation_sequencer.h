@@ -93,12 +93,18 @@ class OperationSequencer {
     uint32_t address() const { return m_address; }
 
   private:
+    // Refuses while another operation runs or the FLASH window is unusable; else takes the window.
+    bool claimIdle();
     bool commonStart(bool needPages);
+    void begin(Operation op);
     ListOutcome runList(int list, const ListBuffers& buffers);
     // The list run before the first page; on failure the operation ends as failed.
     bool runBeforeList(int list);
     bool afterExchange();
     bool cancelledInFlight(const ListOutcome& out);
+    // After a page's list: true when it went through; a failure ends the operation and logs `stopText`.
+    bool pageWentThrough(const ListOutcome& out, std::string_view stopText);
+    void nextPage(int progress);
     // The device log line that names the page and address where a read or write failed.
     void logStop(std::string_view what);
     bool refuse(std::string_view text);

@@ -8,6 +8,8 @@
 #include "protocol/evaluator_setup.h"
 #include "protocol/vpdf_reader.h"
 
+#include "fuzz/fuzz_check.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -38,11 +40,6 @@ Description& description() {
         return loaded;
     }();
     return *d;
-}
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
 }
 
 } // namespace

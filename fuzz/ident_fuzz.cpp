@@ -5,6 +5,8 @@
 #include "base/codepage.h"
 #include "exchange/ident_record.h"
 
+#include "fuzz/fuzz_check.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -15,11 +17,6 @@ namespace {
 
 using exchange::IdentRecord;
 using Buffer = std::array<uint8_t, exchange::kIdentBufferSize>;
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 bool sameFixedFields(const IdentRecord& a, const IdentRecord& b) {
     return a.networkNumber == b.networkNumber && a.length == b.length && a.deviceId == b.deviceId &&

@@ -7,6 +7,8 @@
 #include "image/lh5_decoder.h"
 #include "image/lh5_encoder.h"
 
+#include "fuzz/fuzz_check.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,11 +18,6 @@ namespace {
 
 constexpr size_t kMaxFuzzSize = 1 << 18;
 constexpr size_t kMaxRoundTrip = 1 << 16;
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 } // namespace
 

@@ -3,6 +3,8 @@
 
 #include "app/settings_store.h"
 
+#include "fuzz/fuzz_check.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -31,11 +33,6 @@ const std::filesystem::path& scratchFile() {
         return new std::filesystem::path(std::filesystem::path(pattern) / "prog.ini");
     }();
     return *path;
-}
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
 }
 
 } // namespace

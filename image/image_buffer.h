@@ -23,27 +23,32 @@ class ImageBuffer {
   public:
     // Zeros come from calloc, which hands out fresh pages for arrays this large without writing
     // them: an image that is never filled costs no time (a vector would write all 8 MiB).
-    explicit ImageBuffer(size_t size, uint8_t fill = 0)
-        : m_bytes(static_cast<uint8_t*>(std::calloc(size, 1))), m_size(size) {
+    explicit ImageBuffer(size_t size, uint8_t fill = 0) : m_size(size) {
+        if (size == 0)
+            return;
+        m_bytes.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
         if (!m_bytes)
             throw std::bad_alloc();
         if (fill != 0)
             std::memset(m_bytes.get(), fill, size);
     }
-
     ImageBuffer(const ImageBuffer& other) : ImageBuffer(other.m_size) {
-        std::memcpy(m_bytes.get(), other.m_bytes.get(), m_size);
+        if (m_size != 0)
+            std::memcpy(m_bytes.get(), other.m_bytes.get(), m_size);
     }
     ImageBuffer& operator=(const ImageBuffer& other) {
-        if (this != &other) {
-            ImageBuffer copy(other);
-            std::swap(m_bytes, copy.m_bytes);
-            std::swap(m_size, copy.m_size);
-        }
+        if (this != &other)
+            *this = ImageBuffer(other);
         return *this;
     }
-    ImageBuffer(ImageBuffer&&) noexcept = default;
-    ImageBuffer& operator=(ImageBuffer&&) noexcept = default;
+    // A moved-from buffer is empty, as a moved-from vector is.
+    ImageBuffer(ImageBuffer&& other) noexcept
+        : m_bytes(std::move(other.m_bytes)), m_size(std::exchange(other.m_size, 0)) {}
+    ImageBuffer& operator=(ImageBuffer&& other) noexcept {
+        m_bytes = std::move(other.m_bytes);
+        m_size = std::exchange(other.m_size, 0);
+        return *this;
+    }
 
     uint8_t& operator[](size_t index) { return m_bytes[index]; }
     uint8_t operator[](size_t index) const { return m_bytes[index]; }
@@ -58,7 +63,7 @@ class ImageBuffer {
         void operator()(uint8_t* p) const { std::free(p); }
     };
     std::unique_ptr<uint8_t[], Free> m_bytes;
-    size_t m_size;
+    size_t m_size = 0;
 };
 
 } // namespace image

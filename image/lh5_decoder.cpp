@@ -16,6 +16,8 @@ namespace {
 constexpr int kCharPrimaryBits = 12;
 constexpr int kSmallPrimaryBits = 8;
 constexpr uint8_t kInitialDictionaryByte = 0x20;
+// The character table is the largest.
+static_assert(kLh5CharCodes >= kLh5LengthTableCodes && kLh5CharCodes >= kLh5PositionCodes);
 
 class Decoder {
   public:
@@ -25,8 +27,15 @@ class Decoder {
 
   private:
     Lh5DecodeResult readBlockHeader(uint32_t& count);
-    Lh5DecodeResult readSmallTable(Lh5HuffmanTable& table, int symbols, int countBits, int skipAfter);
-    Lh5DecodeResult readCharTable();
+    // A code-length table: its count, then the one symbol every code stands for (a count of 0) or
+    // `count` lengths read by `readLengths`; the rest stay 0. BadTable for a symbol or count past
+    // `symbols`.
+    template <typename ReadLengths>
+    Lh5DecodeResult readTable(Lh5HuffmanTable& table, int symbols, int countBits, ReadLengths readLengths);
+    // Lengths as 3-bit numbers with a unary tail; after `skipAfter` of them a 2-bit count of zeros.
+    Lh5DecodeResult readSmallLengths(std::span<uint8_t> lengths, int count, int skipAfter);
+    // Lengths coded by the length table, with runs of zeros.
+    Lh5DecodeResult readCharLengths(std::span<uint8_t> lengths, int count);
     void copyMatch(uint8_t* out, size_t pos, uint32_t length, uint32_t distance, size_t size);
 
     Lh5BitReader m_in;
@@ -35,7 +44,9 @@ class Decoder {
     Lh5HuffmanTable m_positions{kSmallPrimaryBits};
 };
 
-Lh5DecodeResult Decoder::readSmallTable(Lh5HuffmanTable& table, int symbols, int countBits, int skipAfter) {
+template <typename ReadLengths>
+Lh5DecodeResult Decoder::readTable(Lh5HuffmanTable& table, int symbols, int countBits,
+                                   ReadLengths readLengths) {
     const int n = static_cast<int>(m_in.getBits(countBits));
     if (n == 0) {
         const uint32_t symbol = m_in.getBits(countBits);
@@ -46,7 +57,18 @@ Lh5DecodeResult Decoder::readSmallTable(Lh5HuffmanTable& table, int symbols, int
     }
     if (n > symbols)
         return Lh5DecodeResult::BadTable;
-    std::array<uint8_t, kLh5LengthTableCodes> lengths{};
+    std::array<uint8_t, kLh5CharCodes> storage{};
+    const std::span<uint8_t> lengths(storage.data(), static_cast<size_t>(symbols));
+    const Lh5DecodeResult read = readLengths(lengths, n);
+    if (read != Lh5DecodeResult::Ok)
+        return read;
+    if (!table.build(lengths))
+        return Lh5DecodeResult::BadTable;
+    return Lh5DecodeResult::Ok;
+}
+
+Lh5DecodeResult Decoder::readSmallLengths(std::span<uint8_t> lengths, int n, int skipAfter) {
+    const int symbols = static_cast<int>(lengths.size());
     int i = 0;
     while (i < n) {
         const uint32_t bits = m_in.peek(16);
@@ -61,7 +83,7 @@ Lh5DecodeResult Decoder::readSmallTable(Lh5HuffmanTable& table, int symbols, int
         } else {
             m_in.skip(3);
         }
-        lengths[i++] = static_cast<uint8_t>(len);
+        lengths[static_cast<size_t>(i++)] = static_cast<uint8_t>(len);
         if (i == skipAfter) {
             const int zeros = static_cast<int>(m_in.getBits(2));
             if (i + zeros > symbols)
@@ -69,30 +91,18 @@ Lh5DecodeResult Decoder::readSmallTable(Lh5HuffmanTable& table, int symbols, int
             i += zeros;
         }
     }
-    if (!table.build(std::span<const uint8_t>(lengths.data(), static_cast<size_t>(symbols))))
-        return Lh5DecodeResult::BadTable;
     return Lh5DecodeResult::Ok;
 }
 
-Lh5DecodeResult Decoder::readCharTable() {
-    const int n = static_cast<int>(m_in.getBits(kLh5CharCountBits));
-    if (n == 0) {
-        const uint32_t symbol = m_in.getBits(kLh5CharCountBits);
-        if (symbol >= static_cast<uint32_t>(kLh5CharCodes))
-            return Lh5DecodeResult::BadTable;
-        m_chars.buildSingle(static_cast<uint16_t>(symbol));
-        return Lh5DecodeResult::Ok;
-    }
-    if (n > kLh5CharCodes)
-        return Lh5DecodeResult::BadTable;
-    std::array<uint8_t, kLh5CharCodes> lengths{};
+Lh5DecodeResult Decoder::readCharLengths(std::span<uint8_t> lengths, int n) {
+    const int symbols = static_cast<int>(lengths.size());
     int i = 0;
     while (i < n) {
         const int c = m_lengthTable.decode(m_in);
         if (c < 0)
             return Lh5DecodeResult::BadTable;
         if (c > 2) {
-            lengths[i++] = static_cast<uint8_t>(c - 2);
+            lengths[static_cast<size_t>(i++)] = static_cast<uint8_t>(c - 2);
             continue;
         }
         int run = 1;
@@ -100,12 +110,10 @@ Lh5DecodeResult Decoder::readCharTable() {
             run = static_cast<int>(m_in.getBits(kLh5ShortRunCountBits)) + kLh5ShortRunMin;
         else if (c == 2)
             run = static_cast<int>(m_in.getBits(kLh5CharCountBits)) + kLh5LongRunMin;
-        if (i + run > kLh5CharCodes)
+        if (i + run > symbols)
             return Lh5DecodeResult::BadTable;
         i += run; // the lengths are zero already
     }
-    if (!m_chars.build(lengths))
-        return Lh5DecodeResult::BadTable;
     return Lh5DecodeResult::Ok;
 }
 
@@ -114,12 +122,16 @@ Lh5DecodeResult Decoder::readBlockHeader(uint32_t& count) {
     // No encoder sends an empty block; taking it as data would loop on a run of zero bits.
     if (count == 0)
         return m_in.overrun() ? Lh5DecodeResult::Truncated : Lh5DecodeResult::BadTable;
-    Lh5DecodeResult r = readSmallTable(m_lengthTable, kLh5LengthTableCodes, kLh5LengthTableCountBits,
-                                       kLh5LengthTableSkipAfter);
+    Lh5DecodeResult r = readTable(m_lengthTable, kLh5LengthTableCodes, kLh5LengthTableCountBits,
+                                  [this](std::span<uint8_t> lengths, int n) {
+                                      return readSmallLengths(lengths, n, kLh5LengthTableSkipAfter);
+                                  });
     if (r == Lh5DecodeResult::Ok)
-        r = readCharTable();
+        r = readTable(m_chars, kLh5CharCodes, kLh5CharCountBits,
+                      [this](std::span<uint8_t> lengths, int n) { return readCharLengths(lengths, n); });
     if (r == Lh5DecodeResult::Ok)
-        r = readSmallTable(m_positions, kLh5PositionCodes, kLh5PositionCountBits, 0);
+        r = readTable(m_positions, kLh5PositionCodes, kLh5PositionCountBits,
+                      [this](std::span<uint8_t> lengths, int n) { return readSmallLengths(lengths, n, 0); });
     // A table read from the zero bits past the end is no table at all.
     if (m_in.overrun())
         return Lh5DecodeResult::Truncated;

@@ -15,43 +15,31 @@ enum class Arity { One, IfForm };
 // domain.
 using RealFunction = bool (*)(long double x, long double& result);
 
-bool highOf(long double x, long double& r) {
+// A function defined for every argument.
+template <long double (*F)(long double)> bool total(long double x, long double& r) {
+    r = F(x);
+    return true;
+}
+
+// A function of the argument rounded to a whole number; false when that does not fit 64 bits.
+template <long double (*F)(int64_t)> bool ofWhole(long double x, long double& r) {
     int64_t v = 0;
     if (!roundToInt64(x, v))
         return false;
-    r = static_cast<long double>(v / 256); // toward zero, not limited to 8 bits
+    r = F(v);
     return true;
 }
 
-bool lowOf(long double x, long double& r) {
-    int64_t v = 0;
-    if (!roundToInt64(x, v))
-        return false;
-    r = static_cast<long double>(v % 256); // signed remainder: LOW(-1) is -1
-    return true;
+long double high(int64_t v) {
+    return static_cast<long double>(v / 256); // toward zero, not limited to 8 bits
 }
 
-template <unsigned Shift> bool byteOf(long double x, long double& r) {
-    int64_t v = 0;
-    if (!roundToInt64(x, v))
-        return false;
-    r = static_cast<long double>((static_cast<uint64_t>(v) >> Shift) & 0xFFu);
-    return true;
+long double low(int64_t v) {
+    return static_cast<long double>(v % 256); // signed remainder: LOW(-1) is -1
 }
 
-bool sinOf(long double x, long double& r) {
-    r = std::sin(x);
-    return true;
-}
-
-bool cosOf(long double x, long double& r) {
-    r = std::cos(x);
-    return true;
-}
-
-bool expOf(long double x, long double& r) {
-    r = std::exp(x);
-    return true;
+template <unsigned Shift> long double byteAt(int64_t v) {
+    return static_cast<long double>((static_cast<uint64_t>(v) >> Shift) & 0xFFu);
 }
 
 bool sqrtOf(long double x, long double& r) {
@@ -68,16 +56,6 @@ bool lnOf(long double x, long double& r) {
     return true;
 }
 
-bool truncOf(long double x, long double& r) {
-    r = std::trunc(x);
-    return true;
-}
-
-bool roundOf(long double x, long double& r) {
-    r = roundHalfEven(x);
-    return true;
-}
-
 struct FunctionEntry {
     std::string_view name;
     Arity arity;
@@ -85,11 +63,20 @@ struct FunctionEntry {
 };
 
 constexpr FunctionEntry kFunctions[] = {
-    {"SIN", Arity::One, sinOf},        {"COS", Arity::One, cosOf},        {"EXP", Arity::One, expOf},
-    {"LN", Arity::One, lnOf},          {"SQRT", Arity::One, sqrtOf},      {"TRUNC", Arity::One, truncOf},
-    {"ROUND", Arity::One, roundOf},    {"IF", Arity::IfForm, nullptr},    {"HIGH", Arity::One, highOf},
-    {"LOW", Arity::One, lowOf},        {"BYTE0", Arity::One, lowOf},      {"BYTE1", Arity::One, byteOf<8>},
-    {"BYTE2", Arity::One, byteOf<16>}, {"BYTE3", Arity::One, byteOf<24>},
+    {"SIN", Arity::One, total<sinl>},
+    {"COS", Arity::One, total<cosl>},
+    {"EXP", Arity::One, total<expl>},
+    {"LN", Arity::One, lnOf},
+    {"SQRT", Arity::One, sqrtOf},
+    {"TRUNC", Arity::One, total<truncl>},
+    {"ROUND", Arity::One, total<roundHalfEven>},
+    {"IF", Arity::IfForm, nullptr},
+    {"HIGH", Arity::One, ofWhole<high>},
+    {"LOW", Arity::One, ofWhole<low>},
+    {"BYTE0", Arity::One, ofWhole<low>},
+    {"BYTE1", Arity::One, ofWhole<byteAt<8>>},
+    {"BYTE2", Arity::One, ofWhole<byteAt<16>>},
+    {"BYTE3", Arity::One, ofWhole<byteAt<24>>},
 };
 
 static_assert(std::size(kFunctions) == kMainFunctions.size());

@@ -183,6 +183,16 @@ std::optional<std::vector<uint8_t>> loadFile(const std::filesystem::path& path, 
     return std::nullopt;
 }
 
+// Loads the file and hands its bytes to `read`; the load's failure when it cannot be read.
+int readFromFile(const std::filesystem::path& path, TProtocol& protocol,
+                 int (*read)(TProtocol&, std::span<const uint8_t>)) {
+    int failure = kReadOk;
+    auto bytes = loadFile(path, failure);
+    if (!bytes)
+        return failure;
+    return read(protocol, *bytes);
+}
+
 } // namespace
 
 int ReadProtocolBytes(TProtocol& protocol, std::span<const uint8_t> bytes) {
@@ -201,11 +211,7 @@ int ReadProtocolBytes(TProtocol& protocol, std::span<const uint8_t> bytes) {
 }
 
 int ReadProtocolFile(TProtocol& protocol, const std::filesystem::path& path) {
-    int failure = kReadOk;
-    auto bytes = loadFile(path, failure);
-    if (!bytes)
-        return failure;
-    return ReadProtocolBytes(protocol, *bytes);
+    return readFromFile(path, protocol, ReadProtocolBytes);
 }
 
 int ReadProtocolCommentBytes(TProtocol& protocol, std::span<const uint8_t> bytes) {
@@ -218,11 +224,7 @@ int ReadProtocolCommentBytes(TProtocol& protocol, std::span<const uint8_t> bytes
 }
 
 int ReadProtocolComment(TProtocol& protocol, const std::filesystem::path& path) {
-    int failure = kReadOk;
-    auto bytes = loadFile(path, failure);
-    if (!bytes)
-        return failure;
-    return ReadProtocolCommentBytes(protocol, *bytes);
+    return readFromFile(path, protocol, ReadProtocolCommentBytes);
 }
 
 bool CheckProtocolBytesCRC(std::span<const uint8_t> bytes, uint32_t& computed) {

@@ -155,23 +155,24 @@ void writeCrc(Writer& w, const base::TCRCGenerator& g) {
     w.number(g.tableSwap() ? 1 : 0, 1);
 }
 
+// A section: its tag, then its body.
+template <typename Value>
+void writeSection(Writer& w, std::string_view tag, void (*body)(Writer&, const Value&), const Value& value) {
+    w.shortBytes(tag);
+    body(w, value);
+}
+
 } // namespace
 
 bool SerializeProtocol(const TProtocol& protocol, std::string& bytes, std::string& error) {
     Writer w(error);
     w.shortBytes(vpdf::kMagic);
-    w.shortBytes(vpdf::kTagComment);
-    writeComment(w, protocol.Comment);
-    w.shortBytes(vpdf::kTagCommands);
-    writeCommands(w, protocol.Commands);
-    w.shortBytes(vpdf::kTagActionLists);
-    writeActionLists(w, protocol.ActionLists);
-    w.shortBytes(vpdf::kTagIgnoreLists);
-    writeIgnoreLists(w, protocol.IgnoreLists);
-    w.shortBytes(vpdf::kTagExceptions);
-    writeExceptions(w, protocol.Exceptions);
-    w.shortBytes(vpdf::kTagCrc);
-    writeCrc(w, protocol.CRCGenerator);
+    writeSection(w, vpdf::kTagComment, writeComment, protocol.Comment);
+    writeSection(w, vpdf::kTagCommands, writeCommands, protocol.Commands);
+    writeSection(w, vpdf::kTagActionLists, writeActionLists, protocol.ActionLists);
+    writeSection(w, vpdf::kTagIgnoreLists, writeIgnoreLists, protocol.IgnoreLists);
+    writeSection(w, vpdf::kTagExceptions, writeExceptions, protocol.Exceptions);
+    writeSection(w, vpdf::kTagCrc, writeCrc, protocol.CRCGenerator);
     if (w.failed())
         return false;
     base::TCRC32Generator crc;

@@ -1,28 +1,16 @@
 #include "sim/pty_line.h"
 
+#include "base/raw_terminal.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 namespace sim {
-
-namespace {
-
-void makeRaw(int fd) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return;
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tcsetattr(fd, TCSANOW, &tio);
-}
-
-} // namespace
 
 PtyLine::~PtyLine() {
     close();
@@ -39,8 +27,8 @@ bool PtyLine::open(std::string& error) {
     fcntl(m_far, F_SETFD, FD_CLOEXEC);
     fcntl(m_near, F_SETFL, fcntl(m_near, F_GETFL) | O_NONBLOCK);
     // Raw on both sides: no echo, no line editing, every byte value passes unchanged.
-    makeRaw(m_far);
-    makeRaw(m_near);
+    base::makeRawTerminal(m_far);
+    base::makeRawTerminal(m_near);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "app/ui/settings_dialog.h"
 #include "app/ui/qt_text.h"
 
+#include "app/ui/button_row.h"
 #include "app/ui/crc_panel.h"
 #include "app/ui/profile_order.h"
 #include "app/ui/value_edit.h"
@@ -58,6 +59,15 @@ void setChecked(QListWidget* list, int row, bool on) {
     list->item(row)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
 }
 
+// The page's parts one under the other, kept at the top of the page.
+QWidget* stackedAtTop(QWidget* page, std::initializer_list<QWidget*> parts) {
+    auto* layout = new QVBoxLayout(page);
+    for (QWidget* part : parts)
+        layout->addWidget(part);
+    layout->addStretch(1);
+    return page;
+}
+
 } // namespace
 
 SettingsDialog::SettingsDialog(app::SettingsStore& store, app::Profiles& profiles, app::MainState& state,
@@ -101,16 +111,12 @@ SettingsDialog::SettingsDialog(app::SettingsStore& store, app::Profiles& profile
     m_ok->setDefault(true);
     m_cancel = named(new QPushButton(QStringLiteral("Отмена"), this), "cancel");
     m_cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(headingRow);
     layout->addWidget(m_profileGroup);
     layout->addWidget(m_pages);
-    layout->addLayout(buttons);
+    layout->addLayout(rightAlignedRow({m_ok, m_cancel}));
     // A fixed dialog: it takes the size its pages need, also after groups are hidden.
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -204,11 +210,7 @@ QWidget* SettingsDialog::createMainPage() {
     viewLayout->addWidget(m_errorsToLog);
     viewLayout->addWidget(m_reloadLastFile);
 
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(general);
-    layout->addWidget(view);
-    layout->addStretch(1);
-    return page;
+    return stackedAtTop(page, {general, view});
 }
 
 QWidget* SettingsDialog::createLinkPage() {
@@ -294,12 +296,7 @@ QWidget* SettingsDialog::createLinkPage() {
     answerLayout->addWidget(m_repeatGarbled, 1, 0, 1, 2);
     answerLayout->setColumnStretch(1, 1);
 
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(portGroup);
-    layout->addWidget(m_protocolGroup);
-    layout->addWidget(answerGroup);
-    layout->addStretch(1);
-    return page;
+    return stackedAtTop(page, {portGroup, m_protocolGroup, answerGroup});
 }
 
 QWidget* SettingsDialog::createBufferPage() {
@@ -340,11 +337,7 @@ QWidget* SettingsDialog::createAssociationsPage() {
     // As high as its three items, not as the page.
     m_fileTypes->setFixedHeight(m_fileTypes->sizeHintForRow(0) * m_fileTypes->count() +
                                 2 * m_fileTypes->frameWidth() + 4);
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(label);
-    layout->addWidget(m_fileTypes);
-    layout->addStretch(1);
-    return page;
+    return stackedAtTop(page, {label, m_fileTypes});
 }
 
 int SettingsDialog::execute() {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
 // A description with one command and one step per list in `lists`; `badLists` get a step pointing past
@@ -18,34 +20,20 @@ protocol::TProtocol describe(std::initializer_list<int> lists, std::initializer_
 }
 
 TEST(ActionStatesTest, DeviceActionsFollowTheirLists) {
+    // Options, read, write, erase, find, reset.
+    using Enabled = std::array<bool, 6>;
     struct Case {
         const char* name;
         std::initializer_list<int> lists;
         std::initializer_list<int> badLists;
-        bool opts, read, write, erase, find, reset;
+        Enabled enabled;
     };
     const Case cases[] = {
-        {"all lists", {0, 3, 6, 8, 9, 10}, {}, true, true, true, true, true, true},
-        {"only read", {3}, {}, false, true, false, false, false, false},
-        {"lists of other operations do not count",
-         {1, 2, 4, 5, 7},
-         {},
-         false,
-         false,
-         false,
-         false,
-         false,
-         false},
-        {"steps without a command do not count",
-         {},
-         {0, 3, 6, 8, 9, 10},
-         false,
-         false,
-         false,
-         false,
-         false,
-         false},
-        {"write and reset", {6, 10}, {3}, false, false, true, false, false, true},
+        {"all lists", {0, 3, 6, 8, 9, 10}, {}, {true, true, true, true, true, true}},
+        {"only read", {3}, {}, {false, true, false, false, false, false}},
+        {"lists of other operations do not count", {1, 2, 4, 5, 7}, {}, {}},
+        {"steps without a command do not count", {}, {0, 3, 6, 8, 9, 10}, {}},
+        {"write and reset", {6, 10}, {3}, {false, false, true, false, false, true}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -54,12 +42,7 @@ TEST(ActionStatesTest, DeviceActionsFollowTheirLists) {
         in.communicationDisabled = false;
         in.protocol = &p;
         const app::ActionStates s = app::computeActionStates(in);
-        EXPECT_EQ(s.devOpts, c.opts);
-        EXPECT_EQ(s.devRead, c.read);
-        EXPECT_EQ(s.devWrite, c.write);
-        EXPECT_EQ(s.devErase, c.erase);
-        EXPECT_EQ(s.devFind, c.find);
-        EXPECT_EQ(s.devReset, c.reset);
+        EXPECT_EQ((Enabled{s.devOpts, s.devRead, s.devWrite, s.devErase, s.devFind, s.devReset}), c.enabled);
     }
 }
 

@@ -1,10 +1,13 @@
 #include "protocol/evaluator_setup.h"
 #include "protocol/number_conversion.h"
 
+#include "evaluation_cases.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -67,11 +70,7 @@ TEST(EvaluatorSetup, Functions) {
     declareProtocolVariables(ev);
     ev.SetVariable("ADDRESS", 0x12345678);
     ev.SetVariable("SIZE", 0x12345);
-    const struct {
-        const char* expression;
-        long double value;
-        uint16_t error;
-    } cases[] = {
+    const std::vector<EvalCase> cases = {
         {"HIGH(0x1234)", 0x12, 0},
         {"LOW(0x1234)", 0x34, 0},
         {"HIGH(70000)", 273, 0},
@@ -116,14 +115,7 @@ TEST(EvaluatorSetup, Functions) {
         {"HIGH()", 0, kErrSyntax | kErrBracketNotClosed},
         {"high(0x1234)", 0x12, 0},
     };
-    for (const auto& c : cases) {
-        ev.setEquation(c.expression);
-        const long double v = ev.Evaluate();
-        EXPECT_EQ(ev.ErrorCode(), c.error) << c.expression;
-        if (c.error == 0 && ev.ErrorCode() == 0) {
-            EXPECT_EQ(v, c.value) << c.expression;
-        }
-    }
+    expectCases(ev, cases);
     // A name outside the table reports nothing and leaves the result at 0.
     TEquationPol args(1);
     long double result = 5;

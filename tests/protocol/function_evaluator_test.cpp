@@ -1,6 +1,8 @@
 #include "protocol/evaluator_setup.h"
 #include "protocol/function_evaluator.h"
 
+#include "evaluation_cases.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,23 +12,6 @@
 namespace {
 
 using namespace protocol;
-
-struct EvalCase {
-    const char* expression;
-    long double value; // checked when error is 0
-    uint16_t error;    // ErrorCode after Evaluate
-};
-
-void expectCases(TFunctionEvaluator& ev, const std::vector<EvalCase>& cases) {
-    for (const auto& c : cases) {
-        ev.setEquation(c.expression);
-        const long double v = ev.Evaluate();
-        EXPECT_EQ(ev.ErrorCode(), c.error) << c.expression;
-        if (c.error == 0 && ev.ErrorCode() == 0) {
-            EXPECT_EQ(v, c.value) << c.expression;
-        }
-    }
-}
 
 TEST(FunctionEvaluator, PrioritiesSignsAndOperators) {
     TFunctionEvaluator ev = makeMainEvaluator();

@@ -1,14 +1,13 @@
 #include "support/background_process.h"
 
+#include "support/spawn.h"
+
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -21,13 +20,7 @@ BackgroundProcess::BackgroundProcess(const std::string& program, const std::vect
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    int rc = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int rc = spawnProgram(program, args, actions, m_pid);
     close(outPipe[1]);
     close(errPipe[1]);
     if (rc != 0) {
@@ -97,7 +90,7 @@ ProcessResult BackgroundProcess::wait() {
         }
         m_reader.join();
         m_waited = true;
-        m_result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        m_result.exitCode = exitCodeOf(status);
     }
     std::lock_guard lock(m_mutex);
     return m_result;

@@ -1,16 +1,14 @@
 #include "support/process.h"
 
 #include "support/paths.h"
+#include "support/spawn.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -26,15 +24,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
 
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int rc = spawnProgram(program, args, actions, pid);
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
@@ -88,7 +79,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
     int status = 0;
     waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.exitCode = exitCodeOf(status);
     return result;
 }
 

@@ -1,9 +1,10 @@
 #include "support/pty.h"
 
+#include "base/raw_terminal.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,15 +16,6 @@ namespace testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void makeRaw(int fd) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return;
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tcsetattr(fd, TCSANOW, &tio);
-}
 
 // Waits until `fd` is readable or the deadline passes. True when readable.
 bool waitReadable(int fd, Clock::time_point deadline) {
@@ -42,6 +34,22 @@ bool waitReadable(int fd, Clock::time_point deadline) {
     }
 }
 
+// Waits until `deadline` for `fd` and appends what one read gives (at most `want` bytes). False
+// when nothing came or the side was closed.
+bool readSome(int fd, Clock::time_point deadline, std::size_t want, std::vector<std::uint8_t>& out) {
+    while (waitReadable(fd, deadline)) {
+        std::uint8_t buf[4096];
+        ssize_t n = ::read(fd, buf, std::min(sizeof buf, want));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        out.insert(out.end(), buf, buf + n);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 PseudoTerminal::PseudoTerminal() {
@@ -51,8 +59,8 @@ PseudoTerminal::PseudoTerminal() {
     m_slavePath = name;
     fcntl(m_master, F_SETFD, FD_CLOEXEC);
     fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-    makeRaw(m_master);
-    makeRaw(m_slave);
+    base::makeRawTerminal(m_master);
+    base::makeRawTerminal(m_slave);
 }
 
 PseudoTerminal::~PseudoTerminal() {
@@ -88,15 +96,7 @@ bool PseudoTerminal::write(std::string_view bytes) {
 std::vector<std::uint8_t> PseudoTerminal::read(std::size_t count, std::chrono::milliseconds timeout) {
     std::vector<std::uint8_t> out;
     const auto deadline = Clock::now() + timeout;
-    while (out.size() < count && waitReadable(m_master, deadline)) {
-        std::uint8_t buf[4096];
-        std::size_t want = std::min(sizeof buf, count - out.size());
-        ssize_t n = ::read(m_master, buf, want);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        out.insert(out.end(), buf, buf + n);
+    while (out.size() < count && readSome(m_master, deadline, count - out.size(), out)) {
     }
     return out;
 }
@@ -105,17 +105,7 @@ std::vector<std::uint8_t> PseudoTerminal::readUntilGap(std::chrono::milliseconds
                                                        std::chrono::milliseconds limit) {
     std::vector<std::uint8_t> out;
     const auto end = Clock::now() + limit;
-    for (;;) {
-        auto deadline = std::min(end, Clock::now() + gap);
-        if (!waitReadable(m_master, deadline))
-            break;
-        std::uint8_t buf[4096];
-        ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        out.insert(out.end(), buf, buf + n);
+    while (readSome(m_master, std::min(end, Clock::now() + gap), SIZE_MAX, out)) {
     }
     return out;
 }

@@ -1,28 +1,18 @@
 #include "support/sim_process.h"
 
 #include "support/paths.h"
+#include "support/spawn.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace testsupport {
-
-namespace {
-
-int decodeStatus(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-} // namespace
 
 SimProcess::SimProcess(const std::vector<std::string>& args) {
     int out[2];
@@ -32,12 +22,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     const std::string program = toolPath("velmora-sim").string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const int rc = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int rc = spawnProgram(program, args, actions, m_pid);
     close(out[1]);
     m_out = out[0];
     if (rc != 0) {
@@ -77,7 +62,7 @@ std::optional<int> SimProcess::waitExit(std::chrono::milliseconds timeout) {
     for (;;) {
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_status = decodeStatus(status);
+            m_status = exitCodeOf(status);
             return m_status;
         }
         if (std::chrono::steady_clock::now() >= deadline)
@@ -95,7 +80,7 @@ int SimProcess::stop(int signal) {
     kill(m_pid, SIGKILL);
     int status = 0;
     waitpid(m_pid, &status, 0);
-    m_status = decodeStatus(status);
+    m_status = exitCodeOf(status);
     return *m_status;
 }
 

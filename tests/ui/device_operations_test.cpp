@@ -10,6 +10,7 @@
 #include "support/paths.h"
 #include "support/recorded_messages.h"
 #include "support/sim_process.h"
+#include "support/when_shown.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,20 +28,6 @@
 #include <functional>
 
 namespace {
-
-// Runs `act` once `dialog` is on screen. Timers also run while the window waits for the device, so a
-// plain zero timer could fire before the dialog is shown.
-void whenShown(QDialog& dialog, std::function<void()> act) {
-    auto* poll = new QTimer(&dialog);
-    QObject::connect(poll, &QTimer::timeout, &dialog, [poll, &dialog, act] {
-        if (!dialog.isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        act();
-    });
-    poll->start(10);
-}
 
 // Answers every file dialog the window opens with `path`.
 void chooseFile(QObject& owner, const QString& path) {
@@ -86,23 +73,18 @@ class DeviceOperationsTest : public QObject {
           << (testsupport::binaryDir() / "examples" / "sim.vpdf").string()
           << "\nFLASH start=0x2100\nFLASH end=0x3FFF\n[default\\Protocol]\nPagesize=128\n";
     }
-    std::string memory() {
-        const std::string p = (m_dir / "mem.bin").string();
+    // A binary file of 16 KiB from address 0: the pattern from `from` up, 0xFF below it.
+    std::string patternFile(const char* name, size_t from) {
+        const std::string p = (m_dir / name).string();
         std::vector<char> bytes(0x4000, '\xFF');
-        for (size_t a = 0x2000; a < bytes.size(); ++a)
+        for (size_t a = from; a < bytes.size(); ++a)
             bytes[a] = static_cast<char>(pattern(a));
         std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return p;
     }
-    // The pattern inside the FLASH window only, 0xFF around it, as a binary file from address 0.
-    std::string firmware() {
-        const std::string p = (m_dir / "fw.bin").string();
-        std::vector<char> bytes(0x4000, '\xFF');
-        for (size_t a = 0x2100; a < bytes.size(); ++a)
-            bytes[a] = static_cast<char>(pattern(a));
-        std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return p;
-    }
+    std::string memory() { return patternFile("mem.bin", 0x2000); }
+    // The pattern inside the FLASH window only, 0xFF around it.
+    std::string firmware() { return patternFile("fw.bin", 0x2100); }
     bool logHas(app::ui::MainWindow& w, std::string_view text) {
         for (const std::string& line : w.log().lines())
             if (line.find(text) != std::string::npos)
@@ -308,7 +290,7 @@ class DeviceOperationsTest : public QObject {
         app::ui::DeviceSettingsDialog& dialog = w.deviceSettingsDialog();
 
         exchange::IdentRecord seen;
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             seen = dialog.record();
             exchange::IdentRecord edited = seen;
             edited.identString = "New"; // the room the record length leaves: three characters
@@ -321,7 +303,7 @@ class DeviceOperationsTest : public QObject {
         QCOMPARE(seen.identString, std::string("Old"));
         QVERIFY(!w.busy());
 
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             seen = dialog.record();
             dialog.reject();
         });
@@ -350,7 +332,7 @@ class DeviceOperationsTest : public QObject {
             {"identString", QStringLiteral("яд"), "Символ \"я\" в поле \"Строка идентификации устройства\""},
         };
         std::vector<std::string> refused;
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             for (const auto& row : rows) {
                 auto* edit = dialog.findChild<QLineEdit*>(QString::fromLatin1(row.field));
                 const QString before = edit->text();
@@ -376,7 +358,7 @@ class DeviceOperationsTest : public QObject {
                                                     "identString", "serialNumber"}));
 
         exchange::IdentRecord seen;
-        whenShown(dialog, [&] {
+        testsupport::whenShown(dialog, [&] {
             seen = dialog.record();
             dialog.reject();
         });

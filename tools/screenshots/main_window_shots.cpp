@@ -10,6 +10,7 @@
 #include "image/hex_file.h"
 #include "support/bus_relay.h"
 #include "support/sim_process.h"
+#include "support/when_shown.h"
 
 #include <QAction>
 #include <QDir>
@@ -74,14 +75,14 @@ void mainWindowShots(const shots::Context& ctx) {
         shots::settle(200);
 
         app::ui::DeviceSettingsDialog& options = w.deviceSettingsDialog();
-        shots::whenShown(options, [&] {
+        testsupport::whenShown(options, [&] {
             shots::save(options, "device-settings", ctx);
             options.reject();
         });
         w.action("DevOpts")->trigger();
 
         app::ui::AboutBox& about = w.aboutBox();
-        shots::whenShown(about, [&] {
+        testsupport::whenShown(about, [&] {
             shots::save(about, "about-box", ctx);
             about.accept();
         });

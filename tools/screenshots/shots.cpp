@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
@@ -34,18 +33,6 @@ void settle(int ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-void whenShown(QWidget& widget, std::function<void()> act) {
-    auto* poll = new QTimer(&widget);
-    QObject::connect(poll, &QTimer::timeout, &widget, [poll, &widget, act] {
-        if (!widget.isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        act();
-    });
-    poll->start(10);
-}
-
 std::string userFile(const Context& ctx, const QString& name, const QString& source) {
     const QString path = QDir(ctx.homeDir).filePath(name);
     QDir().mkpath(QFileInfo(path).path());
@@ -56,7 +43,8 @@ std::string userFile(const Context& ctx, const QString& name, const QString& sou
 }
 
 std::string userProtocol(const Context& ctx) {
-    return userFile(ctx, QStringLiteral("protocols/sim.vpdf"), QDir(ctx.buildDir).filePath("examples/sim.vpdf"));
+    return userFile(ctx, QStringLiteral("protocols/sim.vpdf"),
+                    QDir(ctx.buildDir).filePath("examples/sim.vpdf"));
 }
 
 bool save(QWidget& widget, const QString& name, const Context& ctx) {

@@ -6,7 +6,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <string>
 
 class QWidget;
@@ -33,10 +32,6 @@ bool save(QWidget& widget, const QString& name, const Context& ctx);
 
 // Lets the event loop run for `ms` milliseconds (timers, repaints).
 void settle(int ms);
-
-// Runs `act` once `widget` is visible (for modal dialogs opened by an action; a zero timer could fire
-// too early, while the window still waits for a device).
-void whenShown(QWidget& widget, std::function<void()> act);
 
 using ShotFunction = void (*)(const Context&);
 

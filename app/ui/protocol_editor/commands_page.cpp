@@ -1,5 +1,6 @@
 #include "app/ui/protocol_editor/commands_page.h"
 
+#include "app/ui/button_row.h"
 #include "app/ui/protocol_editor/editor_text.h"
 #include "app/ui/protocol_editor/template_edit.h"
 #include "app/ui/value_edit.h"
@@ -76,10 +77,7 @@ CommandsPage::CommandsPage(protocol::ProtocolEditorModel& model, app::MessageSin
     numbers->addRow(QStringLiteral("Время между посылками"), m_frameInterval);
     numbers->addRow(QStringLiteral("Обработка исключения"), m_exceptionMode);
     fields->addLayout(numbers);
-    auto* applyRow = new QHBoxLayout;
-    applyRow->addStretch(1);
-    applyRow->addWidget(m_apply);
-    fields->addLayout(applyRow);
+    fields->addLayout(rightAlignedRow({m_apply}));
 
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(listColumn, 2);
