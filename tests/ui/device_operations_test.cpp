@@ -29,15 +29,15 @@
 
 namespace {
 
-// Answers every file dialog the window opens with `path`.
+// Answers the next file dialog with `path`, once it is on screen.
 void chooseFile(QObject& owner, const QString& path) {
     auto* poll = new QTimer(&owner);
-    QObject::connect(poll, &QTimer::timeout, &owner, [path] {
-        // Tried on every tick until the window goes: on a loaded machine the first try can come
-        // before the dialog takes input, and the dialog then stays open.
+    QObject::connect(poll, &QTimer::timeout, &owner, [poll, path] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
+        if (!dialog || !dialog->isVisible())
             return;
+        poll->deleteLater();
+        poll->stop();
         dialog->selectFile(path);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides the public accept
     });
