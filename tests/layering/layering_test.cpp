@@ -3,6 +3,8 @@
 // headers appear only in the window tree, so a new upward arrow fails here before it turns into a
 // link-order or design problem.
 
+#include "support/paths.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -82,7 +84,7 @@ std::vector<Violation> violationsIn(const fs::path& root, const fs::path& file) 
 }
 
 TEST(Layering, EveryIncludeAndDeclarationPointsDownwards) {
-    const fs::path root = VELMORA_SOURCE_DIR;
+    const fs::path root = testsupport::sourceDir();
     int files = 0;
     for (const char* top : {"base", "protocol", "image", "exchange", "app", "cli", "sim"}) {
         const fs::path folder = root / top;

@@ -6,6 +6,7 @@
 #include "app/ui/main_window.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/value_edit.h"
+#include "support/paths.h"
 #include "support/process.h"
 #include "support/recorded_messages.h"
 
@@ -138,7 +139,7 @@ class MainWindowTest : public QObject {
             app::SettingsStore store(settingsFile());
             store.writeString(app::Setting::LastFile, "/home/user/fw.hex");
         }
-        const std::string program = VELMORA_BINARY_DIR "/app/ui/velmora";
+        const std::string program = (testsupport::binaryDir() / "app/ui/velmora").string();
         for (const char* option : {"--help", "--version"}) {
             const auto r =
                 testsupport::runProcess("/usr/bin/env", {"-u", "DISPLAY", "QT_QPA_PLATFORM=none", program,
@@ -153,7 +154,7 @@ class MainWindowTest : public QObject {
     // A settings file that exists but cannot be read is refused before any window, not replaced by
     // defaults that would then be saved over it.
     void unreadableSettingsFileIsRefused() {
-        const std::string program = VELMORA_BINARY_DIR "/app/ui/velmora";
+        const std::string program = (testsupport::binaryDir() / "app/ui/velmora").string();
         const std::string folder = std::filesystem::path(settingsFile()).parent_path().string();
         const auto r = testsupport::runProcess(
             "/usr/bin/env", {"QT_QPA_PLATFORM=offscreen", "timeout", "20", program, "--settings", folder});

@@ -1,6 +1,7 @@
 // velmora-shots: renders the program's windows into PNG files (see shots.h).
 
 #include "shots.h"
+#include "support/paths.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,8 +19,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QStringList groups = app.arguments().mid(1);
     shots::Context ctx;
-    ctx.sourceDir = QStringLiteral(VELMORA_SOURCE_DIR);
-    ctx.buildDir = QStringLiteral(VELMORA_BINARY_DIR);
+    ctx.sourceDir = QString::fromStdString(testsupport::sourceDir().string());
+    ctx.buildDir = QString::fromStdString(testsupport::binaryDir().string());
     ctx.outDir = QDir(ctx.sourceDir).filePath("docs/screenshots");
     if (groups.size() >= 2 && groups[0] == "--out") {
         ctx.outDir = groups[1];
