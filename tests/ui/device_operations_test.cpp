@@ -4,7 +4,10 @@
 #include "app/ui/search_dialog.h"
 #include "app/ui/settings_dialog.h"
 #include "app/ui/version_panel.h"
+#include "exchange/operation_sequencer.h"
 #include "image/file_type.h"
+#include "protocol/vpdf_reader.h"
+#include "protocol/vpdf_writer.h"
 #include "support/bus_relay.h"
 #include "support/files.h"
 #include "support/paths.h"
@@ -66,12 +69,25 @@ class DeviceOperationsTest : public QObject {
     testsupport::TempDir m_dir;
     std::string ini() const { return (m_dir / "prog.ini").string(); }
 
-    void writeSettings(const std::string& port) {
+    void writeSettings(const std::string& port,
+                       const std::string& protocolFile = (testsupport::binaryDir() / "examples" / "sim.vpdf").string()) {
         std::ofstream f(ini());
         f << "[Profiles]\nactive=default\n[Port settings]\nbaudrate=12\ndevice=" << port << "\n"
-          << "[default\\Connection]\nprotocolFile="
-          << (testsupport::binaryDir() / "examples" / "sim.vpdf").string()
+          << "[default\\Connection]\nprotocolFile=" << protocolFile
           << "\nFLASH start=0x2100\nFLASH end=0x3FFF\n[default\\Protocol]\nPagesize=128\n";
+    }
+    // The simulator's description with a 10 ms answer timeout for its search command: the silent
+    // addresses of a whole-bus search then take seconds instead of most of a minute. Empty when the
+    // description cannot be made.
+    std::string quickSearchProtocol() {
+        protocol::TProtocol description;
+        if (protocol::ReadProtocolFile(description, testsupport::binaryDir() / "examples" / "sim.vpdf") != protocol::kReadOk)
+            return {};
+        for (int32_t index : description.ActionLists[exchange::kListSearch].StepCommands)
+            description.Commands[static_cast<size_t>(index)].AnswerTimeout = 10;
+        const std::string path = (m_dir / "quick-search.vpdf").string();
+        std::string error;
+        return protocol::WriteProtocolFile(description, path, error) ? path : std::string();
     }
     // A binary file of 16 KiB from address 0: the pattern from `from` up, 0xFF below it.
     std::string patternFile(const char* name, size_t from) {
@@ -242,7 +258,9 @@ class DeviceOperationsTest : public QObject {
         testsupport::SimProcess low({"--address", "5", "--serial", "7", "--ident", "Low"});
         testsupport::SimProcess high({"--address", "240", "--serial", "8", "--ident", "High"});
         testsupport::BusRelay bus({low.linePath(), high.linePath()});
-        writeSettings(bus.busPath());
+        const std::string description = quickSearchProtocol();
+        QVERIFY(!description.empty());
+        writeSettings(bus.busPath(), description);
         testsupport::RecordedMessages messages;
         app::ui::MainWindow w(app::CommandLine({}), ini(), &messages);
         QVERIFY(w.action("DevFind")->isEnabled());
