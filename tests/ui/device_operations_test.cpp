@@ -69,8 +69,9 @@ class DeviceOperationsTest : public QObject {
     testsupport::TempDir m_dir;
     std::string ini() const { return (m_dir / "prog.ini").string(); }
 
-    void writeSettings(const std::string& port,
-                       const std::string& protocolFile = (testsupport::binaryDir() / "examples" / "sim.vpdf").string()) {
+    void writeSettings(
+        const std::string& port,
+        const std::string& protocolFile = (testsupport::binaryDir() / "examples" / "sim.vpdf").string()) {
         std::ofstream f(ini());
         f << "[Profiles]\nactive=default\n[Port settings]\nbaudrate=12\ndevice=" << port << "\n"
           << "[default\\Connection]\nprotocolFile=" << protocolFile
@@ -81,7 +82,8 @@ class DeviceOperationsTest : public QObject {
     // description cannot be made.
     std::string quickSearchProtocol() {
         protocol::TProtocol description;
-        if (protocol::ReadProtocolFile(description, testsupport::binaryDir() / "examples" / "sim.vpdf") != protocol::kReadOk)
+        if (protocol::ReadProtocolFile(description, testsupport::binaryDir() / "examples" / "sim.vpdf") !=
+            protocol::kReadOk)
             return {};
         for (int32_t index : description.ActionLists[exchange::kListSearch].StepCommands)
             description.Commands[static_cast<size_t>(index)].AnswerTimeout = 10;
