@@ -2,9 +2,10 @@
 // ImageBuffer: a byte array of fixed size, allocated once when the image is created. It never
 // grows or shrinks, so indices checked against size() stay valid for the life of the image.
 
+#include "base/zeroed_block.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -21,12 +22,12 @@ inline constexpr uint8_t kEmptyByte = 0xFF;
 
 class ImageBuffer {
   public:
-    // Zeros come from calloc, which hands out fresh pages for arrays this large without writing
-    // them: an image that is never filled costs no time (a vector would write all 8 MiB).
+    // Zeros come straight from the system's fresh pages, without writing them: an image that is
+    // never filled costs no time (a vector would write all 8 MiB).
     explicit ImageBuffer(size_t size, uint8_t fill = 0) : m_size(size) {
         if (size == 0)
             return;
-        m_bytes.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
+        m_bytes = base::allocateZeroed(size);
         if (!m_bytes)
             throw std::bad_alloc();
         if (fill != 0)
@@ -59,10 +60,7 @@ class ImageBuffer {
     std::span<const uint8_t> span() const { return {m_bytes.get(), m_size}; }
 
   private:
-    struct Free {
-        void operator()(uint8_t* p) const { std::free(p); }
-    };
-    std::unique_ptr<uint8_t[], Free> m_bytes;
+    base::ZeroedBlock m_bytes;
     size_t m_size = 0;
 };
 
