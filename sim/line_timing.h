@@ -10,8 +10,9 @@ namespace sim {
 using Micros = std::chrono::microseconds;
 
 // The silence that ends a frame when no line speed is emulated. A pseudo-terminal hands a frame
-// written at once over in one piece; the millisecond covers a writer that sends it in a few.
-inline constexpr Micros kMinFrameGap{1000};
+// written at once over in one piece; the quarter millisecond covers a writer that sends it in a few
+// calls one after the other.
+inline constexpr Micros kMinFrameGap{250};
 
 // Time of `bytes` characters of `characterBits` at `baud` bit/s; zero when `baud` is 0 (no emulation).
 constexpr Micros wireTime(std::uint64_t bytes, std::uint32_t baud, unsigned characterBits = 10) {

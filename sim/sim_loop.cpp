@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -23,9 +24,12 @@ constexpr auto kWriteTimeout = std::chrono::seconds(2);
 // How often the stop flag is looked at while the line is quiet.
 constexpr auto kIdlePoll = std::chrono::milliseconds(100);
 
-int millisUntil(Clock::time_point t) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(t - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
+// The wait until `t` for ppoll: frame gaps are fractions of a millisecond, finer than poll's unit.
+timespec waitUntil(Clock::time_point t) {
+    const auto left = std::max(Clock::duration::zero(), t - Clock::now());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    return {static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
 }
 
 // Sleeps until `t`, waking up now and then to see whether a signal asked to stop. False when it did.
@@ -65,9 +69,9 @@ LoopEnd runSimLoop(PtyLine& line, std::vector<SimDevice>& devices, const LoopOpt
     Clock::time_point firstByte{}, lastByte{};
     std::uint8_t buffer[4096];
     while (!stop) {
-        const int timeout = frame.empty() ? static_cast<int>(kIdlePoll.count()) : millisUntil(lastByte + gap);
+        const timespec timeout = waitUntil(frame.empty() ? Clock::now() + kIdlePoll : lastByte + gap);
         pollfd p{line.fd(), POLLIN, 0};
-        const int ready = ::poll(&p, 1, timeout);
+        const int ready = ::ppoll(&p, 1, &timeout, nullptr);
         if (ready < 0 && errno != EINTR)
             return LoopEnd::LineFailed;
         if (ready > 0 && (p.revents & POLLIN)) {
