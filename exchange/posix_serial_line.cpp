@@ -96,6 +96,7 @@ void PosixSerialLine::close() {
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
     m_fd = -1;
+    m_keptBegin = m_keptEnd = 0;
 }
 
 AppliedFormat PosixSerialLine::configure(const LineFormat& format) {
@@ -182,8 +183,8 @@ std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits lim
         return 0;
     beginWait();
     const Deadline total = Deadline::after(limits.total);
-    SteadyClock::time_point lastByte{};
-    std::size_t got = 0;
+    std::size_t got = takeKept(buffer);
+    SteadyClock::time_point lastByte = got > 0 ? SteadyClock::now() : SteadyClock::time_point{};
     while (got < buffer.size()) {
         // The inter-byte wait counts from the last byte, not from each turn of this loop.
         const Deadline wait = got == 0 ? total : total.capped(limits.interByte, lastByte);
@@ -198,7 +199,7 @@ std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits lim
         }
         if (r <= 0 || !(p.revents & POLLIN))
             break; // timeout, hang-up or error: the caller sees a short count
-        ssize_t n = ::read(m_fd, buffer.data() + got, buffer.size() - got);
+        ssize_t n = readSome(buffer.subspan(got));
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
@@ -207,6 +208,24 @@ std::size_t PosixSerialLine::read(std::span<std::uint8_t> buffer, ReadLimits lim
         lastByte = SteadyClock::now();
     }
     return got;
+}
+
+std::size_t PosixSerialLine::takeKept(std::span<std::uint8_t> buffer) {
+    const std::size_t n = std::min(buffer.size(), m_keptEnd - m_keptBegin);
+    std::copy_n(m_kept.begin() + static_cast<std::ptrdiff_t>(m_keptBegin), n, buffer.begin());
+    m_keptBegin += n;
+    return n;
+}
+
+ssize_t PosixSerialLine::readSome(std::span<std::uint8_t> buffer) {
+    if (buffer.size() >= m_kept.size())
+        return ::read(m_fd, buffer.data(), buffer.size());
+    const ssize_t n = ::read(m_fd, m_kept.data(), m_kept.size());
+    if (n <= 0)
+        return n;
+    m_keptBegin = 0;
+    m_keptEnd = static_cast<std::size_t>(n);
+    return static_cast<ssize_t>(takeKept(buffer));
 }
 
 std::size_t PosixSerialLine::write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds total) {
@@ -249,9 +268,10 @@ std::size_t PosixSerialLine::write(std::span<const std::uint8_t> bytes, std::chr
 
 std::size_t PosixSerialLine::inputCount() {
     int count = 0;
+    const std::size_t kept = m_keptEnd - m_keptBegin;
     if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &count) != 0 || count < 0)
-        return 0;
-    return static_cast<std::size_t>(count);
+        return kept;
+    return kept + static_cast<std::size_t>(count);
 }
 
 void PosixSerialLine::drain() {
@@ -260,6 +280,7 @@ void PosixSerialLine::drain() {
 }
 
 void PosixSerialLine::discard() {
+    m_keptBegin = m_keptEnd = 0;
     if (m_fd >= 0)
         ::ioctl(m_fd, TCFLSH, TCIOFLUSH);
 }

@@ -5,8 +5,15 @@
 // through flock and TIOCEXCL, then blocking mode. Line format: raw, 8 data bits, CLOCAL|CREAD, HUPCL
 // off, no flow control; any speed (standard codes where they exist, BOTHER otherwise). 1.5 stop bits do
 // not exist on Linux: 2 are used and configure() says so. Reads and writes wait with poll().
+// A short read takes what the driver already holds, up to a small chunk, and keeps the rest for the
+// next read: the exchange reads an answer byte by byte, and one system call per byte cost more than
+// the bytes' own time on a fast line. The kept bytes count as input and are discarded with it.
 
 #include "exchange/serial_line.h"
+
+#include <sys/types.h>
+
+#include <array>
 
 namespace exchange {
 
@@ -36,8 +43,14 @@ class PosixSerialLine final : public SerialLine {
   private:
     // A poll timeout cut to one wait slice when a wait hook is set.
     int sliced(int timeoutMs) const;
+    // Moves kept bytes into `buffer`; returns how many.
+    std::size_t takeKept(std::span<std::uint8_t> buffer);
+    // One read() from the driver into `buffer`, through the kept chunk when `buffer` is smaller.
+    ssize_t readSome(std::span<std::uint8_t> buffer);
 
     int m_fd = -1;
+    std::array<std::uint8_t, 256> m_kept{};
+    std::size_t m_keptBegin = 0, m_keptEnd = 0;
 };
 
 } // namespace exchange

@@ -234,7 +234,8 @@ class DeviceOperationsTest : public QObject {
     }
 
     void cancelAndCloseEndTheRead() {
-        testsupport::SimProcess sim({"--image-in", memory()});
+        // Each answer 30 ms late, so the read is still under way when it is cancelled or closed.
+        testsupport::SimProcess sim({"--image-in", memory(), "--reply-delay", "30"});
         writeSettings(sim.linePath());
         testsupport::RecordedMessages messages;
         {
