@@ -23,6 +23,7 @@ std::string fileText(const std::filesystem::path& path) {
 TEST(AtomicFile, FailuresAreCausesWithThePlaceAndTheSystemText) {
     testsupport::TempDir dir;
     std::ofstream(dir / "old.bin") << "old";
+    std::ofstream(dir / "often.bin") << "old";
     std::filesystem::create_directory(dir / "folder");
     std::ofstream(dir / "folder" / "inside") << "x"; // a folder with files cannot be renamed over
     const std::filesystem::path missing = dir / "missing";
@@ -37,6 +38,12 @@ TEST(AtomicFile, FailuresAreCausesWithThePlaceAndTheSystemText) {
     };
     const Case cases[] = {
         {"replace a file", base::writeFileAtomically(dir / "old.bin", "new"), WriteStatus::Ok, {}, "", ""},
+        {"replace a file without a sync",
+         base::writeFileAtomically(dir / "often.bin", "newer", base::Durability::Unsynced),
+         WriteStatus::Ok,
+         {},
+         "",
+         ""},
         {"check a folder", base::canWriteFileAtomically(dir / "folder"), WriteStatus::IsFolder,
          dir / "folder", "Это папка, а не файл: " + (dir / "folder").string(),
          "this is a folder, not a file: " + (dir / "folder").string()},
@@ -51,6 +58,11 @@ TEST(AtomicFile, FailuresAreCausesWithThePlaceAndTheSystemText) {
         {"write over a folder", base::writeFileAtomically(dir / "folder", "new"), WriteStatus::CannotReplace,
          dir / "folder", "Не могу заменить файл " + (dir / "folder").string() + ": " + isFolder,
          "cannot replace " + (dir / "folder").string() + ": " + isFolder},
+        {"write over a folder without a sync",
+         base::writeFileAtomically(dir / "folder", "new", base::Durability::Unsynced),
+         WriteStatus::CannotReplace, dir / "folder",
+         "Не могу заменить файл " + (dir / "folder").string() + ": " + isFolder,
+         "cannot replace " + (dir / "folder").string() + ": " + isFolder},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.result.status, c.status) << c.what;
@@ -62,9 +74,10 @@ TEST(AtomicFile, FailuresAreCausesWithThePlaceAndTheSystemText) {
         EXPECT_EQ(base::writeFailureTextEnglish(c.result), c.english) << c.what;
     }
     EXPECT_EQ(fileText(dir / "old.bin"), "new");
+    EXPECT_EQ(fileText(dir / "often.bin"), "newer");
     EXPECT_EQ(fileText(dir / "folder" / "inside"), "x");
     // Nothing is left behind beside the targets.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
 
 } // namespace
