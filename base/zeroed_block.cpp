@@ -47,7 +47,7 @@ ZeroedBlock allocateZeroed(std::size_t size) {
     auto* aligned = reinterpret_cast<std::uint8_t*>((address + kHugePage - 1) / kHugePage * kHugePage);
     if (aligned > start)
         ::munmap(start, static_cast<std::size_t>(aligned - start));
-    const std::size_t after = static_cast<std::size_t>(start + length + kHugePage - (aligned + length));
+    const std::size_t after = kHugePage - static_cast<std::size_t>(aligned - start);
     if (after > 0)
         ::munmap(aligned + length, after);
 #ifdef MADV_HUGEPAGE

@@ -1,8 +1,8 @@
 #pragma once
 // Large zero-filled blocks for the memory image's arrays (8 MiB each). They are mapped straight from
-// the system, aligned to 2 MiB and offered for huge pages where the system allows it: a block that is
-// only read costs one fault per 2 MiB instead of one per 4 KiB page, which is most of the time a
-// fresh 8 MiB image takes to scan or to clear. Elsewhere the block behaves as plain zeroed memory.
+// the system, aligned to 2 MiB and offered for huge pages where the system allows it: the first touch
+// then costs one fault per 2 MiB instead of one per 4 KiB page, which was most of the time a fresh
+// 8 MiB image took to scan or to clear. Elsewhere the block behaves as plain zeroed memory.
 
 #include <cstddef>
 #include <cstdint>
