@@ -34,17 +34,18 @@ namespace {
 
 // Answers the next file dialog with `path`, once it is on screen.
 void chooseFile(QObject& owner, const QString& path) {
-    auto* poll = new QTimer(&owner);
-    QObject::connect(poll, &QTimer::timeout, &owner, [poll, path] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides the public accept
-    });
-    poll->start(10);
+    const auto dialog = []() -> QFileDialog* {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(widget); d && d->isVisible())
+                return d;
+        return nullptr;
+    };
+    testsupport::whenReady(
+        owner, [dialog] { return dialog() != nullptr; },
+        [dialog, path] {
+            dialog()->selectFile(path);
+            static_cast<QDialog*>(dialog())->accept(); // QFileDialog hides the public accept
+        });
 }
 
 // Runs `beforeYes` when a question is asked, then answers it with Yes.
